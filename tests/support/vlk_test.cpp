@@ -1,0 +1,88 @@
+#include "vlk_test.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "velkcom.h"
+
+namespace vlk_test {
+
+CaptureErr::CaptureErr() : file_(std::tmpfile()), saved_(VELK_ERR) { VELK_ERR = file_; }
+
+CaptureErr::~CaptureErr() {
+  VELK_ERR = saved_;
+  std::fclose(file_);
+}
+
+std::string CaptureErr::text() {
+  std::fflush(file_);
+  const long end = std::ftell(file_);
+  std::string out(static_cast<size_t>(end), '\0');
+  std::rewind(file_);
+  if (end > 0 && std::fread(out.data(), 1, out.size(), file_) != out.size()) out.clear();
+  std::fseek(file_, 0, SEEK_END);
+  return out;
+}
+
+bool Ending::aborted() const { return !exited && signal == SIGABRT; }
+
+Ending run_fatal(const std::function<void()>& fn) {
+  char path[] = "/tmp/vlk_fatal_XXXXXX";
+  const int fd = mkstemp(path);
+  Ending end;
+  if (fd < 0) return end;
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    VELK_ERR = fdopen(fd, "w");
+    fn();
+    std::fflush(VELK_ERR);
+    _exit(0);
+  }
+  close(fd);
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  end.exited = WIFEXITED(wstatus);
+  end.status = end.exited ? WEXITSTATUS(wstatus) : 0;
+  end.signal = WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0;
+  end.err = read_file(path);
+  unlink(path);
+  return end;
+}
+
+std::string capture(const std::function<void(FILE*)>& fn) {
+  char* buf = nullptr;
+  size_t len = 0;
+  FILE* fp = open_memstream(&buf, &len);
+  fn(fp);
+  std::fclose(fp);
+  std::string out(buf, len);
+  std::free(buf);
+  return out;
+}
+
+TempFile::TempFile(const std::string& content, const std::string& suffix) {
+  std::string pattern = "/tmp/vlk_test_XXXXXX" + suffix;
+  const int fd = mkstemps(pattern.data(), static_cast<int>(suffix.size()));
+  if (fd >= 0) {
+    if (!content.empty() && write(fd, content.data(), content.size()) < 0) path_.clear();
+    close(fd);
+  }
+  path_ = pattern;
+}
+
+TempFile::~TempFile() { unlink(path_.c_str()); }
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+}  // namespace vlk_test

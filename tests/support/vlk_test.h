@@ -1,0 +1,71 @@
+// Helpers shared by the tests: capturing VELK_ERR and checking the fatal paths.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace vlk_test {
+
+// Points VELK_ERR at a temporary file for the lifetime of the object.
+class CaptureErr {
+ public:
+  CaptureErr();
+  ~CaptureErr();
+  CaptureErr(const CaptureErr&) = delete;
+  CaptureErr& operator=(const CaptureErr&) = delete;
+  std::string text();  // everything written so far
+
+ private:
+  FILE* file_;
+  FILE* saved_;
+};
+
+// How a child process ended, and what it wrote to VELK_ERR.
+struct Ending {
+  bool exited = false;  // normal exit (status below), else killed by `signal`
+  int status = 0;
+  int signal = 0;
+  std::string err;
+  bool exit1() const { return exited && status == 1; }
+  bool aborted() const;
+};
+
+// Runs fn in a forked child with VELK_ERR pointed at a file; the child exits 0 if fn returns.
+Ending run_fatal(const std::function<void()>& fn);
+
+// Reads a whole stream written through a callback (open_memstream).
+std::string capture(const std::function<void(FILE*)>& fn);
+
+// A temporary file holding `content`; removed on destruction.
+class TempFile {
+ public:
+  explicit TempFile(const std::string& content, const std::string& suffix = "");
+  ~TempFile();
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+std::string read_file(const std::string& path);
+
+}  // namespace vlk_test
+
+// "this call prints exactly this text to VELK_ERR and exits with status 1"
+#define EXPECT_FATAL_EXIT(stmt, text)                           \
+  do {                                                          \
+    const auto vlk_end_ = vlk_test::run_fatal([&] { stmt; });   \
+    EXPECT_TRUE(vlk_end_.exit1()) << "status " << vlk_end_.status << " signal " << vlk_end_.signal; \
+    EXPECT_EQ(vlk_end_.err, text);                              \
+  } while (0)
+
+// "this call prints exactly this text to VELK_ERR and aborts"
+#define EXPECT_FATAL_ABORT(stmt, text)                          \
+  do {                                                          \
+    const auto vlk_end_ = vlk_test::run_fatal([&] { stmt; });   \
+    EXPECT_TRUE(vlk_end_.aborted()) << "status " << vlk_end_.status; \
+    EXPECT_EQ(vlk_end_.err, text);                              \
+  } while (0)
