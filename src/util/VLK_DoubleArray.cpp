@@ -11,9 +11,7 @@ void VLK_DoubleArray_delete(VLK_DoubleArray* a) { vlk::destroy(a); }
 VLK_DoubleArray* VLK_DoubleArray_new_ar(size_t n, size_t m) {
   return vlk::make_block<VLK_DoubleArray>(n, m);
 }
-VLK_DoubleArray* VLK_DoubleArray_expand(VLK_DoubleArray* a, size_t k) {
-  return vlk::expand(a, k);
-}
+VLK_DoubleArray* VLK_DoubleArray_expand(VLK_DoubleArray* a, size_t k) { return vlk::expand(a, k); }
 VLK_DoubleArray* VLK_DoubleArray_add(VLK_DoubleArray* a, double v) { return vlk::append(a, v); }
 double VLK_DoubleArray_get(const VLK_DoubleArray* a, size_t i) { return a->data[i]; }
 VLK_DoubleArray* VLK_DoubleArray_set(VLK_DoubleArray* a, size_t i, double v) {

@@ -9,7 +9,9 @@ VLK_IntArray* VLK_IntArray_new() { return vlk::make<VLK_IntArray>(); }
 VLK_IntArray* VLK_IntArray_news(size_t n) { return vlk::make<VLK_IntArray>(n); }
 void VLK_IntArray_init(VLK_IntArray* a, size_t n) { vlk::init(a, n); }
 void VLK_IntArray_delete(VLK_IntArray* a) { vlk::destroy(a); }
-VLK_IntArray* VLK_IntArray_new_ar(size_t n, size_t m) { return vlk::make_block<VLK_IntArray>(n, m); }
+VLK_IntArray* VLK_IntArray_new_ar(size_t n, size_t m) {
+  return vlk::make_block<VLK_IntArray>(n, m);
+}
 void VLK_IntArray_delete_ar(VLK_IntArray* block, size_t n) { vlk::destroy_block(block, n); }
 VLK_IntArray* VLK_IntArray_expand(VLK_IntArray* a, size_t k) { return vlk::expand(a, k); }
 VLK_IntArray* VLK_IntArray_add(VLK_IntArray* a, int v) { return vlk::append(a, v); }
@@ -21,9 +23,7 @@ void VLK_IntArray_clear(VLK_IntArray* a) { a->size = 0; }
 VLK_IntArray* VLK_IntArray_set_size(VLK_IntArray* a, size_t n) { return vlk::set_size(a, n); }
 long VLK_IntArray_find(const VLK_IntArray* a, int v) { return vlk::find(a, v); }
 int VLK_IntArray_remove(VLK_IntArray* a, size_t i) { return vlk::remove_at(a, i); }
-VLK_IntArray* VLK_IntArray_insert(VLK_IntArray* a, size_t i, int v) {
-  return vlk::insert(a, i, v);
-}
+VLK_IntArray* VLK_IntArray_insert(VLK_IntArray* a, size_t i, int v) { return vlk::insert(a, i, v); }
 int VLK_IntArray_pop(VLK_IntArray* a) { return a->data[--a->size]; }
 int* VLK_IntArray_ptr(VLK_IntArray* a) { return a->data; }
 

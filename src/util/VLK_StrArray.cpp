@@ -112,9 +112,7 @@ VLK_StrArray* VLK_StrArray_set(VLK_StrArray* a, size_t i, char* s) {
 
 size_t VLK_StrArray_size(const VLK_StrArray* a) { return a->size; }
 
-VLK_StrArray* VLK_StrArray_set_size(VLK_StrArray* a, size_t n) {
-  return vlk::set_size(a, n, true);
-}
+VLK_StrArray* VLK_StrArray_set_size(VLK_StrArray* a, size_t n) { return vlk::set_size(a, n, true); }
 
 char* VLK_StrArray_remove(VLK_StrArray* a, size_t i) { return vlk::remove_at(a, i); }
 void VLK_StrArray_remove_elm(VLK_StrArray* a, size_t i) { std::free(vlk::remove_at(a, i)); }

@@ -51,8 +51,7 @@ double VLK_Util_timeval_span(const struct timeval* start, const struct timeval* 
   return usec * 1e-6 + static_cast<double>(sec);
 }
 
-void VLK_Util_print_timeval_span(FILE* fp, const struct timeval* start,
-                                 const struct timeval* end) {
+void VLK_Util_print_timeval_span(FILE* fp, const struct timeval* start, const struct timeval* end) {
   const double span = VLK_Util_timeval_span(start, end);
   print_span(fp, static_cast<int>(span));  // truncated toward zero
   std::fprintf(fp, "%f\tsec in total.\n", span);

@@ -55,17 +55,18 @@ std::string read_file(const std::string& path);
 }  // namespace vlk_test
 
 // "this call prints exactly this text to VELK_ERR and exits with status 1"
-#define EXPECT_FATAL_EXIT(stmt, text)                           \
-  do {                                                          \
-    const auto vlk_end_ = vlk_test::run_fatal([&] { stmt; });   \
-    EXPECT_TRUE(vlk_end_.exit1()) << "status " << vlk_end_.status << " signal " << vlk_end_.signal; \
-    EXPECT_EQ(vlk_end_.err, text);                              \
+#define EXPECT_FATAL_EXIT(stmt, text)                                           \
+  do {                                                                          \
+    const auto vlk_end_ = vlk_test::run_fatal([&] { stmt; });                   \
+    EXPECT_TRUE(vlk_end_.exit1()) << "status " << vlk_end_.status << " signal " \
+                                  << vlk_end_.signal;                           \
+    EXPECT_EQ(vlk_end_.err, text);                                              \
   } while (0)
 
 // "this call prints exactly this text to VELK_ERR and aborts"
-#define EXPECT_FATAL_ABORT(stmt, text)                          \
-  do {                                                          \
-    const auto vlk_end_ = vlk_test::run_fatal([&] { stmt; });   \
+#define EXPECT_FATAL_ABORT(stmt, text)                               \
+  do {                                                               \
+    const auto vlk_end_ = vlk_test::run_fatal([&] { stmt; });        \
     EXPECT_TRUE(vlk_end_.aborted()) << "status " << vlk_end_.status; \
-    EXPECT_EQ(vlk_end_.err, text);                              \
+    EXPECT_EQ(vlk_end_.err, text);                                   \
   } while (0)

@@ -34,9 +34,8 @@ TEST(Commas, SizeAndIntGroups) {
     size_t v;
     const char* text;
   };
-  for (const Case& c : {Case{0, "0"}, Case{999, "999"}, Case{1000, "1,000"},
-                        Case{1001, "1,001"}, Case{1234567, "1,234,567"},
-                        Case{1000000000000ULL, "1,000,000,000,000"},
+  for (const Case& c : {Case{0, "0"}, Case{999, "999"}, Case{1000, "1,000"}, Case{1001, "1,001"},
+                        Case{1234567, "1,234,567"}, Case{1000000000000ULL, "1,000,000,000,000"},
                         Case{SIZE_MAX, "18,446,744,073,709,551,615"}}) {
     EXPECT_EQ(capture([&](FILE* fp) { VLK_Util_print_size_t_comma(fp, c.v); }), c.text) << c.v;
   }
@@ -44,9 +43,9 @@ TEST(Commas, SizeAndIntGroups) {
     int v;
     const char* text;
   };
-  for (const ICase& c : {ICase{0, "0"}, ICase{-5, "-5"}, ICase{-1000, "-1,000"},
-                         ICase{2000001, "2,000,001"}, ICase{INT_MAX, "2,147,483,647"},
-                         ICase{INT_MIN, "-2,147,483,648"}}) {
+  for (const ICase& c :
+       {ICase{0, "0"}, ICase{-5, "-5"}, ICase{-1000, "-1,000"}, ICase{2000001, "2,000,001"},
+        ICase{INT_MAX, "2,147,483,647"}, ICase{INT_MIN, "-2,147,483,648"}}) {
     EXPECT_EQ(capture([&](FILE* fp) { VLK_Util_print_int_comma(fp, c.v); }), c.text) << c.v;
   }
 }
