@@ -76,7 +76,7 @@ TEST(StrArrayBcast, BlocksOfArrays) {
 }
 
 TEST(IntArrayBcast, NewArrayCopyAndBlocks) {
-  for (const std::vector<int> want : {std::vector<int>{}, std::vector<int>{7, -1, 2147483647}}) {
+  for (const std::vector<int>& want : {std::vector<int>{}, std::vector<int>{7, -1, 2147483647}}) {
     VLK_IntArray* a = VLK_IntArray_new();
     if (rank() == kRoot) VLK_IntArray_add_ar(a, want.data(), want.size());
     VLK_IntArray* mine = a;
@@ -111,7 +111,9 @@ TEST(IntArrayBcast, NewArrayCopyAndBlocks) {
   EXPECT_EQ(ints(&block[0]), std::vector<int>{1});
   EXPECT_EQ(ints(&block[1]), std::vector<int>{});
   EXPECT_EQ(ints(&block[2]), (std::vector<int>{4, 5, 6}));
-  if (rank() != kRoot) EXPECT_EQ(block[2].capacity, 3u);
+  if (rank() != kRoot) {
+    EXPECT_EQ(block[2].capacity, 3u);
+  }
   VLK_IntArray_delete_ar(block, n);
 }
 
