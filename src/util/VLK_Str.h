@@ -1,0 +1,49 @@
+// Text utilities: copies, splitting, trimming, line reading of any length and telling a
+// number from a word. Every function returning a new string returns it malloc'ed; token
+// lists are VLK_StrArray records of new strings, owned by the caller.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+#include "VLK_StrArray.h"
+
+// Heap copy of s; null for null.
+char* VLK_Str_copy(const char* s);
+// The first n characters of s (fewer when s is shorter).
+char* VLK_Str_substr(const char* s, size_t n);
+
+// Tokens between occurrences of c; empty tokens kept, so always count(c) + 1 tokens
+// (none for the empty string).
+VLK_StrArray* VLK_Str_split(const char* s, char c);
+// Only the non-empty runs of characters other than c.
+VLK_StrArray* VLK_Str_split2(const char* s, char c);
+// As VLK_Str_split, each token trimmed of blank, tab and newline.
+VLK_StrArray* VLK_Str_split_trim(const char* s, char c);
+// Tokens between non-overlapping occurrences of d (left to right); empty d gives a copy of s.
+VLK_StrArray* VLK_Str_split_str(const char* s, const char* d);
+// Occurrences of c plus 1.
+int VLK_Str_num_tokens(const char* s, char c);
+
+// One line into the caller's buffer (start with null and 0, free after the last call).
+// Lines end at LF, CR or CR LF (not stored). 0 with a line, 1 at the end of the input.
+int VLK_Str_readline(FILE* fp, char** buf, size_t* cap);
+// The same through fgets: only LF ends a line, a CR before it stays part of the line.
+int VLK_Str_readline_buff(FILE* fp, char** buf, size_t* cap);
+
+// In place: NUL after the last non-blank (blank, tab, newline); returns the first non-blank.
+char* VLK_Str_trim(char* s);
+// The same for the blank character only.
+char* VLK_Str_trim_sp(char* s);
+// Narrows [*start, *end) of s past blanks, tabs and newlines at both ends.
+void VLK_Str_trim2(const char* s, size_t* start, size_t* end);
+
+// 1 for a decimal digit, else 0.
+int VLK_Str_is_num(int c);
+// Lower-cases s in place and returns it.
+char* VLK_Str_lower(char* s);
+// Writes the lower-cased src, NUL included, into dst.
+void VLK_Str_lower2(const char* src, char* dst);
+
+// Type id 4 ("double") when s reads as a decimal number, 5 ("string") otherwise, 0 for null.
+int VLK_Str_detect_string_double(const char* s);
