@@ -1,0 +1,54 @@
+#include "VLK_Help.h"
+
+#include <strings.h>
+
+// Every module with a help text adds its row here when it is built, keeping the order
+// TXT ("io"), BNRC ("score"). A central table rather than registration from static
+// constructors, whose order across files is unspecified.
+constexpr VLK_HelpEntry VLK_Help_lists[] = {
+    {nullptr, nullptr, nullptr},
+};
+
+namespace {
+
+// A null argument matches no row.
+bool same(const char* given, const char* field) {
+  return given != nullptr && field != nullptr && strcasecmp(given, field) == 0;
+}
+
+}  // namespace
+
+namespace vlk {
+
+VLK_StrArray* help_list(const VLK_HelpEntry* table, const char* category) {
+  VLK_StrArray* names = VLK_StrArray_new();
+  if (names == nullptr) return nullptr;
+  for (const VLK_HelpEntry* row = table; row->help != nullptr; ++row) {
+    if (category != nullptr && !same(category, row->category)) continue;
+    if (VLK_StrArray_add_copy(names, row->name) == nullptr) {
+      VLK_StrArray_delete_all(names);
+      return nullptr;
+    }
+  }
+  return names;
+}
+
+void help_msg(const VLK_HelpEntry* table, FILE* fp, const char* category, const char* name,
+              const char* sub) {
+  for (const VLK_HelpEntry* row = table; row->help != nullptr; ++row) {
+    if (!same(name, row->name) && !same(category, row->category)) continue;
+    std::fprintf(fp, "<%s module [%s]>:\n", row->name, row->category);
+    row->help(fp, sub);
+    std::fprintf(fp, "\n");
+  }
+}
+
+}  // namespace vlk
+
+VLK_StrArray* VLK_Help_list(const char* category) {
+  return vlk::help_list(VLK_Help_lists, category);
+}
+
+void VLK_Help_msg(FILE* fp, const char* category, const char* name, const char* sub) {
+  vlk::help_msg(VLK_Help_lists, fp, category, name, sub);
+}

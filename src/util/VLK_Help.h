@@ -1,0 +1,27 @@
+// The help registry: one row per module that prints help for its option strings.
+#pragma once
+
+#include <cstdio>
+
+#include "VLK_StrArray.h"
+
+struct VLK_HelpEntry {
+  void (*help)(FILE* fp, const char* sub);  // prints the module's help; sub may be null
+  const char* name;                         // module name
+  const char* category;                     // e.g. "io", "score"
+};
+
+// Ended by a row whose help function is null.
+extern const VLK_HelpEntry VLK_Help_lists[];
+
+VLK_StrArray* VLK_Help_list(const char* category);
+void VLK_Help_msg(FILE* fp, const char* category, const char* name, const char* sub);
+
+namespace vlk {
+
+// The same two operations over any table ended by a null help function.
+VLK_StrArray* help_list(const VLK_HelpEntry* table, const char* category);
+void help_msg(const VLK_HelpEntry* table, FILE* fp, const char* category, const char* name,
+              const char* sub);
+
+}  // namespace vlk
