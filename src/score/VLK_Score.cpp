@@ -1,0 +1,98 @@
+#include "VLK_Score.h"
+
+#include <omp.h>
+#include <strings.h>
+
+#include <cstdlib>
+#include <limits>
+
+namespace {
+
+constexpr VLK_Score named_row(const char* name) {
+  return {name,    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+          nullptr, nullptr, nullptr, nullptr, 0,       0};
+}
+
+}  // namespace
+
+// Each module fills the operations of its own rows when it is built:
+//   "BNRC":      VLK_BNRC_init, VLK_BNRC_score, VLK_BNRC_finalize, VLK_BNRC_prop,
+//                VLK_BNRC_reinit, no evaluate, VLK_BNRC_omp_init
+//   "BNRC2":     as "BNRC" with VLK_BNRC_score2 as its score
+//   "ContPrior": ContPrior_init, ContPrior_score, ContPrior_finalize, ContPrior_prop,
+//                no reinit, ContPrior_evaluate, no omp_init
+//   "BDE":       BDE_init, BDE_score, BDE_finalize, nothing else
+// (through the vlk::*_slot adapters of VLK_Score.h). cache, status, state and the two ints
+// stay null in every row; VLK_Score_get supplies the defaults.
+constexpr VLK_Score VLK_Score_list[VLK_SCORE_MODULES + 1] = {
+    named_row("BNRC"), named_row("BNRC2"), named_row("ContPrior"),
+    named_row("BDE"),  named_row(nullptr),
+};
+
+void VLK_Score_default_cache(void*, int) {}
+void VLK_Score_default_status(void*, FILE*) {}
+
+VLK_Score* VLK_Score_get(const char* name) {
+  if (name == nullptr) return nullptr;
+  for (const VLK_Score* row = VLK_Score_list; row->name != nullptr; ++row) {
+    if (strcasecmp(row->name, name) != 0) continue;
+    auto* s = static_cast<VLK_Score*>(std::malloc(sizeof(VLK_Score)));
+    if (s == nullptr) return nullptr;
+    *s = *row;
+    s->cache = VLK_Score_default_cache;
+    s->status = VLK_Score_default_status;
+    s->state = nullptr;
+    s->reserved0 = 0;
+    return s;
+  }
+  return nullptr;
+}
+
+VLK_Score* VLK_Score_omp_init(VLK_Score* score, VLK_ScoreArgs* args, int nthreads) {
+  if (score == nullptr || score->omp_init == nullptr || nthreads <= 0) return nullptr;
+  if (static_cast<size_t>(nthreads) > std::numeric_limits<size_t>::max() / sizeof(VLK_Score))
+    return nullptr;
+  void** states = score->omp_init(args, score->state, nthreads);
+  if (states == nullptr) return nullptr;
+  auto* records =
+      static_cast<VLK_Score*>(std::malloc(static_cast<size_t>(nthreads) * sizeof(VLK_Score)));
+  if (records != nullptr) {
+    for (int i = 0; i < nthreads; ++i) {
+      records[i] = *score;
+      records[i].state = states[i];
+    }
+  }
+  std::free(states);
+  return records;
+}
+
+VLK_ScoreArgs* VLK_ScoreArgs_new() {
+  auto* args = static_cast<VLK_ScoreArgs*>(std::malloc(sizeof(VLK_ScoreArgs)));
+  if (args == nullptr) return nullptr;
+  *args = VLK_ScoreArgs{
+      .options = nullptr,
+      .max_parents = 10,
+      .max_memory = size_t{500} * 1024 * 1024,
+      .used_memory = 0,
+      .threads = omp_get_max_threads(),
+      .cache_type = 0,
+      .verbosity = 0,
+  };
+  return args;
+}
+
+VLK_ScoreArgs* VLK_ScoreArgs_clone(const VLK_ScoreArgs* args) {
+  auto* c = static_cast<VLK_ScoreArgs*>(std::malloc(sizeof(VLK_ScoreArgs)));
+  if (c == nullptr) return nullptr;
+  *c = *args;
+  if (args->options != nullptr) {
+    c->options = VLK_KeyValues_clone(args->options);
+    if (c->options == nullptr) {
+      std::free(c);
+      return nullptr;
+    }
+  }
+  return c;
+}
+
+void VLK_ScoreArgs_delete(VLK_ScoreArgs* args) { std::free(args); }
