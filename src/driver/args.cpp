@@ -1,0 +1,388 @@
+#include "args.h"
+
+#include <strings.h>
+
+#include <array>
+#include <cinttypes>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "VLK_ArgDef.h"
+#include "VLK_Help.h"
+#include "velkcom.h"
+#include "vlk_fatal.h"
+
+const char* const Args_usage_text =
+    "Usage:\n"
+    "mpirun [MPI options...] velknnsr [options...] input_file\n"
+    "\n"
+    "Options:\n"
+    " -h [command[,subcommand]]\n"
+    " --help [command[,subcommand]]\n"
+    "        Show help messages.  The following \"command\" can be specified.\n"
+    "          \"module\" or \"mod\"\n"
+    "             Displays the list of modules.  If the module name is given as\n"
+    "             \"subcommand\", displays available options for the specified module.\n"
+    " -m n   Module size (default: 1000)\n"
+    " -T n   # of iterations. (default: 100000)\n"
+    " -t n   # of iterations for random sampling phase. (default: 0)\n";
+
+namespace {
+
+// The default texts of the string settings; an option replaces them by heap copies.
+char edf_text[] = "edf";
+char vlk3_text[] = "vlk3";
+char bnrc_text[] = "BNRC";
+char hc_text[] = "hc";
+char parents_text[] = "parents";
+// "--dynamic-points" given without a list, and "-y".
+char x_text[] = "x";
+char* const x_default = x_text;
+
+constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+constexpr std::uint64_t kDefaultMemory = std::uint64_t{3} << 30;
+constexpr std::uint64_t kDefaultCacheBytes = 524288000;  // 500 MiB
+constexpr int kMultiTimerSections = 7;
+constexpr int kNever = 2147483647;
+
+// Settings the command line passes through before they reach their fields.
+struct Working {
+  int interval_base = -1;
+  int dynamic = 0;
+  char* points = nullptr;
+  int total_mem = 0;
+  int share_names = -1;
+  int cache_size = 0;
+};
+
+constexpr size_t kTableRows = 62;
+
+std::array<VLK_ArgDef, kTableRows> option_table(Args* a, Working* w) {
+  using namespace vlk;
+  return {
+      arg_string(VLK_KeyValues_DEFAULT_KEY, &a->input_file),
+      arg_keyvalues("--input-args", &a->input_args),
+      arg_keyvalues("-I", &a->input_args),
+      arg_string("--input-type", &a->input_type),
+      arg_string("-o", &a->output_prefix),
+      arg_string("-O", &a->output_format),
+      arg_keyvalues("--output-args", &a->output_args),
+      arg_double("--oth", &a->output_threshold),
+      arg_keyvalues("-A", &a->algo_options),
+      arg_keyvalues("-S", &a->score_args->options),
+      arg_onoff("--on", &a->write_output),
+      arg_string("--algo", &a->algo_name),
+      arg_int("-m", &a->module_size),
+      arg_int("-n", &w->interval_base),
+      arg_int("-M", &a->algo_args->max_parents),
+      arg_double("-r", &a->module_ratio),
+      arg_int("-c", &a->min_pair_count),
+      arg_string("--compare", &a->reference_file),
+      arg_string("--compare-module", &a->module_file),
+      arg_doubles_comma("--cutoffs", &a->cutoffs),
+      arg_int("--cutoff-mode", &a->cutoff_mode),
+      arg_int("-a", &a->method),
+      arg_int("--oto", &a->oto_interval),
+      arg_int("-t", &a->iterations),
+      arg_int("-T", &a->total_iterations),
+      arg_int("--rw-t", &a->total_iterations),
+      arg_double("--rw-th", &a->rw_threshold),
+      arg_int("--rw-int", &a->rw_interval),
+      arg_int("--ex-int", &a->exchange_interval),
+      arg_int("--ci", &a->check_interval),
+      arg_int("--check-int", &a->check_interval),
+      arg_uint("--seed", &a->seed),
+      arg_int("--dag-inv", &a->dag_interval),
+      arg_int("--RS", &a->resampling),
+      arg_flag_on("-y", &w->dynamic),
+      arg_string_default("--dynamic-points", &w->points, &x_default),
+      arg_int("--Bnum", &a->bootstrap_blocks),
+      arg_int("--blocks", &a->bootstrap_blocks),
+      arg_flag_on("--debug", &a->debug),
+      arg_int("--log", &a->log_mode),
+      arg_int("-L", &a->log_mode),
+      arg_int("--total-mem", &w->total_mem),
+      arg_call2("-h", help),
+      arg_call2("--help", help),
+      arg_call2("--H", obsolete_args),
+      arg_call2("--IA", obsolete_args),
+      arg_flag_on("--init", &a->init_score),
+      arg_int("--lv", &a->score_level),
+      arg_flag_on("--share-names", &w->share_names),
+      arg_string("--skeleton", &a->skeleton_file),
+      arg_string("--skel", &a->skeleton_file),
+      arg_string("--skeleton-type", &a->skeleton_type),
+      arg_string("--skel-type", &a->skeleton_type),
+      arg_keyvalues("--skeleton-args", &a->skeleton_args),
+      arg_keyvalues("--skel-args", &a->skeleton_args),
+      arg_int("--output-mode", &a->output_mode),
+      arg_int("--cache", &a->cache_type),
+      arg_int("--cache-size", &w->cache_size),
+      arg_double("--rw-pr", &a->rw_accept),
+      arg_double("--rw-r", &a->rw_ratio),
+      arg_double("--rw-r2", &a->rw_ratio2),
+      arg_end(),
+  };
+}
+
+bool has_key(const VLK_KeyValues* list, const char* key) {
+  return VLK_KeyValues_find_key(list, key) >= 0;
+}
+
+template <size_t N>
+bool has_any_key(const VLK_KeyValues* list, const std::array<const char*, N>& keys) {
+  for (const char* key : keys)
+    if (has_key(list, key)) return true;
+  return false;
+}
+
+std::vector<std::string> split_commas(std::string_view text) {
+  std::vector<std::string> tokens;
+  for (;;) {
+    const size_t comma = text.find(',');
+    tokens.emplace_back(text.substr(0, comma));
+    if (comma == std::string_view::npos) return tokens;
+    text.remove_prefix(comma + 1);
+  }
+}
+
+void free_unless(char* s, const char* static_default) {
+  if (s != static_default) std::free(s);
+}
+
+// Dynamic data: the time-point text, or "-y", switches the search to dynamic mode. The
+// 1-to-1 interval 0 means "derive it": once per job-loop call for static data, every
+// base / P jobs for dynamic data (at least every job, since it divides the job count).
+void derive_dynamic(Args* a, Working* w) {
+  if (w->dynamic) {
+    free_unless(w->points, x_default);
+    w->points = x_default;
+  }
+  if (w->points == nullptr) {
+    if (a->oto_interval == 0) a->oto_interval = kNever;
+    return;
+  }
+  a->algo_args->dynamic = 1;
+  if (std::strcmp(w->points, "x") != 0) {
+    if (a->dynamic_points == nullptr) a->dynamic_points = VLK_IntArray_new();
+    for (const std::string& token : split_commas(w->points))
+      VLK_IntArray_add(a->dynamic_points,
+                       static_cast<int>(std::strtol(token.c_str(), nullptr, 10)));
+  }
+  if (a->oto_interval == 0) {
+    a->oto_interval = a->interval_base / a->processes;
+    if (a->oto_interval == 0) a->oto_interval = 1;
+  }
+  free_unless(w->points, x_default);
+  w->points = nullptr;
+}
+
+// The defaults appended to the option lists only fill in what the user left out.
+void append_default_options(Args* a) {
+  if (strcasecmp(a->score_name, "bnrc") == 0) {
+    VLK_KeyValues*& options = a->score_args->options;
+    if (options == nullptr) options = VLK_KeyValues_new();
+    static constexpr std::array<const char*, 7> grid_keys = {"linear",    "hn", "hyper_num", "hi",
+                                                             "hyper_inc", "hb", "hyper_bg"};
+    if (!has_any_key(options, grid_keys))
+      VLK_KeyValues_add(options, "linear", VLK_TYPE_STRING, VLK_KeyValues_DEFAULT_VALUE);
+  }
+
+  if (a->algo_options == nullptr) a->algo_options = VLK_KeyValues_new();
+  if (!has_key(a->algo_options, "t") && !has_key(a->algo_options, "trials"))
+    VLK_KeyValues_add_string(a->algo_options, "t", "1");
+  // Two-step hill climbing looks genes up by name in the nucleus data set.
+  if (strcasecmp(a->algo_name, "tshc") == 0) {
+    a->share_names = 1;
+    if (!has_key(a->algo_options, "cache"))
+      VLK_KeyValues_add_string(a->algo_options, "cache", "off");
+  } else {
+    a->share_names = 0;
+  }
+}
+
+void open_log(Args* a) {
+  if (a->output_prefix == nullptr) return;
+  std::string name = "/dev/null";
+  switch (a->log_mode) {
+    case 1: {
+      char rank[16];
+      std::snprintf(rank, sizeof rank, "%05d", a->rank);
+      name = std::string(a->output_prefix) + ".log." + rank;
+      break;
+    }
+    case 0:
+      if (a->rank == 0) name = std::string(a->output_prefix) + ".log";
+      break;
+    case 2:
+      if (a->rank == 0) {
+        VELK_ERR = stderr;
+        return;
+      }
+      break;
+    default:
+      break;
+  }
+  FILE* log = std::fopen(name.c_str(), "w");
+  if (log == nullptr) vlk::fatal_mpi("ERROR: cannot open log file: %s\n", name.c_str());
+  VELK_ERR = log;
+}
+
+// A MiB count of the command line as bytes; a negative count has no meaning as a size.
+std::uint64_t mib_bytes(int mib, const char* option) {
+  if (mib < 0) vlk::fatal_mpi("ERROR: %s must not be negative: %d\n", option, mib);
+  return static_cast<std::uint64_t>(mib) * kMiB;
+}
+
+}  // namespace
+
+Args* Args_new_rank(int rank, int processes) {
+  auto* a = static_cast<Args*>(std::calloc(1, sizeof(Args)));
+  if (a == nullptr) vlk::fatal_mpi("ERROR: Args: Memory allocation failed.\n");
+  a->input_type = edf_text;
+  a->output_threshold = 0.2;
+  a->output_format = vlk3_text;
+  a->seed = static_cast<std::uint32_t>(std::time(nullptr));
+  a->nucleus_data = VLK_Data_new();
+  a->score_name = bnrc_text;
+  a->score_args = VLK_ScoreArgs_new();
+  a->algo_name = hc_text;
+  a->algo_args = VLK_AlgoArgs_new();
+  a->algo_args->max_parents = 1;
+  a->algo_args->verbosity = -1;
+  a->module_size = 1000;
+  a->rank = rank;
+  a->processes = processes;
+  a->module_ratio = 0.1;
+  a->min_pair_count = 1;
+  a->interval_base = 2560;
+  a->rw_threshold = 0.3;
+  a->rw_interval = -1;
+  a->rw_ratio = 0.5;
+  a->rw_ratio2 = 0.75;
+  a->rw_steps = 1000;
+  a->total_iterations = 100000;
+  a->method = 1;
+  a->check_interval = 100000;
+  a->write_output = 1;
+  a->exchange_interval = -1;
+  a->dag_interval = 100000;
+  a->init_timer = VLK_Timer_new();
+  a->search_timer = VLK_Timer_new();
+  a->resampling = -1;
+  a->bootstrap_blocks = -1;
+  a->memory = kDefaultMemory;
+  a->score_level = 2;
+  a->skeleton_type = parents_text;
+  a->cache_bytes = kDefaultCacheBytes;
+  a->timer = VLK_MultiTimer_new(kMultiTimerSections);
+  a->rw_accept = 1.0;
+  return a;
+}
+
+void Args_delete(Args* a) {
+  if (a == nullptr) return;
+  std::free(a->input_file);
+  VLK_KeyValues_delete(a->input_args);
+  free_unless(a->input_type, edf_text);
+  std::free(a->output_prefix);
+  free_unless(a->output_format, vlk3_text);
+  VLK_KeyValues_delete(a->output_args);
+  if (a->nucleus_data != nullptr) VLK_Data_delete(a->nucleus_data);
+  free_unless(a->score_name, bnrc_text);
+  if (a->score_args != nullptr) {
+    VLK_KeyValues_delete(a->score_args->options);
+    VLK_ScoreArgs_delete(a->score_args);
+  }
+  free_unless(a->algo_name, hc_text);
+  VLK_AlgoArgs_delete(a->algo_args);
+  VLK_KeyValues_delete(a->algo_options);
+  std::free(a->reference_file);
+  std::free(a->module_file);
+  VLK_DoubleArray_delete(a->cutoffs);
+  VLK_Timer_delete(a->init_timer);
+  VLK_Timer_delete(a->search_timer);
+  VLK_IntArray_delete(a->dynamic_points);
+  std::free(a->skeleton_file);
+  free_unless(a->skeleton_type, parents_text);
+  VLK_KeyValues_delete(a->skeleton_args);
+  VLK_MultiTimer_delete(a->timer);
+  std::free(a);
+}
+
+void parse_args(Args* a, int argc, char** argv) {
+  Working w;
+  const auto table = option_table(a, &w);
+
+  const int r = VLK_KeyValues_set_args(argc, argv, table.data());
+  if (r != 0) vlk::fatal("ERROR: unknown argument specified: %s\n", argv[std::abs(r)]);
+
+  if (w.total_mem != 0) a->memory = mib_bytes(w.total_mem, "--total-mem");
+  if (w.interval_base != -1) a->interval_base = w.interval_base;
+
+  derive_dynamic(a, &w);
+  if (a->rw_interval == -1) a->rw_interval = a->interval_base / a->processes;
+  if (a->exchange_interval == -1) a->exchange_interval = a->interval_base / a->processes;
+
+  append_default_options(a);
+  open_log(a);
+
+  if (a->cache_type != 0) {
+    std::fprintf(VELK_ERR, "Score cache enabled.  Algorithm version: %d \n", a->cache_type);
+    if (w.cache_size != 0) a->cache_bytes = mib_bytes(w.cache_size, "--cache-size");
+    Args_charge_memory(a, a->cache_bytes, "the score cache");
+  }
+}
+
+void show_help() { std::fputs(Args_usage_text, stdout); }
+
+void help(const char* /*key*/, const char* value) {
+  if (value == nullptr || value == VLK_KeyValues_DEFAULT_VALUE) {
+    std::fputs(Args_usage_text, stdout);
+  } else {
+    const std::vector<std::string> tokens = split_commas(value);
+    const std::string& command = tokens[0];
+    if (strcasecmp(command.c_str(), "module") == 0 || strcasecmp(command.c_str(), "mod") == 0) {
+      if (tokens.size() >= 2)
+        VLK_Help_msg(stdout, nullptr, tokens[1].c_str(),
+                     tokens.size() >= 3 ? tokens[2].c_str() : nullptr);
+    } else {
+      std::fprintf(VELK_ERR, "Unknown command for --help (-h) option: %s\n", command.c_str());
+    }
+  }
+  std::fflush(stdout);
+  std::fflush(VELK_ERR);
+  std::exit(0);
+}
+
+void obsolete_args(const char* key, const char* /*value*/) {
+  vlk::fatal_mpi("ERROR: Obsolete argument specified: %s\n", key);
+}
+
+void show_settings(const Args* a) {
+  std::fprintf(VELK_ERR, "show_settings() =====================================\n");
+  std::fprintf(VELK_ERR, "MPI_rank=%d\n", a->rank);
+  std::fprintf(VELK_ERR, "iterations=%d\n", a->iterations);
+  std::fprintf(VELK_ERR, "=====================================================\n");
+  std::fflush(VELK_ERR);
+}
+
+std::uint32_t Args_run_seed(const Args* a) {
+  return static_cast<std::uint32_t>(a->rank) * 1000u + a->seed;
+}
+
+void Args_charge_memory(Args* a, std::uint64_t bytes, const char* what) {
+  if (bytes > a->memory)
+    vlk::fatal_mpi("ERROR: memory budget exceeded: %s needs %" PRIu64 " bytes, %" PRIu64
+                   " bytes are left (--total-mem)\n",
+                   what, bytes, a->memory);
+  a->memory -= bytes;
+}
+
+#ifndef USE_MPI
+Args* Args_new() { return Args_new_rank(0, 1); }
+#endif

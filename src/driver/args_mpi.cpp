@@ -1,0 +1,10 @@
+#include <mpi.h>
+
+#include "args.h"
+
+Args* Args_new() {
+  int rank = 0, processes = 1;
+  MPI_Comm_rank(MPI_COMM_WORLD, &rank);
+  MPI_Comm_size(MPI_COMM_WORLD, &processes);
+  return Args_new_rank(rank, processes);
+}

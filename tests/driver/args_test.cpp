@@ -1,0 +1,717 @@
+#include "args.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "VLK_Help.h"
+#include "velkcom.h"
+#include "vlk_test.h"
+
+namespace {
+
+constexpr std::uint64_t MiB = std::uint64_t{1} << 20;
+constexpr std::uint64_t GiB = std::uint64_t{1} << 30;
+
+std::string str(const char* s) { return s ? s : "(null)"; }
+
+std::string kv_text(const VLK_KeyValues* list) {
+  return vlk_test::capture([&](FILE* fp) { VLK_KeyValues_print(list, fp); });
+}
+
+std::vector<int> ints(const VLK_IntArray* a) {
+  return a ? std::vector<int>(a->data, a->data + a->size) : std::vector<int>{};
+}
+
+bool is_dev_null(FILE* fp) {
+  struct stat s {
+  }, null_s{};
+  return fstat(fileno(fp), &s) == 0 && stat("/dev/null", &null_s) == 0 &&
+         s.st_rdev == null_s.st_rdev && S_ISCHR(s.st_mode);
+}
+
+// One parsed command line: the record, and VELK_ERR put back (and a log file closed) when
+// the parse switched it.
+class Parsed {
+ public:
+  Parsed(const std::vector<std::string>& words, int rank, int processes)
+      : saved_err_(VELK_ERR), a_(Args_new_rank(rank, processes)) {
+    std::vector<std::string> line = {"velknnsr"};
+    line.insert(line.end(), words.begin(), words.end());
+    std::vector<char*> argv;
+    for (std::string& w : line) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    parse_args(a_, static_cast<int>(line.size()), argv.data());
+    err_ = VELK_ERR;
+  }
+  ~Parsed() {
+    if (err_ != saved_err_ && err_ != stderr) std::fclose(err_);
+    VELK_ERR = saved_err_;
+    Args_delete(a_);
+  }
+  Parsed(const Parsed&) = delete;
+  Parsed& operator=(const Parsed&) = delete;
+  const Args& operator*() const { return *a_; }
+  const Args* operator->() const { return a_; }
+  FILE* err() const { return err_; }
+  bool err_switched() const { return err_ != saved_err_; }
+
+ private:
+  FILE* saved_err_;
+  Args* a_;
+  FILE* err_ = nullptr;
+};
+
+// Runs parse_args in a child; returns how it ended, with its standard output.
+struct ParseRun {
+  vlk_test::Ending end;
+  std::string out;
+};
+
+ParseRun run_parse(const std::vector<std::string>& words, int rank = 0, int processes = 4) {
+  vlk_test::TempFile out("");
+  ParseRun run;
+  run.end = vlk_test::run_fatal([&] {
+    std::fflush(stdout);
+    const int fd = open(out.path().c_str(), O_WRONLY | O_TRUNC);
+    dup2(fd, 1);
+    close(fd);
+    Parsed p(words, rank, processes);
+  });
+  run.out = vlk_test::read_file(out.path());
+  return run;
+}
+
+TEST(ArgsNew, Defaults) {
+  const std::time_t before = std::time(nullptr);
+  Args* a = Args_new_rank(2, 5);
+  const std::time_t after = std::time(nullptr);
+  EXPECT_EQ(a->input_file, nullptr);
+  EXPECT_EQ(str(a->input_type), "edf");
+  EXPECT_EQ(str(a->output_format), "vlk3");
+  EXPECT_DOUBLE_EQ(a->output_threshold, 0.2);
+  EXPECT_GE(a->seed, static_cast<std::uint32_t>(before));
+  EXPECT_LE(a->seed, static_cast<std::uint32_t>(after));
+  ASSERT_NE(a->nucleus_data, nullptr);
+  EXPECT_EQ(a->nucleus_data->p, 0);
+  EXPECT_EQ(str(a->score_name), "BNRC");
+  ASSERT_NE(a->score_args, nullptr);
+  EXPECT_EQ(a->score_args->max_parents, 10);
+  EXPECT_EQ(str(a->algo_name), "hc");
+  ASSERT_NE(a->algo_args, nullptr);
+  EXPECT_EQ(a->algo_args->max_parents, 1);
+  EXPECT_EQ(a->algo_args->verbosity, -1);
+  EXPECT_EQ(a->algo_args->candidates, 10);
+  EXPECT_EQ(a->rank, 2);
+  EXPECT_EQ(a->processes, 5);
+  EXPECT_EQ(a->module_size, 1000);
+  EXPECT_EQ(a->iterations, 0);
+  EXPECT_EQ(a->total_iterations, 100000);
+  EXPECT_DOUBLE_EQ(a->module_ratio, 0.1);
+  EXPECT_EQ(a->min_pair_count, 1);
+  EXPECT_EQ(a->interval_base, 2560);
+  EXPECT_DOUBLE_EQ(a->rw_threshold, 0.3);
+  EXPECT_EQ(a->rw_interval, -1);
+  EXPECT_DOUBLE_EQ(a->rw_ratio, 0.5);
+  EXPECT_DOUBLE_EQ(a->rw_ratio2, 0.75);
+  EXPECT_EQ(a->rw_steps, 1000);
+  EXPECT_DOUBLE_EQ(a->rw_accept, 1.0);
+  EXPECT_EQ(a->method, 1);
+  EXPECT_EQ(a->check_interval, 100000);
+  EXPECT_EQ(a->oto_interval, 0);
+  EXPECT_EQ(a->write_output, 1);
+  EXPECT_EQ(a->exchange_interval, -1);
+  EXPECT_EQ(a->dag_interval, 100000);
+  EXPECT_EQ(a->resampling, -1);
+  EXPECT_EQ(a->bootstrap_blocks, -1);
+  EXPECT_EQ(a->memory, 3 * GiB);
+  EXPECT_EQ(a->score_level, 2);
+  EXPECT_EQ(str(a->skeleton_type), "parents");
+  EXPECT_EQ(a->cache_type, 0);
+  EXPECT_EQ(a->cache_bytes, 500 * MiB);
+  ASSERT_NE(a->init_timer, nullptr);
+  ASSERT_NE(a->search_timer, nullptr);
+  EXPECT_EQ(a->init_timer->type, 0);
+  ASSERT_NE(a->timer, nullptr);
+  EXPECT_EQ(a->timer->n, 7u);
+  EXPECT_EQ(a->whole_network, nullptr);
+  EXPECT_EQ(a->send_records, nullptr);
+  Args_delete(a);
+}
+
+// A bare command line: the derived intervals, the appended option entries, the budget.
+TEST(ParseArgs, DefaultsOfABareCommandLine) {
+  FILE* before = VELK_ERR;
+  Parsed p({"genes.edf"}, 0, 4);
+  EXPECT_FALSE(p.err_switched());
+  EXPECT_EQ(VELK_ERR, before);
+  EXPECT_EQ(str(p->input_file), "genes.edf");
+  EXPECT_EQ(p->interval_base, 2560);
+  EXPECT_EQ(p->rw_interval, 640);
+  EXPECT_EQ(p->exchange_interval, 640);
+  EXPECT_EQ(p->oto_interval, 2147483647);
+  EXPECT_EQ(p->algo_args->dynamic, 0);
+  EXPECT_EQ(p->dynamic_points, nullptr);
+  EXPECT_EQ(p->share_names, 0);
+  EXPECT_EQ(kv_text(p->algo_options), "t=1");
+  ASSERT_NE(p->score_args->options, nullptr);
+  ASSERT_EQ(VLK_KeyValues_size(p->score_args->options), 1u);
+  EXPECT_EQ(str(VLK_KeyValues_get_key(p->score_args->options, 0)), "linear");
+  EXPECT_EQ(VLK_KeyValues_get_type(p->score_args->options, 0), VLK_TYPE_STRING);
+  EXPECT_EQ(VLK_KeyValues_get_value(p->score_args->options, 0), VLK_KeyValues_DEFAULT_VALUE);
+  EXPECT_EQ(p->memory, 3 * GiB);
+  EXPECT_EQ(p->cache_bytes, 500 * MiB);
+}
+
+// Every named option reaches its field (log mode 3 keeps the log on /dev/null).
+TEST(ParseArgs, EveryOptionBindsItsField) {
+  Parsed p({"-I",
+            "sep=tab",
+            "--input-type",
+            "matrix",
+            "-o",
+            "/tmp/vlk_args_every",
+            "-O",
+            "csml",
+            "--output-args",
+            "w=1",
+            "--oth",
+            "0.35",
+            "-A",
+            "rev=off",
+            "-S",
+            "hn=3",
+            "--on",
+            "off",
+            "--algo",
+            "hc2",
+            "-m",
+            "200",
+            "-n",
+            "300",
+            "-M",
+            "3",
+            "-r",
+            "0.25",
+            "-c",
+            "4",
+            "--compare",
+            "ref.vlk3",
+            "--compare-module",
+            "mods.txt",
+            "--cutoffs",
+            "0.1,0.5,0.1",
+            "--cutoff-mode",
+            "1",
+            "-a",
+            "2",
+            "--oto",
+            "9",
+            "-t",
+            "11",
+            "-T",
+            "12",
+            "--rw-th",
+            "0.45",
+            "--rw-int",
+            "13",
+            "--ex-int",
+            "14",
+            "--ci",
+            "15",
+            "--seed",
+            "4000000000",
+            "--dag-inv",
+            "16",
+            "--RS",
+            "0",
+            "--Bnum",
+            "17",
+            "--debug",
+            "--log",
+            "3",
+            "--init",
+            "--lv",
+            "3",
+            "--skeleton",
+            "skel.txt",
+            "--skeleton-type",
+            "CHLIST",
+            "--skeleton-args",
+            "col=2",
+            "--output-mode",
+            "1",
+            "--cache",
+            "3",
+            "--cache-size",
+            "10",
+            "--total-mem",
+            "2048",
+            "--rw-pr",
+            "0.9",
+            "--rw-r",
+            "0.6",
+            "--rw-r2",
+            "0.8",
+            "data.txt"},
+           1, 3);
+  EXPECT_EQ(kv_text(p->input_args), "sep=tab");
+  EXPECT_EQ(str(p->input_type), "matrix");
+  EXPECT_EQ(str(p->output_prefix), "/tmp/vlk_args_every");
+  EXPECT_EQ(str(p->output_format), "csml");
+  EXPECT_EQ(kv_text(p->output_args), "w=1");
+  EXPECT_DOUBLE_EQ(p->output_threshold, 0.35);
+  EXPECT_EQ(kv_text(p->algo_options), "rev=off,t=1");
+  EXPECT_EQ(kv_text(p->score_args->options), "hn=3");
+  EXPECT_EQ(p->write_output, 0);
+  EXPECT_EQ(str(p->algo_name), "hc2");
+  EXPECT_EQ(p->module_size, 200);
+  EXPECT_EQ(p->interval_base, 300);
+  EXPECT_EQ(p->algo_args->max_parents, 3);
+  EXPECT_DOUBLE_EQ(p->module_ratio, 0.25);
+  EXPECT_EQ(p->min_pair_count, 4);
+  EXPECT_EQ(str(p->reference_file), "ref.vlk3");
+  EXPECT_EQ(str(p->module_file), "mods.txt");
+  ASSERT_NE(p->cutoffs, nullptr);
+  ASSERT_EQ(p->cutoffs->size, 3u);
+  EXPECT_DOUBLE_EQ(p->cutoffs->data[1], 0.5);
+  EXPECT_EQ(p->cutoff_mode, 1);
+  EXPECT_EQ(p->method, 2);
+  EXPECT_EQ(p->oto_interval, 9);
+  EXPECT_EQ(p->iterations, 11);
+  EXPECT_EQ(p->total_iterations, 12);
+  EXPECT_DOUBLE_EQ(p->rw_threshold, 0.45);
+  EXPECT_EQ(p->rw_interval, 13);
+  EXPECT_EQ(p->exchange_interval, 14);
+  EXPECT_EQ(p->check_interval, 15);
+  EXPECT_EQ(p->seed, 4000000000u);
+  EXPECT_EQ(p->dag_interval, 16);
+  EXPECT_EQ(p->resampling, 0);
+  EXPECT_EQ(p->bootstrap_blocks, 17);
+  EXPECT_EQ(p->debug, 1);
+  EXPECT_EQ(p->log_mode, 3);
+  EXPECT_TRUE(is_dev_null(p.err()));
+  EXPECT_EQ(p->init_score, 1);
+  EXPECT_EQ(p->score_level, 3);
+  EXPECT_EQ(str(p->skeleton_file), "skel.txt");
+  EXPECT_EQ(str(p->skeleton_type), "CHLIST");
+  EXPECT_EQ(kv_text(p->skeleton_args), "col=2");
+  EXPECT_EQ(p->output_mode, 1);
+  EXPECT_EQ(p->cache_type, 3);
+  EXPECT_EQ(p->cache_bytes, 10 * MiB);
+  EXPECT_EQ(p->memory, 2048 * MiB - 10 * MiB);
+  EXPECT_DOUBLE_EQ(p->rw_accept, 0.9);
+  EXPECT_DOUBLE_EQ(p->rw_ratio, 0.6);
+  EXPECT_DOUBLE_EQ(p->rw_ratio2, 0.8);
+  EXPECT_EQ(str(p->input_file), "data.txt");
+}
+
+TEST(ParseArgs, AliasesBindTheSameFields) {
+  Parsed p({"--input-args", "a=1", "--rw-t", "21", "--check-int", "22", "--blocks", "23", "-L", "3",
+            "-o", "/tmp/vlk_args_alias", "--skel", "s.txt", "--skel-type", "parents_targets",
+            "--skel-args", "b=2", "x.edf"},
+           0, 2);
+  EXPECT_EQ(kv_text(p->input_args), "a=1");
+  EXPECT_EQ(p->total_iterations, 21);
+  EXPECT_EQ(p->check_interval, 22);
+  EXPECT_EQ(p->bootstrap_blocks, 23);
+  EXPECT_EQ(p->log_mode, 3);
+  EXPECT_EQ(str(p->skeleton_file), "s.txt");
+  EXPECT_EQ(str(p->skeleton_type), "parents_targets");
+  EXPECT_EQ(kv_text(p->skeleton_args), "b=2");
+}
+
+// The settings derived from others, one command line each.
+TEST(ParseArgs, DerivedSettings) {
+  struct Case {
+    std::vector<std::string> words;
+    int processes;
+    std::function<void(const Args&)> check;
+  };
+  const std::vector<Case> cases = {
+      {{"-n", "100"},
+       8,
+       [](const Args& a) {
+         EXPECT_EQ(a.interval_base, 100);
+         EXPECT_EQ(a.rw_interval, 12);
+         EXPECT_EQ(a.exchange_interval, 12);
+         EXPECT_EQ(a.oto_interval, 2147483647);
+       }},
+      {{"-n", "100"},
+       200,
+       [](const Args& a) {
+         EXPECT_EQ(a.rw_interval, 0);
+         EXPECT_EQ(a.exchange_interval, 0);
+       }},
+      {{"--rw-int", "5", "--ex-int", "7"},
+       4,
+       [](const Args& a) {
+         EXPECT_EQ(a.rw_interval, 5);
+         EXPECT_EQ(a.exchange_interval, 7);
+       }},
+      {{"--oto", "-1"}, 4, [](const Args& a) { EXPECT_EQ(a.oto_interval, -1); }},
+      {{"-y"},
+       4,
+       [](const Args& a) {
+         EXPECT_EQ(a.algo_args->dynamic, 1);
+         EXPECT_EQ(a.oto_interval, 640);
+         EXPECT_TRUE(ints(a.dynamic_points).empty());
+       }},
+      {{"--dynamic-points"},
+       4,
+       [](const Args& a) {
+         EXPECT_EQ(a.algo_args->dynamic, 1);
+         EXPECT_EQ(a.oto_interval, 640);
+         EXPECT_TRUE(ints(a.dynamic_points).empty());
+       }},
+      {{"--dynamic-points", "1,2,3"},
+       4,
+       [](const Args& a) {
+         EXPECT_EQ(a.algo_args->dynamic, 1);
+         EXPECT_EQ(ints(a.dynamic_points), (std::vector<int>{1, 2, 3}));
+       }},
+      {{"--dynamic-points", "4,", "10"},
+       4,
+       [](const Args& a) {
+         EXPECT_EQ(ints(a.dynamic_points), (std::vector<int>{4, 10}));
+       }},
+      {{"-y", "--dynamic-points", "1,2,3"},
+       4,
+       [](const Args& a) {
+         EXPECT_EQ(a.algo_args->dynamic, 1);
+         EXPECT_TRUE(ints(a.dynamic_points).empty());
+       }},
+      {{"--dynamic-points", "1,2", "-y"},
+       4,
+       [](const Args& a) { EXPECT_TRUE(ints(a.dynamic_points).empty()); }},
+      {{"-y", "--oto", "5"}, 4, [](const Args& a) { EXPECT_EQ(a.oto_interval, 5); }},
+      // base / P is 0 here; a 1-to-1 interval of 0 would divide by zero in the job loop
+      {{"-y", "-n", "3"}, 4, [](const Args& a) { EXPECT_EQ(a.oto_interval, 1); }},
+      {{"-n", "-1"}, 4, [](const Args& a) { EXPECT_EQ(a.interval_base, 2560); }},
+  };
+  for (const Case& c : cases) {
+    std::string line;
+    for (const std::string& w : c.words) line += w + " ";
+    SCOPED_TRACE(line + "P=" + std::to_string(c.processes));
+    Parsed p(c.words, 0, c.processes);
+    c.check(*p);
+  }
+}
+
+// The entries the program appends to -A and -S never override what the user wrote.
+TEST(ParseArgs, AppendedOptionEntries) {
+  struct Case {
+    std::vector<std::string> words;
+    std::string algo_options;
+    std::string score_options;
+    int share_names;
+  };
+  const std::vector<Case> cases = {
+      {{}, "t=1", "linear=on", 0},
+      {{"-A", "t=5"}, "t=5", "linear=on", 0},
+      {{"-A", "trials=4"}, "trials=4", "linear=on", 0},
+      {{"-A", "t=5,trials=5"}, "t=5,trials=5", "linear=on", 0},
+      {{"-A", "rev=off,v=1"}, "rev=off,v=1,t=1", "linear=on", 0},
+      {{"-S", "level=3"}, "t=1", "level=3,linear=on", 0},
+      {{"-S", "linear=off"}, "t=1", "linear=off", 0},
+      {{"-S", "hn=5,hi=0.5"}, "t=1", "hn=5,hi=0.5", 0},
+      {{"-S", "hyper_bg=2"}, "t=1", "hyper_bg=2", 0},
+      {{"-S", "hyper_num=2"}, "t=1", "hyper_num=2", 0},
+      {{"-S", "hyper_inc=2"}, "t=1", "hyper_inc=2", 0},
+      {{"-S", "hb=2"}, "t=1", "hb=2", 0},
+      {{"--algo", "TSHC"}, "t=1,cache=off", "linear=on", 1},
+      {{"--algo", "tshc", "-A", "cache=on,t=2"}, "cache=on,t=2", "linear=on", 1},
+      {{"--algo", "tshc", "--share-names"}, "t=1,cache=off", "linear=on", 1},
+      {{"--algo", "hc2", "--share-names"}, "t=1", "linear=on", 0},
+  };
+  for (const Case& c : cases) {
+    std::string line;
+    for (const std::string& w : c.words) line += w + " ";
+    SCOPED_TRACE(line);
+    Parsed p(c.words, 0, 4);
+    EXPECT_EQ(kv_text(p->algo_options), c.algo_options);
+    EXPECT_EQ(kv_text(p->score_args->options), c.score_options);
+    EXPECT_EQ(p->share_names, c.share_names);
+  }
+}
+
+// MiB counts become 64-bit byte counts, and the cache is charged to the budget.
+TEST(ParseArgs, MemoryBudgetAndCache) {
+  struct Case {
+    std::vector<std::string> words;
+    std::uint64_t memory;
+    std::uint64_t cache_bytes;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {{"--total-mem", "8192"}, 8 * GiB, 500 * MiB, ""},
+      {{"--total-mem", "4096", "--cache-size", "100"}, 4 * GiB, 500 * MiB, ""},
+      {{"--total-mem", "1024", "--cache", "3"},
+       524 * MiB,
+       500 * MiB,
+       "Score cache enabled.  Algorithm version: 3 \n"},
+      {{"--cache", "3", "--cache-size", "100"},
+       3 * GiB - 100 * MiB,
+       100 * MiB,
+       "Score cache enabled.  Algorithm version: 3 \n"},
+      {{"--cache", "2", "--cache-size", "4096", "--total-mem", "8192"},
+       4 * GiB,
+       4 * GiB,
+       "Score cache enabled.  Algorithm version: 2 \n"},
+      {{"--cache", "1", "--cache-size", "3072"},
+       0,
+       3 * GiB,
+       "Score cache enabled.  Algorithm version: 1 \n"},
+      {{"--total-mem", "2000000"}, std::uint64_t{2000000} * MiB, 500 * MiB, ""},
+  };
+  for (const Case& c : cases) {
+    std::string line;
+    for (const std::string& w : c.words) line += w + " ";
+    SCOPED_TRACE(line);
+    vlk_test::CaptureErr err;
+    Parsed p(c.words, 0, 4);
+    EXPECT_EQ(p->memory, c.memory);
+    EXPECT_EQ(p->cache_bytes, c.cache_bytes);
+    EXPECT_EQ(err.text(), c.err);
+  }
+}
+
+TEST(ParseArgs, ChargesThatExceedTheBudgetStop) {
+  Args* a = Args_new_rank(0, 1);
+  a->memory = 100;
+  Args_charge_memory(a, 60, "the edge tables");
+  Args_charge_memory(a, 40, "the edge tables");
+  EXPECT_EQ(a->memory, 0u);
+  EXPECT_FATAL_EXIT(Args_charge_memory(a, 1, "the score"),
+                    "ERROR: memory budget exceeded: the score needs 1 bytes, 0 bytes are left "
+                    "(--total-mem)\n");
+  a->memory = 8 * GiB;
+  Args_charge_memory(a, 5 * GiB, "the edge tables");
+  EXPECT_EQ(a->memory, 3 * GiB);
+  EXPECT_FATAL_EXIT(Args_charge_memory(a, 4 * GiB, "the score"),
+                    "ERROR: memory budget exceeded: the score needs 4294967296 bytes, 3221225472 "
+                    "bytes are left (--total-mem)\n");
+  EXPECT_EQ(a->memory, 3 * GiB);
+  Args_delete(a);
+}
+
+TEST(ParseArgs, RunSeedIsUnsigned32Bit) {
+  struct Case {
+    int rank;
+    std::uint32_t seed;
+  };
+  for (const Case c : std::vector<Case>{{0, 5},
+                                        {3, 7},
+                                        {2, 4294967295u},
+                                        {12, 4294960000u},
+                                        {2147483, 1700000000u},
+                                        {5000000, 123u}}) {
+    Args* a = Args_new_rank(c.rank, 1);
+    a->seed = c.seed;
+    const std::uint64_t exact = std::uint64_t(c.rank) * 1000 + c.seed;
+    EXPECT_EQ(Args_run_seed(a), static_cast<std::uint32_t>(exact % (std::uint64_t{1} << 32)))
+        << c.rank << " " << c.seed;
+    Args_delete(a);
+  }
+}
+
+// Words the table rejects, and the budget checks, end the process with status 1.
+TEST(ParseArgs, RejectedCommandLines) {
+  struct Case {
+    std::vector<std::string> words;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {{"--bogus", "x.edf"}, "ERROR: unknown argument specified: --bogus\n"},
+      {{"x.edf", "-m", "10", "-Q", "1"}, "ERROR: unknown argument specified: -Q\n"},
+      {{"x.edf", "-m"}, "ERROR: unknown argument specified: -m\n"},
+      {{"-T", "-t", "5"}, "ERROR: unknown argument specified: -T\n"},
+      {{"--on", "maybe"}, "ERROR: unknown argument specified: --on\n"},
+      {{"--share-names=1"}, "ERROR: unknown argument specified: --share-names=1\n"},
+      {{"--H", "3"}, "ERROR: Obsolete argument specified: --H\n"},
+      {{"x.edf", "--IA"}, "ERROR: Obsolete argument specified: --IA\n"},
+      {{"--total-mem", "-1"}, "ERROR: --total-mem must not be negative: -1\n"},
+      {{"--cache", "3", "--cache-size", "-5"},
+       "Score cache enabled.  Algorithm version: 3 \n"
+       "ERROR: --cache-size must not be negative: -5\n"},
+      {{"--total-mem", "100", "--cache", "3"},
+       "Score cache enabled.  Algorithm version: 3 \n"
+       "ERROR: memory budget exceeded: the score cache needs 524288000 bytes, 104857600 bytes "
+       "are left (--total-mem)\n"},
+      {{"-o", "/nonexistent-dir/run"}, "ERROR: cannot open log file: /nonexistent-dir/run.log\n"},
+  };
+  for (const Case& c : cases) {
+    std::string line;
+    for (const std::string& w : c.words) line += w + " ";
+    SCOPED_TRACE(line);
+    const ParseRun run = run_parse(c.words);
+    EXPECT_TRUE(run.end.exit1()) << "status " << run.end.status << " signal " << run.end.signal;
+    EXPECT_EQ(run.end.err, c.err);
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+const std::string kUsage =
+    "Usage:\n"
+    "mpirun [MPI options...] velknnsr [options...] input_file\n"
+    "\n"
+    "Options:\n"
+    " -h [command[,subcommand]]\n"
+    " --help [command[,subcommand]]\n"
+    "        Show help messages.  The following \"command\" can be specified.\n"
+    "          \"module\" or \"mod\"\n"
+    "             Displays the list of modules.  If the module name is given as\n"
+    "             \"subcommand\", displays available options for the specified module.\n"
+    " -m n   Module size (default: 1000)\n"
+    " -T n   # of iterations. (default: 100000)\n"
+    " -t n   # of iterations for random sampling phase. (default: 0)\n";
+
+TEST(Help, UsageAndModuleHelpEndWithStatusZero) {
+  const std::string bnrc_help =
+      vlk_test::capture([](FILE* fp) { VLK_Help_msg(fp, nullptr, "BNRC", nullptr); });
+  struct Case {
+    std::vector<std::string> words;
+    std::string out;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {{"-h"}, kUsage, ""},
+      {{"--help"}, kUsage, ""},
+      {{"x.edf", "-m", "10", "-h"}, kUsage, ""},
+      // the callback runs at its position: what follows is never looked at
+      {{"-h", "--bogus"}, kUsage, ""},
+      {{"-h", "module,BNRC"}, bnrc_help, ""},
+      {{"-h", "MOD,BNRC"}, bnrc_help, ""},
+      {{"-h", "module"}, "", ""},
+      {{"--help", "foo"}, "", "Unknown command for --help (-h) option: foo\n"},
+      {{"-h", "foo,bar"}, "", "Unknown command for --help (-h) option: foo\n"},
+  };
+  for (const Case& c : cases) {
+    std::string line;
+    for (const std::string& w : c.words) line += w + " ";
+    SCOPED_TRACE(line);
+    const ParseRun run = run_parse(c.words);
+    EXPECT_TRUE(run.end.exited);
+    EXPECT_EQ(run.end.status, 0);
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(run.end.err, c.err);
+  }
+  // An option the table rejects before -h ends the run before the help.
+  const ParseRun bad = run_parse({"--bogus", "-h"});
+  EXPECT_TRUE(bad.end.exit1());
+  EXPECT_EQ(bad.out, "");
+}
+
+TEST(Help, ShowHelpPrintsTheUsage) {
+  EXPECT_EQ(std::string(Args_usage_text), kUsage);
+  const ParseRun run = [] {
+    vlk_test::TempFile out("");
+    ParseRun r;
+    r.end = vlk_test::run_fatal([&] {
+      std::fflush(stdout);
+      const int fd = open(out.path().c_str(), O_WRONLY | O_TRUNC);
+      dup2(fd, 1);
+      close(fd);
+      show_help();
+      std::fflush(stdout);
+    });
+    r.out = vlk_test::read_file(out.path());
+    return r;
+  }();
+  EXPECT_EQ(run.end.status, 0);
+  EXPECT_EQ(run.out, kUsage);
+}
+
+TEST(ShowSettings, PrintsTheBlock) {
+  Args* a = Args_new_rank(3, 4);
+  a->iterations = 250;
+  vlk_test::CaptureErr err;
+  show_settings(a);
+  EXPECT_EQ(err.text(),
+            "show_settings() =====================================\n"
+            "MPI_rank=3\n"
+            "iterations=250\n"
+            "=====================================================\n");
+  Args_delete(a);
+}
+
+// The log file each of 3 processes writes, for every log mode; the cache line shows which
+// stream became VELK_ERR.
+class LogFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[] = "/tmp/vlk_args_log_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    dir_ = dir;
+    prefix_ = dir_ + "/out";
+  }
+  void TearDown() override {
+    for (const char* f : {".log", ".log.00000", ".log.00001", ".log.00002", ".log.00012"})
+      unlink((prefix_ + f).c_str());
+    rmdir(dir_.c_str());
+  }
+  bool exists(const std::string& suffix) const {
+    return access((prefix_ + suffix).c_str(), F_OK) == 0;
+  }
+  std::string dir_, prefix_;
+};
+
+TEST_F(LogFiles, ModeOneWritesOneFilePerRank) {
+  for (int rank = 0; rank < 3; ++rank) {
+    Parsed p({"-o", prefix_, "--log", "1", "--cache", "3"}, rank, 3);
+    EXPECT_TRUE(p.err_switched());
+    EXPECT_FALSE(is_dev_null(p.err()));
+  }
+  for (const char* f : {".log.00000", ".log.00001", ".log.00002"}) {
+    SCOPED_TRACE(f);
+    EXPECT_EQ(vlk_test::read_file(prefix_ + f), "Score cache enabled.  Algorithm version: 3 \n");
+  }
+  EXPECT_FALSE(exists(".log"));
+  { Parsed p({"-o", prefix_, "-L", "1"}, 12, 16); }
+  EXPECT_TRUE(exists(".log.00012"));
+}
+
+TEST_F(LogFiles, ModeZeroWritesRankZeroOnly) {
+  for (int rank = 0; rank < 3; ++rank) {
+    Parsed p({"-o", prefix_, "--cache", "2"}, rank, 3);
+    EXPECT_EQ(is_dev_null(p.err()), rank != 0) << rank;
+  }
+  EXPECT_EQ(vlk_test::read_file(prefix_ + ".log"), "Score cache enabled.  Algorithm version: 2 \n");
+  EXPECT_FALSE(exists(".log.00000"));
+}
+
+TEST_F(LogFiles, ModeTwoAndOtherModes) {
+  for (int rank = 0; rank < 3; ++rank) {
+    Parsed p({"-o", prefix_, "--log", "2"}, rank, 3);
+    if (rank == 0)
+      EXPECT_EQ(p.err(), stderr);
+    else
+      EXPECT_TRUE(is_dev_null(p.err()));
+  }
+  for (const char* mode : {"3", "-1"}) {
+    for (int rank = 0; rank < 3; ++rank) {
+      Parsed p({"-o", prefix_, "--log", mode}, rank, 3);
+      EXPECT_TRUE(is_dev_null(p.err())) << mode << " " << rank;
+    }
+  }
+  EXPECT_FALSE(exists(".log"));
+  EXPECT_FALSE(exists(".log.00000"));
+}
+
+TEST_F(LogFiles, NoPrefixKeepsTheStream) {
+  for (const char* mode : {"0", "1", "2"}) {
+    FILE* before = VELK_ERR;
+    Parsed p({"--log", mode}, 1, 3);
+    EXPECT_EQ(p.err(), before) << mode;
+  }
+}
+
+}  // namespace
