@@ -156,7 +156,8 @@ void free_unless(char* s, const char* static_default) {
 
 // Dynamic data: the time-point text, or "-y", switches the search to dynamic mode. The
 // 1-to-1 interval 0 means "derive it": once per job-loop call for static data, every
-// base / P jobs for dynamic data (at least every job, since it divides the job count).
+// base / P jobs for dynamic data (at least every job, since it divides the job count; a
+// negative quotient from a negative base would switch the table off instead).
 void derive_dynamic(Args* a, Working* w) {
   if (w->dynamic) {
     free_unless(w->points, x_default);
@@ -175,7 +176,7 @@ void derive_dynamic(Args* a, Working* w) {
   }
   if (a->oto_interval == 0) {
     a->oto_interval = a->interval_base / a->processes;
-    if (a->oto_interval == 0) a->oto_interval = 1;
+    if (a->oto_interval < 1) a->oto_interval = 1;
   }
   free_unless(w->points, x_default);
   w->points = nullptr;
@@ -195,14 +196,45 @@ void append_default_options(Args* a) {
   if (a->algo_options == nullptr) a->algo_options = VLK_KeyValues_new();
   if (!has_key(a->algo_options, "t") && !has_key(a->algo_options, "trials"))
     VLK_KeyValues_add_string(a->algo_options, "t", "1");
-  // Two-step hill climbing looks genes up by name in the nucleus data set.
-  if (strcasecmp(a->algo_name, "tshc") == 0) {
-    a->share_names = 1;
-    if (!has_key(a->algo_options, "cache"))
-      VLK_KeyValues_add_string(a->algo_options, "cache", "off");
-  } else {
-    a->share_names = 0;
+  const bool two_step = strcasecmp(a->algo_name, "tshc") == 0;
+  if (two_step && !has_key(a->algo_options, "cache"))
+    VLK_KeyValues_add_string(a->algo_options, "cache", "off");
+  // Two-step hill climbing, the skeleton and the parent-candidate file look genes up by name
+  // in the nucleus data set, which carries names only when they are shared.
+  const bool by_name =
+      two_step || a->skeleton_file != nullptr || has_key(a->algo_options, "parent");
+  a->share_names = by_name ? 1 : 0;
+}
+
+// Settings that would stall or break the run are refused before any work: a chunk of zero
+// or fewer nuclei never ends, a check interval of 0 divides by zero, and a step that does
+// not advance never ends the cutoff or DAG schedule.
+void validate_settings(const Args* a) {
+  if (a->iterations < 0) vlk::fatal("ERROR: -t must not be negative: %d\n", a->iterations);
+  // Methods 1 and 2 run the neighbour node sampling phase over the nuclei left by -t.
+  if ((a->method == 1 || a->method == 2) && a->total_iterations < a->iterations)
+    vlk::fatal("ERROR: -T must not be less than -t: -T %d, -t %d\n", a->total_iterations,
+               a->iterations);
+  if (a->check_interval < 1) vlk::fatal("ERROR: --ci must be at least 1: %d\n", a->check_interval);
+  if (a->dag_interval < 1) vlk::fatal("ERROR: --dag-inv must be at least 1: %d\n", a->dag_interval);
+  // Parametric cutoffs are start, end and step; a list of another length is refused later.
+  if (a->cutoff_mode == 1 && a->cutoffs != nullptr && a->cutoffs->size == 3) {
+    const double step = a->cutoffs->data[2];
+    if (!(step > 0.0)) vlk::fatal("ERROR: the step of --cutoffs must be positive: %g\n", step);
   }
+  // The prefix-tree cache has no lock; these searches score from several threads at once.
+  if (a->cache_type == 2 &&
+      (strcasecmp(a->algo_name, "hc2") == 0 || strcasecmp(a->algo_name, "tshc") == 0))
+    vlk::fatal(
+        "ERROR: --cache 2 serves one scoring thread only and cannot be used with --algo "
+        "%s; use --cache 3\n",
+        a->algo_name);
+  // The whole-data score state is built over all genes, while a search scores the positions
+  // of its nucleus; nothing maps one onto the other.
+  if (a->init_score)
+    vlk::fatal(
+        "ERROR: --init is not supported: the whole-data score cannot serve the nucleus "
+        "searches\n");
 }
 
 void open_log(Args* a) {
@@ -329,6 +361,8 @@ void parse_args(Args* a, int argc, char** argv) {
   if (a->exchange_interval == -1) a->exchange_interval = a->interval_base / a->processes;
 
   append_default_options(a);
+  // Refused settings are reported on the terminal, before a log file is made.
+  validate_settings(a);
   open_log(a);
 
   if (a->cache_type != 0) {
@@ -356,6 +390,7 @@ void help(const char* /*key*/, const char* value) {
   }
   std::fflush(stdout);
   std::fflush(VELK_ERR);
+  Args_finalize_mpi();
   std::exit(0);
 }
 
@@ -385,4 +420,5 @@ void Args_charge_memory(Args* a, std::uint64_t bytes, const char* what) {
 
 #ifndef USE_MPI
 Args* Args_new() { return Args_new_rank(0, 1); }
+void Args_finalize_mpi() {}
 #endif

@@ -113,7 +113,8 @@ Args* Args_new_rank(int rank, int processes);
 // process ends). The tables and buffers of the start-up are released by their owners first.
 void Args_delete(Args* a);
 
-// Binds the command line and derives the dependent settings; every failure ends the process.
+// Binds the command line, derives the dependent settings and refuses settings the run cannot
+// carry out (exit status 1 before any work); every failure ends the process.
 void parse_args(Args* a, int argc, char** argv);
 // Option callbacks of -h/--help and of the refused options --H/--IA.
 void help(const char* key, const char* value);
@@ -126,6 +127,9 @@ extern const char* const Args_usage_text;
 
 // rank x 1000 + seed in unsigned 32-bit arithmetic (wraps, never overflows).
 std::uint32_t Args_run_seed(const Args* a);
+// Ends MPI when it was started and is still running; a no-op otherwise (and without MPI).
+// The help exits with status 0 through it, so mpirun sees a clean end.
+void Args_finalize_mpi();
 // Charges bytes to the memory budget; a charge larger than what is left prints an error
 // naming the budget and what was charged, and ends the run.
 void Args_charge_memory(Args* a, std::uint64_t bytes, const char* what);

@@ -8,3 +8,10 @@ Args* Args_new() {
   MPI_Comm_size(MPI_COMM_WORLD, &processes);
   return Args_new_rank(rank, processes);
 }
+
+void Args_finalize_mpi() {
+  int initialized = 0, finalized = 0;
+  MPI_Initialized(&initialized);
+  MPI_Finalized(&finalized);
+  if (initialized && !finalized) MPI_Finalize();
+}

@@ -238,7 +238,6 @@ TEST(ParseArgs, EveryOptionBindsItsField) {
             "--debug",
             "--log",
             "3",
-            "--init",
             "--lv",
             "3",
             "--skeleton",
@@ -299,7 +298,7 @@ TEST(ParseArgs, EveryOptionBindsItsField) {
   EXPECT_EQ(p->debug, 1);
   EXPECT_EQ(p->log_mode, 3);
   EXPECT_TRUE(is_dev_null(p.err()));
-  EXPECT_EQ(p->init_score, 1);
+  EXPECT_EQ(p->init_score, 0);
   EXPECT_EQ(p->score_level, 3);
   EXPECT_EQ(str(p->skeleton_file), "skel.txt");
   EXPECT_EQ(str(p->skeleton_type), "CHLIST");
@@ -395,6 +394,10 @@ TEST(ParseArgs, DerivedSettings) {
       {{"-y", "--oto", "5"}, 4, [](const Args& a) { EXPECT_EQ(a.oto_interval, 5); }},
       // base / P is 0 here; a 1-to-1 interval of 0 would divide by zero in the job loop
       {{"-y", "-n", "3"}, 4, [](const Args& a) { EXPECT_EQ(a.oto_interval, 1); }},
+      {{"-y", "-n", "0"}, 4, [](const Args& a) { EXPECT_EQ(a.oto_interval, 1); }},
+      // a derived negative interval would switch the table off: it is raised as well
+      {{"-y", "-n", "-8"}, 4, [](const Args& a) { EXPECT_EQ(a.oto_interval, 1); }},
+      {{"-n", "0"}, 4, [](const Args& a) { EXPECT_EQ(a.oto_interval, 2147483647); }},
       {{"-n", "-1"}, 4, [](const Args& a) { EXPECT_EQ(a.interval_base, 2560); }},
   };
   for (const Case& c : cases) {
@@ -431,6 +434,13 @@ TEST(ParseArgs, AppendedOptionEntries) {
       {{"--algo", "tshc", "-A", "cache=on,t=2"}, "cache=on,t=2", "linear=on", 1},
       {{"--algo", "tshc", "--share-names"}, "t=1,cache=off", "linear=on", 1},
       {{"--algo", "hc2", "--share-names"}, "t=1", "linear=on", 0},
+      // the skeleton and the parent-candidate file look genes up by name
+      {{"--skeleton", "skel.txt"}, "t=1", "linear=on", 1},
+      {{"--skel", "skel.txt", "--algo", "hc2"}, "t=1", "linear=on", 1},
+      {{"-A", "parent=genes.txt"}, "parent=genes.txt,t=1", "linear=on", 1},
+      {{"--algo", "hc2", "-A", "t=3,parent=genes.txt"}, "t=3,parent=genes.txt", "linear=on", 1},
+      {{"-A", "parents=genes.txt"}, "parents=genes.txt,t=1", "linear=on", 0},
+      {{"--skeleton-type", "CHLIST", "--skel-args", "col=2"}, "t=1", "linear=on", 0},
   };
   for (const Case& c : cases) {
     std::string line;
@@ -559,6 +569,90 @@ TEST(ParseArgs, RejectedCommandLines) {
   }
 }
 
+// Settings that would stall or break the run: one line each, status 1, before any work
+// (no cache line, no log file).
+TEST(ParseArgs, RefusedSettings) {
+  struct Case {
+    std::vector<std::string> words;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {{"-t", "-1"}, "ERROR: -t must not be negative: -1\n"},
+      {{"-a", "0", "-t", "-100"}, "ERROR: -t must not be negative: -100\n"},
+      {{"-t", "200", "-T", "100"}, "ERROR: -T must not be less than -t: -T 100, -t 200\n"},
+      {{"-a", "2", "-t", "1", "--rw-t", "0"}, "ERROR: -T must not be less than -t: -T 0, -t 1\n"},
+      {{"-T", "-5"}, "ERROR: -T must not be less than -t: -T -5, -t 0\n"},
+      {{"--ci", "0"}, "ERROR: --ci must be at least 1: 0\n"},
+      {{"--check-int", "-100"}, "ERROR: --ci must be at least 1: -100\n"},
+      {{"-a", "0", "-t", "0", "--ci", "0"}, "ERROR: --ci must be at least 1: 0\n"},
+      {{"--dag-inv", "0"}, "ERROR: --dag-inv must be at least 1: 0\n"},
+      {{"--dag-inv", "-3"}, "ERROR: --dag-inv must be at least 1: -3\n"},
+      {{"--cutoff-mode", "1", "--cutoffs", "0.1,0.5,0"},
+       "ERROR: the step of --cutoffs must be positive: 0\n"},
+      {{"--cutoffs", "0.5,0.1,-0.1", "--cutoff-mode", "1"},
+       "ERROR: the step of --cutoffs must be positive: -0.1\n"},
+      {{"--cutoff-mode", "1", "--cutoffs", "0.1,0.5,nan"},
+       "ERROR: the step of --cutoffs must be positive: nan\n"},
+      {{"--cache", "2", "--algo", "hc2"},
+       "ERROR: --cache 2 serves one scoring thread only and cannot be used with --algo hc2; use "
+       "--cache 3\n"},
+      {{"--algo", "TSHC", "--cache", "2", "--cache-size", "10"},
+       "ERROR: --cache 2 serves one scoring thread only and cannot be used with --algo TSHC; use "
+       "--cache 3\n"},
+      {{"--init"},
+       "ERROR: --init is not supported: the whole-data score cannot serve the nucleus "
+       "searches\n"},
+      {{"x.edf", "--init", "--lv", "3"},
+       "ERROR: --init is not supported: the whole-data score cannot serve the nucleus "
+       "searches\n"},
+  };
+  for (const Case& c : cases) {
+    std::string line;
+    for (const std::string& w : c.words) line += w + " ";
+    SCOPED_TRACE(line);
+    EXPECT_FATAL_EXIT(Parsed p(c.words, 0, 4), c.err);
+  }
+  // Refused before the log file is made.
+  char dir[] = "/tmp/vlk_args_refused_XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string prefix = std::string(dir) + "/out";
+  EXPECT_FATAL_EXIT(Parsed p({"-o", prefix, "--ci", "0"}, 0, 4),
+                    "ERROR: --ci must be at least 1: 0\n");
+  EXPECT_NE(access((prefix + ".log").c_str(), F_OK), 0);
+  rmdir(dir);
+}
+
+// The limits of those checks, and the settings next to them, are accepted.
+TEST(ParseArgs, AcceptedNextToTheRefusals) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"-t", "0", "-T", "0"},
+      {"-t", "150", "--ci", "100", "-T", "1000"},
+      {"-t", "500", "-T", "500"},
+      {"-a", "0", "-t", "300", "-T", "100"},  // RSR runs -t nuclei; -T is not used
+      {"-a", "0", "-T", "-5"},
+      {"--ci", "1", "--dag-inv", "1"},
+      {"--cutoff-mode", "1", "--cutoffs", "0.1,0.5,0.1"},
+      {"--cutoff-mode", "1", "--cutoffs", "0.1,0.5"},  // the length is checked with the data
+      {"--cutoffs", "0.1,0.5,0"},                      // a plain list of cutoffs
+      {"--cutoff-mode", "2", "--cutoffs", "0.3,0.2,-1"},
+      {"--cache", "2"},
+      {"--cache", "2", "--algo", "HC"},
+      {"--cache", "3", "--algo", "hc2"},
+      {"--cache", "3", "--algo", "tshc"},
+      {"--cache", "1", "--algo", "tshc"},
+      {"--lv", "3"},
+  };
+  for (const std::vector<std::string>& words : cases) {
+    std::string line;
+    for (const std::string& w : words) line += w + " ";
+    SCOPED_TRACE(line);
+    const ParseRun run = run_parse(words);
+    EXPECT_TRUE(run.end.exited);
+    EXPECT_EQ(run.end.status, 0);
+    EXPECT_EQ(run.end.err.find("ERROR"), std::string::npos) << run.end.err;
+  }
+}
+
 const std::string kUsage =
     "Usage:\n"
     "mpirun [MPI options...] velknnsr [options...] input_file\n"
@@ -588,6 +682,8 @@ TEST(Help, UsageAndModuleHelpEndWithStatusZero) {
       {{"x.edf", "-m", "10", "-h"}, kUsage, ""},
       // the callback runs at its position: what follows is never looked at
       {{"-h", "--bogus"}, kUsage, ""},
+      // the help ends the process before the settings are checked
+      {{"--ci", "0", "--init", "-h"}, kUsage, ""},
       {{"-h", "module,BNRC"}, bnrc_help, ""},
       {{"-h", "MOD,BNRC"}, bnrc_help, ""},
       {{"-h", "module"}, "", ""},
