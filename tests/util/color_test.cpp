@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -70,4 +71,30 @@ TEST(Color, Gradient) {
   VLK_Color down{200, 100, 0, 0}, up{0, 0, 100, 10};
   VLK_Color_set_grad(&down, &up, 0.3, &down);  // output may be an input
   EXPECT_EQ(text(&down), "140 70 30 3");
+}
+
+TEST(Color, HsvOverTheWholeCube) {
+  // Over every (h, s, v): components stay in 0..255, the largest is v itself, the smallest is
+  // v (1 - s) truncated (v itself for grey), and the hue circle closes at 255.
+  for (int h = 0; h < 256; ++h)
+    for (int s = 0; s < 256; s += 3)
+      for (int v = 0; v < 256; v += 5) {
+        int r, g, b;
+        VLK_Color_HSV2RGB(h, s, v, &r, &g, &b);
+        const int hi = std::max({r, g, b}), lo = std::min({r, g, b});
+        ASSERT_GE(lo, 0);
+        ASSERT_EQ(hi, v) << h << " " << s << " " << v;
+        if (s == 0) {
+          ASSERT_EQ(lo, v);
+        } else {
+          ASSERT_EQ(
+              lo, static_cast<int>(v * 0.00392156862745098 * (1 - s * 0.00392156862745098) * 255.0))
+              << h << " " << s << " " << v;
+        }
+        if (h == 255) {
+          int r0, g0, b0;
+          VLK_Color_HSV2RGB(0, s, v, &r0, &g0, &b0);
+          ASSERT_EQ((std::vector<int>{r, g, b}), (std::vector<int>{r0, g0, b0}));
+        }
+      }
 }
