@@ -10,6 +10,7 @@
 #include "VLK_KeyValues.h"
 #include "VLK_Object.h"
 #include "VLK_StrArray.h"
+#include "vlk_owned.h"
 
 struct VLK_KeyObjects {
   VLK_StrArray* keys;    // owned copies
@@ -62,15 +63,6 @@ void VLK_KeyObjects_fprint(const VLK_KeyObjects* list, FILE* fp);
 void VLK_KeyObjects_check_validity(const VLK_KeyObjects* list);
 
 namespace vlk {
-
-// Deleter that calls one of the library's release functions.
-template <auto Fn>
-struct FreeWith {
-  template <class T>
-  void operator()(T* p) const noexcept {
-    Fn(p);
-  }
-};
 
 using KeyObjectsPtr = std::unique_ptr<VLK_KeyObjects, FreeWith<VLK_KeyObjects_delete>>;
 

@@ -7,19 +7,14 @@
 #include <vector>
 
 #include "VLK_AlgoArgs.h"
+#include "vlk_owned.h"
 #include "vlk_test.h"
 
 namespace {
 
-struct GreedyDeleter {
-  void operator()(VLK_GreedyArgs* g) const { VLK_GreedyArgs_delete(g); }
-};
-using GreedyPtr = std::unique_ptr<VLK_GreedyArgs, GreedyDeleter>;
+using GreedyPtr = vlk::Owned<VLK_GreedyArgs, VLK_GreedyArgs_delete>;
 
-struct KeyValuesDeleter {
-  void operator()(VLK_KeyValues* kv) const { VLK_KeyValues_delete(kv); }
-};
-using KeyValuesPtr = std::unique_ptr<VLK_KeyValues, KeyValuesDeleter>;
+using KeyValuesPtr = vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete>;
 
 GreedyPtr parse(const char* text) {
   KeyValuesPtr list(VLK_KeyValues_parse(text));

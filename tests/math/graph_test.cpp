@@ -23,16 +23,14 @@
 #include "VLK_Graph.h"
 #include "VLK_IntArray.h"
 #include "VLK_StrArray.h"
+#include "vlk_owned.h"
 #include "vlk_test.h"
 
 using vlk_test::capture;
 
 namespace {
 
-struct GraphDeleter {
-  void operator()(VLK_Graph* g) const { VLK_Graph_delete(g); }
-};
-using GraphPtr = std::unique_ptr<VLK_Graph, GraphDeleter>;
+using GraphPtr = vlk::Owned<VLK_Graph, VLK_Graph_delete>;
 
 struct GraphIDeleter {
   void operator()(GraphI* g) const {
@@ -41,15 +39,9 @@ struct GraphIDeleter {
 };
 using GraphIPtr = std::unique_ptr<GraphI, GraphIDeleter>;
 
-struct IntArrayDeleter {
-  void operator()(VLK_IntArray* a) const { VLK_IntArray_delete(a); }
-};
-using IntArrayPtr = std::unique_ptr<VLK_IntArray, IntArrayDeleter>;
+using IntArrayPtr = vlk::Owned<VLK_IntArray, VLK_IntArray_delete>;
 
-struct StrArrayDeleter {
-  void operator()(VLK_StrArray* a) const { VLK_StrArray_delete_all(a); }
-};
-using StrArrayPtr = std::unique_ptr<VLK_StrArray, StrArrayDeleter>;
+using StrArrayPtr = vlk::Owned<VLK_StrArray, VLK_StrArray_delete_all>;
 
 using Lists = std::vector<std::vector<int>>;  // parents per node, as the reference holds them
 

@@ -9,14 +9,12 @@
 #include <vector>
 
 #include "VLK_RNG.h"
+#include "vlk_owned.h"
 #include "vlk_platform_rng.h"
 
 namespace {
 
-struct RngDeleter {
-  void operator()(VLK_RNG* r) const { VLK_RNG_delete(r); }
-};
-using Rng = std::unique_ptr<VLK_RNG, RngDeleter>;
+using Rng = vlk::Owned<VLK_RNG, VLK_RNG_delete>;
 
 Rng seeded(int s) {
   Rng r(VLK_RNG_new());

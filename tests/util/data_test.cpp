@@ -9,14 +9,12 @@
 #include "VLK_Data.h"
 #include "VLK_KeyValues.h"
 #include "velkcom.h"
+#include "vlk_owned.h"
 #include "vlk_test.h"
 
 namespace {
 
-struct DataDeleter {
-  void operator()(VLK_Data* d) const { VLK_Data_delete(d); }
-};
-using DataPtr = std::unique_ptr<VLK_Data, DataDeleter>;
+using DataPtr = vlk::Owned<VLK_Data, VLK_Data_delete>;
 
 // p nodes x n samples with X[v][s] = 10 v + s, names g<v>, aliases a<v>.
 DataPtr make_data(int p, int n) {

@@ -10,6 +10,7 @@
 
 #include "VLK_RNG.h"
 #include "VLK_Util_jobs.h"
+#include "vlk_owned.h"
 
 namespace {
 
@@ -119,10 +120,7 @@ class ScriptedRandom {
   std::vector<long> values_;
 };
 
-struct RngDeleter {
-  void operator()(VLK_RNG* r) const { VLK_RNG_delete(r); }
-};
-using Rng = std::unique_ptr<VLK_RNG, RngDeleter>;
+using Rng = vlk::Owned<VLK_RNG, VLK_RNG_delete>;
 
 Rng seeded(int s) {
   Rng r(VLK_RNG_new());

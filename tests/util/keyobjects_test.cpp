@@ -7,6 +7,7 @@
 #include "VLK_KeyObjects.h"
 #include "VLK_KeyValues.h"
 #include "VLK_Type.h"
+#include "vlk_owned.h"
 #include "vlk_test.h"
 
 namespace {
@@ -17,10 +18,7 @@ std::string text_of(const VLK_KeyObjects* list) {
   return vlk_test::capture([&](FILE* fp) { VLK_KeyObjects_fprint(list, fp); });
 }
 
-struct KvDeleter {
-  void operator()(VLK_KeyValues* kv) const { VLK_KeyValues_delete(kv); }
-};
-using KvPtr = std::unique_ptr<VLK_KeyValues, KvDeleter>;
+using KvPtr = vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete>;
 
 // One entry of every kind a typed reader can meet.
 KeyObjectsPtr typed_list() {

@@ -9,6 +9,7 @@
 #include "VLK_DoubleArray.h"
 #include "VLK_KeyValues.h"
 #include "VLK_Type.h"
+#include "vlk_owned.h"
 #include "vlk_test.h"
 
 namespace {
@@ -26,10 +27,7 @@ std::vector<std::string> shape(const VLK_KeyValues* kv) {
   return out;
 }
 
-struct ListDeleter {
-  void operator()(VLK_KeyValues* kv) const { VLK_KeyValues_delete(kv); }
-};
-using List = std::unique_ptr<VLK_KeyValues, ListDeleter>;
+using List = vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete>;
 
 List parse(const char* text) { return List(VLK_KeyValues_parse(text)); }
 

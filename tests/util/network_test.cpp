@@ -11,6 +11,7 @@
 
 #include "VLK_Network.h"
 #include "VLK_StrMatrix.h"
+#include "vlk_owned.h"
 #include "vlk_test.h"
 
 namespace {
@@ -113,10 +114,7 @@ std::vector<std::pair<int, int>> pairs_of(const VLK_Network* net) {
   return out;
 }
 
-struct MatrixDeleter {
-  void operator()(VLK_StrMatrix* m) const { VLK_StrMatrix_delete(m); }
-};
-using MatrixPtr = std::unique_ptr<VLK_StrMatrix, MatrixDeleter>;
+using MatrixPtr = vlk::Owned<VLK_StrMatrix, VLK_StrMatrix_delete>;
 
 MatrixPtr table(const std::vector<std::vector<const char*>>& lines) {
   MatrixPtr m(VLK_StrMatrix_new());

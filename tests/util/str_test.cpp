@@ -10,15 +10,13 @@
 
 #include "VLK_Str.h"
 #include "VLK_StrBuff.h"
+#include "vlk_owned.h"
 
 namespace {
 
 using Strings = std::vector<std::string>;
 
-struct StrArrayDeleter {
-  void operator()(VLK_StrArray* a) const { VLK_StrArray_delete_all(a); }
-};
-using StrArrayPtr = std::unique_ptr<VLK_StrArray, StrArrayDeleter>;
+using StrArrayPtr = vlk::Owned<VLK_StrArray, VLK_StrArray_delete_all>;
 
 struct Free {
   void operator()(void* p) const { std::free(p); }
@@ -345,10 +343,7 @@ TEST(StrDetectDouble, AllShortStringsAgreeWithTheGrammar) {
 
 // ---------------------------------------------------------------- string builder
 
-struct StrBuffDeleter {
-  void operator()(VLK_StrBuff* b) const { VLK_StrBuff_delete(b); }
-};
-using StrBuffPtr = std::unique_ptr<VLK_StrBuff, StrBuffDeleter>;
+using StrBuffPtr = vlk::Owned<VLK_StrBuff, VLK_StrBuff_delete>;
 
 // Every byte from len to the end of the block is zero.
 bool tail_is_zero(const VLK_StrBuff* b) {

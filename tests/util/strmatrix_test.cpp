@@ -8,16 +8,14 @@
 
 #include "VLK_Str.h"
 #include "VLK_StrMatrix.h"
+#include "vlk_owned.h"
 #include "vlk_test.h"
 
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
 
-struct MatrixDeleter {
-  void operator()(VLK_StrMatrix* m) const { VLK_StrMatrix_delete(m); }
-};
-using MatrixPtr = std::unique_ptr<VLK_StrMatrix, MatrixDeleter>;
+using MatrixPtr = vlk::Owned<VLK_StrMatrix, VLK_StrMatrix_delete>;
 
 Rows rows_of(const VLK_StrMatrix* m) {
   Rows out;
