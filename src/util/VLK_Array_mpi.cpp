@@ -32,17 +32,21 @@ int rank_of(MPI_Comm comm) {
   return rank;
 }
 
+// A null slot travels as an empty string: the packed form has no way to say "missing".
+const char* text_of(const char* s) { return s ? s : ""; }
+
 // Bytes of the strings of a, each with its NUL, as they are packed.
 size_t packed_bytes(const VLK_StrArray* a) {
   size_t bytes = 0;
-  for (size_t i = 0; i < a->size; ++i) bytes += std::strlen(a->data[i]) + 1;
+  for (size_t i = 0; i < a->size; ++i) bytes += std::strlen(text_of(a->data[i])) + 1;
   return bytes;
 }
 
 void pack(const VLK_StrArray* a, char* buf) {
   for (size_t i = 0; i < a->size; ++i) {
-    const size_t len = std::strlen(a->data[i]) + 1;
-    std::memcpy(buf, a->data[i], len);
+    const char* text = text_of(a->data[i]);
+    const size_t len = std::strlen(text) + 1;
+    std::memcpy(buf, text, len);
     buf += len;
   }
 }

@@ -75,6 +75,24 @@ TEST(StrArrayBcast, BlocksOfArrays) {
   VLK_StrArray_delete_ar_all(empty, 0);
 }
 
+TEST(StrArrayBcast, NullSlotsArriveAsEmptyStrings) {
+  VLK_StrArray* a = VLK_StrArray_new();
+  if (rank() == kRoot) {
+    VLK_StrArray_add_copy(a, "x");
+    VLK_StrArray_add(a, nullptr);
+    VLK_StrArray_add_copy(a, "z");
+  }
+  VLK_StrArray* mine = a;
+  VLK_StrArray_MPI_Bcast(&a, kRoot, MPI_COMM_WORLD);
+  if (rank() == kRoot) {
+    EXPECT_EQ(a->data[1], nullptr);  // the root's own array is not touched
+  } else {
+    EXPECT_EQ(strs(a), (std::vector<std::string>{"x", "", "z"}));
+    VLK_StrArray_delete_all(mine);
+  }
+  VLK_StrArray_delete_all(a);
+}
+
 TEST(IntArrayBcast, NewArrayCopyAndBlocks) {
   for (const std::vector<int>& want : {std::vector<int>{}, std::vector<int>{7, -1, 2147483647}}) {
     VLK_IntArray* a = VLK_IntArray_new();
