@@ -12,19 +12,14 @@
 #include "VLK_KeyValues.h"
 #include "VLK_Type.h"
 #include "velkcom.h"
+#include "vlk_owned.h"
 #include "vlk_test.h"
 
 namespace {
 
-struct DataDeleter {
-  void operator()(VLK_Data* d) const { VLK_Data_delete(d); }
-};
-using DataPtr = std::unique_ptr<VLK_Data, DataDeleter>;
+using DataPtr = vlk::Owned<VLK_Data, VLK_Data_delete>;
 
-struct IntsDeleter {
-  void operator()(VLK_IntArray* a) const { VLK_IntArray_delete(a); }
-};
-using Ints = std::unique_ptr<VLK_IntArray, IntsDeleter>;
+using Ints = vlk::Owned<VLK_IntArray, VLK_IntArray_delete>;
 
 using Strs = std::vector<std::string>;
 

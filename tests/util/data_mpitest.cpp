@@ -12,6 +12,7 @@
 #include "VLK_Data_merge.h"
 #include "VLK_Data_mpi.h"
 #include "VLK_KeyValues.h"
+#include "vlk_owned.h"
 
 namespace {
 
@@ -25,10 +26,7 @@ int rank() {
 
 bool is_root() { return rank() == kRoot; }
 
-struct DataDeleter {
-  void operator()(VLK_Data* d) const { VLK_Data_delete(d); }
-};
-using DataPtr = std::unique_ptr<VLK_Data, DataDeleter>;
+using DataPtr = vlk::Owned<VLK_Data, VLK_Data_delete>;
 
 using Strs = std::vector<std::string>;
 

@@ -14,24 +14,16 @@
 #include "VLK_Data_resample.h"
 #include "VLK_RNG.h"
 #include "velkcom.h"
+#include "vlk_owned.h"
 #include "vlk_test.h"
 
 namespace {
 
-struct DataDeleter {
-  void operator()(VLK_Data* d) const { VLK_Data_delete(d); }
-};
-using DataPtr = std::unique_ptr<VLK_Data, DataDeleter>;
+using DataPtr = vlk::Owned<VLK_Data, VLK_Data_delete>;
 
-struct RngDeleter {
-  void operator()(VLK_RNG* r) const { VLK_RNG_delete(r); }
-};
-using Rng = std::unique_ptr<VLK_RNG, RngDeleter>;
+using Rng = vlk::Owned<VLK_RNG, VLK_RNG_delete>;
 
-struct IntsDeleter {
-  void operator()(VLK_IntArray* a) const { VLK_IntArray_delete(a); }
-};
-using Ints = std::unique_ptr<VLK_IntArray, IntsDeleter>;
+using Ints = vlk::Owned<VLK_IntArray, VLK_IntArray_delete>;
 
 // Value 100 v + s at node v, sample s: every value tells its row and column.
 double cell(int v, int s) { return 100.0 * v + s; }
