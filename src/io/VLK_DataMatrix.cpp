@@ -1,0 +1,635 @@
+#include "VLK_DataMatrix.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "VLK_ArgDef.h"
+#include "VLK_Data_merge.h"
+#include "VLK_Data_resample.h"
+#include "VLK_DoubleArray.h"
+#include "VLK_Str.h"
+#include "VLK_Util.h"
+#include "velkcom.h"
+#include "vlk_fatal.h"
+
+namespace {
+
+constexpr char kNoMemory[] = "ERROR: VLK_DataMatrix: memory allocation failed.\n";
+
+// Line buffer of the line readers, released at scope exit.
+struct LineBuffer {
+  char* data = nullptr;
+  size_t cap = 0;
+  explicit LineBuffer(size_t first = 0) {
+    if (first == 0) return;
+    data = static_cast<char*>(std::malloc(first));
+    if (data == nullptr) vlk::fatal(kNoMemory);
+    data[0] = '\0';
+    cap = first;
+  }
+  ~LineBuffer() { std::free(data); }
+  LineBuffer(const LineBuffer&) = delete;
+  LineBuffer& operator=(const LineBuffer&) = delete;
+};
+
+struct DataDeleter {
+  void operator()(VLK_Data* d) const { VLK_Data_delete(d); }
+};
+using DataPtr = std::unique_ptr<VLK_Data, DataDeleter>;
+
+struct StrMatrixDeleter {
+  void operator()(VLK_StrMatrix* m) const { VLK_StrMatrix_delete(m); }
+};
+using StrMatrixPtr = std::unique_ptr<VLK_StrMatrix, StrMatrixDeleter>;
+
+struct DoubleArrayDeleter {
+  void operator()(VLK_DoubleArray* a) const { VLK_DoubleArray_delete(a); }
+};
+using DoubleArrayPtr = std::unique_ptr<VLK_DoubleArray, DoubleArrayDeleter>;
+
+struct KeyValuesDeleter {
+  void operator()(VLK_KeyValues* l) const { VLK_KeyValues_delete(l); }
+};
+using KeyValuesPtr = std::unique_ptr<VLK_KeyValues, KeyValuesDeleter>;
+
+struct FileCloser {
+  void operator()(FILE* fp) const { std::fclose(fp); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+char* copy_or_die(std::string_view s) {
+  char* out = static_cast<char*>(std::malloc(s.size() + 1));
+  if (out == nullptr) vlk::fatal(kNoMemory);
+  if (!s.empty()) std::memcpy(out, s.data(), s.size());
+  out[s.size()] = '\0';
+  return out;
+}
+
+void add_copy(VLK_StrArray* a, std::string_view s) {
+  char* c = copy_or_die(s);
+  if (VLK_StrArray_add(a, c) == nullptr) {
+    std::free(c);
+    vlk::fatal(kNoMemory);
+  }
+}
+
+// String options keep the last value given; the binding's own string kind would leak the
+// earlier copies of a repeated key.
+void bind_string(const char*, const char* value, void* target) {
+  auto* s = static_cast<std::optional<std::string>*>(target);
+  if (value != nullptr)
+    *s = value;
+  else
+    s->reset();
+}
+
+// A value field, NUL-terminated in place. Infinities and NaNs would flow into every score, so
+// they are refused; text that is no number reads as 0.
+double to_value(const char* field, int line, size_t column) {
+  const double x = std::strtod(field, nullptr);
+  if (!std::isfinite(x))
+    vlk::fatal("ERROR: not a finite value at line %d, column %zu: %s\n", line, column, field);
+  return x;
+}
+
+// Converts the `count` fields after the first `skip` of a line that holds exactly
+// skip + count fields (the caller has counted its delimiters). Fields are cut in place.
+void convert_fields(char* line, char* end, char delim, size_t skip, size_t count, double* out,
+                    int lineno) {
+  char* p = line;
+  for (size_t k = 0; k < skip; ++k)
+    p = static_cast<char*>(std::memchr(p, delim, static_cast<size_t>(end - p))) + 1;
+  for (size_t k = 0; k < count; ++k) {
+    char* q = k + 1 < count
+                  ? static_cast<char*>(std::memchr(p, delim, static_cast<size_t>(end - p)))
+                  : end;
+    *q = '\0';
+    out[k] = to_value(p, lineno, skip + k + 1);
+    p = q + 1;
+  }
+}
+
+size_t count_fields(std::string_view line, char delim) {
+  return static_cast<size_t>(std::count(line.begin(), line.end(), delim)) + 1;
+}
+
+std::string_view field_at(std::string_view line, char delim, size_t k) {
+  for (; k > 0; --k) {
+    const size_t p = line.find(delim);
+    if (p == std::string_view::npos) return {};
+    line.remove_prefix(p + 1);
+  }
+  return line.substr(0, line.find(delim));
+}
+
+void print_requires(size_t cells) {
+  const size_t bytes = cells * sizeof(double);
+  std::fprintf(VELK_ERR, "  Requires ");
+  VLK_Util_print_size_t_comma(VELK_ERR, bytes);
+  std::fprintf(VELK_ERR, " [bytes] (");
+  VLK_Util_print_size_t_comma(VELK_ERR, bytes >> 20);
+  std::fprintf(VELK_ERR, " [MiB])\n");
+}
+
+void refuse_negative(const char* what, int value) {
+  if (value < 0) vlk::fatal("ERROR: VLK_DataMatrix: %s must not be negative: %d\n", what, value);
+}
+
+// Room for `more` values after the current ones, doubling so that reading stays linear.
+void reserve_more(VLK_DoubleArray* a, size_t more) {
+  if (more <= a->capacity - a->size) return;
+  if (more > SIZE_MAX / sizeof(double) - a->size) vlk::fatal(kNoMemory);
+  const size_t need = a->size + more;
+  const size_t doubled = a->capacity <= SIZE_MAX / (2 * sizeof(double)) ? 2 * a->capacity : need;
+  if (!vlk::realloc_to(a, std::max(need, doubled))) vlk::fatal(kNoMemory);
+}
+
+// Hands the values over as an exactly sized block (null for none).
+double* take_block(VLK_DoubleArray* a) {
+  double* block = nullptr;
+  if (a->size > 0) {
+    vlk::realloc_to(a, a->size);  // a failed shrink keeps the larger block, which is fine
+    block = a->data;
+    a->data = nullptr;
+  }
+  a->size = a->capacity = 0;
+  return block;
+}
+
+int lines_or_die(int lineno) {
+  if (lineno == INT_MAX) vlk::fatal("ERROR: VLK_DataMatrix: too many lines.\n");
+  return lineno + 1;
+}
+
+int samples_or_die(size_t fields, size_t labels, int lineno) {
+  if (fields <= labels) vlk::fatal("ERROR: no value columns after the labels: line %d\n", lineno);
+  if (fields - labels > static_cast<size_t>(INT_MAX))
+    vlk::fatal("ERROR: too many columns: line %d\n", lineno);
+  return static_cast<int>(fields - labels);
+}
+
+struct Options {
+  int header_rows = 0;
+  int label_columns = 2;
+  int categorical = 0;
+  std::optional<std::string> alias_table;
+  int alias_keycol = 0;
+  int alias_newcol = 1;
+  std::optional<std::string> delim;
+  int csv = 0;
+  int trans = 0;
+  int discretize = -1;
+  int ignore = 0;
+  int dul = 0;
+  int dup = 1;
+};
+
+void bind_options(const VLK_KeyValues* list, Options* o) {
+  const VLK_ArgDef table[] = {
+      vlk::arg_int("header_rows", &o->header_rows),
+      vlk::arg_int("h", &o->header_rows),
+      vlk::arg_int("H", &o->header_rows),
+      vlk::arg_int("label_columns", &o->label_columns),
+      vlk::arg_int("l", &o->label_columns),
+      vlk::arg_int("L", &o->label_columns),
+      vlk::arg_flag_on("C", &o->categorical),
+      vlk::arg_flag_on("c", &o->categorical),
+      vlk::arg_flag_on("categorical", &o->categorical),
+      vlk::arg_flag_on("cat", &o->categorical),
+      vlk::arg_call3("alias_table", bind_string, &o->alias_table),
+      vlk::arg_int("alias_keycol", &o->alias_keycol),
+      vlk::arg_int("alias_newcol", &o->alias_newcol),
+      vlk::arg_call3("delim", bind_string, &o->delim),
+      vlk::arg_flag_on("csv", &o->csv),
+      vlk::arg_flag_on("trans", &o->trans),
+      vlk::arg_int("discretize", &o->discretize),
+      vlk::arg_int("D", &o->discretize),
+      vlk::arg_int("ignore", &o->ignore),
+      vlk::arg_int("I", &o->ignore),
+      vlk::arg_flag_on("DUL", &o->dul),
+      vlk::arg_onoff("dup", &o->dup),
+      vlk::arg_end(),
+  };
+  const int r = VLK_KeyValues_set_values_kv(list, table);
+  if (r == -1) return;
+  const auto i = static_cast<size_t>(r >= 0 ? r : -r - 2);
+  vlk::fatal("ERROR: unknown input file argument specified: %s\n", VLK_KeyValues_get_key(list, i));
+}
+
+// Name and alias of one data row (r: 1-based data row number). The views point into the line,
+// into `generated` or into `converted`, so a Labels record stays where it was filled.
+struct Labels {
+  std::string_view name, alias;
+  std::string generated;      // "node_%d", or the first field as a C string for the table
+  char* converted = nullptr;  // the alias from the table (malloc'ed)
+  Labels() = default;
+  Labels(const Labels&) = delete;
+  Labels& operator=(const Labels&) = delete;
+  ~Labels() { std::free(converted); }
+};
+
+void row_labels(std::string_view line, char delim, const Options& o, const VLK_StrMatrix* table,
+                int r, int lineno, Labels& l) {
+  if (o.label_columns == 0) {
+    l.generated = "node_" + std::to_string(r);
+    l.name = l.alias = l.generated;
+    return;
+  }
+  const size_t cut = line.find(delim);
+  const std::string_view first = line.substr(0, cut);
+  if (table != nullptr) {
+    // The table is searched with a C string; the first field is copied out of the line.
+    l.generated = first;
+    l.converted =
+        VLK_DataMatrix_str_conv(l.generated.c_str(), table, o.alias_keycol, o.alias_newcol);
+    if (l.converted == nullptr) vlk::fatal(kNoMemory);
+    l.name = l.generated;
+    l.alias = l.converted;
+  } else if (o.dul) {
+    // alias__middle__name; the middle part is dropped.
+    const size_t a = first.find("__");
+    const size_t b = a == std::string_view::npos ? a : first.find("__", a + 2);
+    if (b == std::string_view::npos)
+      vlk::fatal("ERROR: the label is not of the form alias__middle__name: line %d\n", lineno);
+    const size_t c = first.find("__", b + 2);
+    l.alias = first.substr(0, a);
+    l.name = first.substr(b + 2, c == std::string_view::npos ? c : c - b - 2);
+  } else if (o.label_columns == 1) {
+    l.name = l.alias = first;
+  } else {
+    if (cut == std::string_view::npos) vlk::fatal("ERROR: file broken at line %d.\n", lineno);
+    l.name = first;
+    l.alias = field_at(line, delim, 1);
+  }
+}
+
+VLK_Data* read_rows(FILE* fp, const Options& o, char delim) {
+  refuse_negative("label_columns", o.label_columns);
+  refuse_negative("header_rows", o.header_rows);
+  refuse_negative("ignore", o.ignore);
+  DataPtr d(VLK_Data_new());
+
+  StrMatrixPtr table;
+  if (o.alias_table) {
+    std::fprintf(VELK_ERR, "  Reading the alias conversion table file: %s\n",
+                 o.alias_table->c_str());
+    table.reset(VLK_StrMatrix_read_file(o.alias_table->c_str()));
+    if (!table) std::fprintf(VELK_ERR, "WARNING: Failed to read: %s\n", o.alias_table->c_str());
+  }
+
+  DoubleArrayPtr values(VLK_DoubleArray_new());
+  if (!values) vlk::fatal(kNoMemory);
+  std::unordered_set<std::string_view> seen;  // views of the stored names
+  const long long skipped = static_cast<long long>(o.ignore) + o.header_rows;
+  const auto labels = static_cast<size_t>(o.label_columns);
+  LineBuffer buf(128);
+  int lineno = 0;
+  int rows = 0;
+  int samples = -1;
+  while (VLK_Str_readline_buff(fp, &buf.data, &buf.cap) == 0) {
+    lineno = lines_or_die(lineno);
+    if (lineno <= skipped) continue;
+    const size_t len = std::strlen(buf.data);
+    const std::string_view line(buf.data, len);
+    const size_t n = count_fields(line, delim);
+    if (samples < 0) {
+      samples = samples_or_die(n, labels, lineno);
+    } else if (n != labels + static_cast<size_t>(samples)) {
+      vlk::fatal("ERROR: the number of columns inconsistent: line %d\n", lineno);
+    }
+    if (rows == INT_MAX) vlk::fatal("ERROR: VLK_DataMatrix: too many lines.\n");
+    ++rows;
+
+    char* name;
+    char* alias;
+    {
+      Labels l;
+      row_labels(line, delim, o, table.get(), rows, lineno, l);
+      name = copy_or_die(l.name);
+      alias = copy_or_die(l.alias);
+    }
+    if (o.dup && !seen.insert(std::string_view(name)).second)
+      vlk::fatal("ERROR: same node name found: %s\n", name);
+    if (VLK_StrArray_add(d->names, name) == nullptr) vlk::fatal(kNoMemory);
+    if (VLK_StrArray_add(d->aliases, alias) == nullptr) vlk::fatal(kNoMemory);
+
+    reserve_more(values.get(), static_cast<size_t>(samples));
+    convert_fields(buf.data, buf.data + len, delim, labels, static_cast<size_t>(samples),
+                   values->data + values->size, lineno);
+    values->size += static_cast<size_t>(samples);
+  }
+  if (samples < 0) samples = 0;  // no data row: an empty data set
+
+  std::fprintf(VELK_ERR, "  %d nodes  x  %d samples read.\n", rows, samples);
+  print_requires(VLK_Data_cells(rows, samples));
+  d->X = d->Y = take_block(values.get());
+  d->n = samples;
+  d->p = rows;
+  if (o.discretize >= 2) VLK_Data_discretize(d.get(), o.discretize);
+  return d.release();
+}
+
+// ---- whole-table path ----
+
+struct TableShape {
+  int nodes = 0;
+  int samples = 0;
+};
+
+// Checks that every line the cells, names and labels come from carries its fields.
+TableShape table_shape(const VLK_StrMatrix* m, int trans, size_t header_rows,
+                       size_t label_columns) {
+  const size_t lines = VLK_StrMatrix_lines(m);
+  const auto too_few = [](size_t i) {
+    vlk::fatal("ERROR: the header or label line has too few columns: line %zu\n", i + 1);
+  };
+  const auto inconsistent = [](size_t i) {
+    vlk::fatal("ERROR: the number of columns inconsistent: line %d\n", static_cast<int>(i + 1));
+  };
+  // The lines holding one entry per value column, and those naming them.
+  const size_t first = trans ? label_columns : header_rows;
+  const size_t labels = trans ? header_rows : label_columns;
+  if (lines <= first) return {};
+  if (lines - first > static_cast<size_t>(INT_MAX))
+    vlk::fatal("ERROR: VLK_DataMatrix: too many lines.\n");
+  const size_t width = VLK_StrMatrix_cols(m, first);
+  const int columns = samples_or_die(width, labels, static_cast<int>(first + 1));
+  for (size_t i = first; i < lines; ++i)
+    if (VLK_StrMatrix_cols(m, i) != width) inconsistent(i);
+  // Normal: line 0 holds the sample names. Transposed: lines 0 and 1 the names and aliases.
+  const size_t naming = trans ? std::min<size_t>(label_columns, 2) : (header_rows ? 1 : 0);
+  for (size_t i = 0; i < naming; ++i)
+    if (VLK_StrMatrix_cols(m, i) < width) too_few(i);
+  TableShape s;
+  if (trans) {
+    s.nodes = columns;
+    s.samples = static_cast<int>(lines - first);
+  } else {
+    s.nodes = static_cast<int>(lines - first);
+    s.samples = columns;
+  }
+  return s;
+}
+
+}  // namespace
+
+VLK_Data* VLK_DataMatrix_read_fp(FILE* fp, const VLK_KeyValues* options) {
+  Options o;
+  bind_options(options, &o);
+  if (fp == nullptr) return nullptr;
+  char delim = o.delim && !o.delim->empty() ? (*o.delim)[0] : '\t';
+  if (o.csv) delim = ',';
+  std::fprintf(VELK_ERR, "Reading the data matrix. [labels=%d]\n", o.label_columns);
+  if (o.trans || o.categorical)
+    return VLK_DataMatrix_read_trans_fp(fp, o.trans, o.header_rows, o.label_columns, delim,
+                                        o.categorical);
+  return read_rows(fp, o, delim);
+}
+
+VLK_Data* VLK_DataMatrix_read_trans_fp(FILE* fp, int trans, int header_rows, int label_columns,
+                                       char delim, int categorical) {
+  refuse_negative("header_rows", header_rows);
+  refuse_negative("label_columns", label_columns);
+  StrMatrixPtr m(VLK_StrMatrix_read_delim_fp(fp, delim));
+  if (!m) return nullptr;
+  const auto hr = static_cast<size_t>(header_rows);
+  const auto lc = static_cast<size_t>(label_columns);
+  const TableShape shape = table_shape(m.get(), trans, hr, lc);
+  const int nodes = shape.nodes;
+  const int samples = shape.samples;
+  const auto n = static_cast<size_t>(samples);
+
+  // Cell of node i, sample j.
+  const auto cell = [&](size_t i, size_t j) -> const char* {
+    return trans ? VLK_StrMatrix_get(m.get(), lc + j, hr + i)
+                 : VLK_StrMatrix_get(m.get(), hr + i, lc + j);
+  };
+  const auto label = [&](size_t i, size_t k) -> const char* {
+    return trans ? VLK_StrMatrix_get(m.get(), k, hr + i) : VLK_StrMatrix_get(m.get(), hr + i, k);
+  };
+
+  DataPtr d(VLK_Data_new());
+  d->n = samples;
+  d->p = nodes;
+  const size_t cells = VLK_Data_cells(nodes, samples);
+  if (cells > 0) {
+    if (cells > SIZE_MAX / sizeof(double)) vlk::fatal(kNoMemory);
+    d->X = static_cast<double*>(std::malloc(cells * sizeof(double)));
+    if (d->X == nullptr) vlk::fatal(kNoMemory);
+  }
+  d->Y = d->X;
+  if (categorical) {
+    d->category = 1;
+    d->labels = VLK_StrArray_new_ar(static_cast<size_t>(nodes));
+    if (d->labels == nullptr) vlk::fatal(kNoMemory);
+  }
+  if (header_rows >= 1 && samples > 0) {
+    d->sample_names = VLK_StrArray_news(n);
+    if (d->sample_names == nullptr) vlk::fatal(kNoMemory);
+    for (size_t j = 0; j < n; ++j)
+      add_copy(d->sample_names, trans ? VLK_StrMatrix_get(m.get(), lc + j, 0)
+                                      : VLK_StrMatrix_get(m.get(), 0, lc + j));
+  }
+  for (size_t i = 0; i < static_cast<size_t>(nodes); ++i) {
+    if (label_columns == 0) {
+      const std::string generated = "node_" + std::to_string(i);
+      add_copy(d->names, generated);
+      add_copy(d->aliases, generated);
+    } else {
+      add_copy(d->names, label(i, 0));
+      add_copy(d->aliases, label(i, label_columns >= 2 ? 1 : 0));
+    }
+  }
+
+  std::unordered_map<std::string_view, int> index;  // category texts of one node
+  for (size_t i = 0; i < static_cast<size_t>(nodes); ++i) {
+    double* row = d->X + i * n;
+    index.clear();
+    for (size_t j = 0; j < n; ++j) {
+      const char* text = cell(i, j);
+      if (categorical) {
+        VLK_StrArray* list = &d->labels[i];
+        auto [it, added] = index.try_emplace(text, static_cast<int>(list->size));
+        if (added) add_copy(list, text);
+        row[j] = it->second;
+      } else {
+        const size_t line = trans ? lc + j : hr + i;
+        const size_t field = trans ? hr + i : lc + j;
+        row[j] = to_value(text, static_cast<int>(line + 1), field + 1);
+      }
+    }
+  }
+
+  std::fprintf(VELK_ERR, "  %d nodes  x %d samples read.\n", nodes, samples);
+  if (categorical) {
+    for (int i = 0; i < nodes; ++i) {
+      const VLK_StrArray* list = &d->labels[i];
+      std::fprintf(VELK_ERR, "    Node %d: %zu categories.\n", i + 1, list->size);
+      std::fprintf(VELK_ERR, "      ");
+      for (size_t k = 0; k < list->size; ++k)
+        std::fprintf(VELK_ERR, k ? ", %d: %s" : "%d: %s", static_cast<int>(k), list->data[k]);
+      std::fprintf(VELK_ERR, "\n");
+    }
+  }
+  return d.release();
+}
+
+char* VLK_DataMatrix_str_conv(const char* name, const VLK_StrMatrix* table, int keycol,
+                              int newcol) {
+  if (table != nullptr && keycol >= 0) {
+    const auto key = static_cast<size_t>(keycol);
+    for (size_t i = 0; i < VLK_StrMatrix_lines(table); ++i) {
+      const char* field = VLK_StrMatrix_get(table, i, key);
+      if (field == nullptr || std::strcmp(field, name) != 0) continue;
+      const char* alias =
+          newcol >= 0 ? VLK_StrMatrix_get(table, i, static_cast<size_t>(newcol)) : nullptr;
+      if (alias == nullptr || std::strcmp(alias, "NA") == 0) alias = name;
+      return VLK_Str_copy(alias);
+    }
+  }
+  return VLK_Str_copy(name);
+}
+
+VLK_Data* VLK_DataMatrix_read_file(const char* path, const VLK_KeyValues* options) {
+  FilePtr fp(std::fopen(path, "r"));
+  if (!fp) {
+    std::fprintf(VELK_ERR, "WARNING: Cannot open file: %s\n", path);
+    return nullptr;
+  }
+  return VLK_DataMatrix_read_fp(fp.get(), options);
+}
+
+VLK_Data* VLK_DataMatrix_read_file_sa(const char* path, const char* options) {
+  KeyValuesPtr list(VLK_KeyValues_parse(options));
+  return VLK_DataMatrix_read_file(path, list.get());
+}
+
+VLK_Data* VLK_DataMatrix_read_files(const VLK_StrArray* paths, const VLK_KeyValues* options) {
+  DataPtr result;
+  for (size_t i = 0; i < VLK_StrArray_size(paths); ++i) {
+    const char* path = VLK_StrArray_get(paths, i);
+    std::fprintf(VELK_ERR, "Reading: %s\n", path);
+    std::fflush(VELK_ERR);
+    DataPtr d(VLK_DataMatrix_read_file(path, options));
+    if (!d) {
+      std::fprintf(VELK_ERR, "WARNING: VLK_DataMatrix: cannot read file: %s\n", path);
+      continue;
+    }
+    if (!result) {
+      result = std::move(d);
+      continue;
+    }
+    const int added = VLK_Data_append(result.get(), d.get());
+    std::fprintf(VELK_ERR, "  Added %d new non-redundant nodes.\n", added);
+  }
+  return result.release();
+}
+
+namespace {
+
+// Lines from the current position to the end (a last line without LF counts), with the
+// position restored; -1 when the stream cannot be repositioned.
+long long count_lines(FILE* fp) {
+  const long start = std::ftell(fp);
+  if (start < 0) return -1;
+  long long lines = 0;
+  int last = '\n';
+  char chunk[1 << 16];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, fp)) > 0) {
+    lines += std::count(chunk, chunk + got, '\n');
+    last = static_cast<unsigned char>(chunk[got - 1]);
+  }
+  if (last != '\n') ++lines;
+  std::clearerr(fp);
+  if (std::fseek(fp, start, SEEK_SET) != 0) return -1;
+  return lines;
+}
+
+// Walks the data rows of a TAB-delimited stream: `row` receives each line with its number and
+// field count after the header lines.
+template <class Row>
+void for_each_data_row(FILE* fp, int header_rows, Row row) {
+  LineBuffer buf(128);
+  int lineno = 0;
+  while (VLK_Str_readline_buff(fp, &buf.data, &buf.cap) == 0) {
+    lineno = lines_or_die(lineno);
+    if (lineno <= header_rows) continue;
+    const size_t len = std::strlen(buf.data);
+    row(buf.data, len, count_fields(std::string_view(buf.data, len), '\t'), lineno);
+  }
+}
+
+}  // namespace
+
+double* VLK_DataMatrix_read_values_fp(FILE* fp, int header_rows, int label_columns, int* rows,
+                                      int* cols) {
+  refuse_negative("header_rows", header_rows);
+  refuse_negative("label_columns", label_columns);
+  *rows = *cols = 0;
+  if (fp == nullptr) return nullptr;
+  const long long lines = count_lines(fp);
+  // The count only sizes the first allocation; the writes are bounded by the block itself.
+  const size_t expected =
+      lines > header_rows ? static_cast<size_t>(lines - header_rows) : static_cast<size_t>(1);
+  const auto labels = static_cast<size_t>(label_columns);
+  DoubleArrayPtr values(VLK_DoubleArray_new());
+  if (!values) vlk::fatal(kNoMemory);
+  int nrows = 0;
+  int columns = -1;
+  for_each_data_row(fp, header_rows, [&](char* line, size_t len, size_t fields, int lineno) {
+    if (columns < 0) {
+      columns = samples_or_die(fields, labels, lineno);
+      const auto c = static_cast<size_t>(columns);
+      if (expected > SIZE_MAX / sizeof(double) / c || !vlk::realloc_to(values.get(), expected * c))
+        vlk::fatal(kNoMemory);
+    } else if (fields != labels + static_cast<size_t>(columns)) {
+      vlk::fatal("ERROR: the number of columns inconsisitent at line %d.\n", lineno);
+    }
+    if (nrows == INT_MAX) vlk::fatal("ERROR: VLK_DataMatrix: too many lines.\n");
+    reserve_more(values.get(), static_cast<size_t>(columns));
+    convert_fields(line, line + len, '\t', labels, static_cast<size_t>(columns),
+                   values->data + values->size, lineno);
+    values->size += static_cast<size_t>(columns);
+    ++nrows;
+  });
+  *rows = nrows;
+  *cols = nrows ? columns : 0;
+  return take_block(values.get());
+}
+
+int VLK_DataMatrix_read_values_buff_fp(FILE* fp, int header_rows, int label_columns, double* buffer,
+                                       int* rows, int* cols, size_t capacity) {
+  refuse_negative("header_rows", header_rows);
+  refuse_negative("label_columns", label_columns);
+  *rows = *cols = 0;
+  if (fp == nullptr) return 0;
+  const auto labels = static_cast<size_t>(label_columns);
+  size_t used = 0;
+  int nrows = 0;
+  int columns = -1;
+  for_each_data_row(fp, header_rows, [&](char* line, size_t len, size_t fields, int lineno) {
+    if (columns < 0)
+      columns = samples_or_die(fields, labels, lineno);
+    else if (fields != labels + static_cast<size_t>(columns))
+      vlk::fatal("ERROR: the number of columns inconsistent at line %d.\n", lineno);
+    const auto c = static_cast<size_t>(columns);
+    if (c > capacity - used) vlk::fatal("ERROR: VLK_DataMatrix: Buffer full.\n");
+    convert_fields(line, line + len, '\t', labels, c, buffer + used, lineno);
+    used += c;
+    if (nrows == INT_MAX) vlk::fatal("ERROR: VLK_DataMatrix: too many lines.\n");
+    ++nrows;
+  });
+  *rows = nrows;
+  *cols = nrows ? columns : 0;
+  return 0;
+}

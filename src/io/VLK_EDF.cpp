@@ -1,0 +1,501 @@
+#include "VLK_EDF.h"
+
+#include <stdio_ext.h>
+#include <strings.h>
+
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "VLK_ArgDef.h"
+#include "VLK_Array.h"
+#include "VLK_Data_merge.h"
+#include "VLK_DoubleArray.h"
+#include "VLK_IntArray.h"
+#include "VLK_Str.h"
+#include "VLK_Util.h"
+#include "velkcom.h"
+#include "vlk_fatal.h"
+
+namespace {
+
+constexpr char kNoMemory[] = "ERROR: VLK_EDF: memory allocation failed.\n";
+
+template <class T>
+T* or_die(T* p) {
+  if (p == nullptr) vlk::fatal(kNoMemory);
+  return p;
+}
+
+struct LineBuffer {
+  char* data = nullptr;
+  size_t cap = 0;
+  LineBuffer() = default;
+  ~LineBuffer() { std::free(data); }
+  LineBuffer(const LineBuffer&) = delete;
+  LineBuffer& operator=(const LineBuffer&) = delete;
+};
+
+struct DataDeleter {
+  void operator()(VLK_Data* d) const { VLK_Data_delete(d); }
+};
+using DataPtr = std::unique_ptr<VLK_Data, DataDeleter>;
+
+struct KeyValuesDeleter {
+  void operator()(VLK_KeyValues* l) const { VLK_KeyValues_delete(l); }
+};
+using KeyValuesPtr = std::unique_ptr<VLK_KeyValues, KeyValuesDeleter>;
+
+struct StrArrayDeleter {
+  void operator()(VLK_StrArray* a) const { VLK_StrArray_delete_all(a); }
+};
+using StrArrayPtr = std::unique_ptr<VLK_StrArray, StrArrayDeleter>;
+
+struct IntArrayDeleter {
+  void operator()(VLK_IntArray* a) const { VLK_IntArray_delete(a); }
+};
+using IntArrayPtr = std::unique_ptr<VLK_IntArray, IntArrayDeleter>;
+
+struct DoubleArrayDeleter {
+  void operator()(VLK_DoubleArray* a) const { VLK_DoubleArray_delete(a); }
+};
+using DoubleArrayPtr = std::unique_ptr<VLK_DoubleArray, DoubleArrayDeleter>;
+
+struct FileCloser {
+  void operator()(FILE* fp) const { std::fclose(fp); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+constexpr bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+std::string_view trim(std::string_view s) {
+  while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+std::string lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+bool equal_nocase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+void add_copy(VLK_StrArray* a, std::string_view s) {
+  char* c = or_die(static_cast<char*>(std::malloc(s.size() + 1)));
+  if (!s.empty()) std::memcpy(c, s.data(), s.size());
+  c[s.size()] = '\0';
+  if (VLK_StrArray_add(a, c) == nullptr) {
+    std::free(c);
+    vlk::fatal(kNoMemory);
+  }
+}
+
+// Fields between delimiters; always one more than the delimiters.
+template <class Fn>
+void each_field(std::string_view s, char delim, Fn fn) {
+  for (;;) {
+    const size_t p = s.find(delim);
+    fn(s.substr(0, p));
+    if (p == std::string_view::npos) return;
+    s.remove_prefix(p + 1);
+  }
+}
+
+// String options keep the last value given (the binding's string kind would leak the earlier
+// copies of a repeated key).
+void bind_string(const char*, const char* value, void* target) {
+  auto* s = static_cast<std::optional<std::string>*>(target);
+  if (value != nullptr)
+    *s = value;
+  else
+    s->reset();
+}
+
+struct Options {
+  std::optional<std::string> delim;
+  int allow_nan = 0;
+  std::optional<std::string> nan = std::string("NAN");
+  int verbose = 0;
+  std::optional<std::string> primarykey = std::string("primarykeygroupid");
+  std::optional<std::string> secondarykey = std::string("secondarykeygroupid");
+  int log = 0;
+  std::optional<std::string> ext;
+};
+
+// A rejected entry is reported and the entries after it are still bound.
+void bind_options(const VLK_KeyValues* list, Options* o) {
+  const VLK_ArgDef table[] = {
+      vlk::arg_call3("delim", bind_string, &o->delim),
+      vlk::arg_call3("d", bind_string, &o->delim),
+      vlk::arg_call3("D", bind_string, &o->delim),
+      vlk::arg_onoff("allow_nan", &o->allow_nan),
+      vlk::arg_call3("nan", bind_string, &o->nan),
+      vlk::arg_flag_on("v", &o->verbose),
+      vlk::arg_call3("primarykey", bind_string, &o->primarykey),
+      vlk::arg_call3("secondarykey", bind_string, &o->secondarykey),
+      vlk::arg_onoff("log", &o->log),
+      vlk::arg_call3("ext", bind_string, &o->ext),
+      vlk::arg_end(),
+  };
+  if (list == nullptr) return;
+  const size_t size = VLK_KeyValues_size(list);
+  size_t start = 0;
+  while (start < size) {
+    // The entries from `start` on, as a list that borrows the original's storage.
+    const size_t rest = size - start;
+    VLK_StrArray keys{list->keys->data + start, rest, rest};
+    VLK_Array values{list->values->data + start, rest, rest};
+    VLK_IntArray types{list->types->data + start, rest, rest};
+    const VLK_KeyValues view{&keys, &values, &types};
+    const int r = VLK_KeyValues_set_values_kv(&view, table);
+    if (r == -1) return;
+    const auto i = start + static_cast<size_t>(r >= 0 ? r : -r - 2);
+    std::fprintf(VELK_ERR, "WARNING: VLK_EDF: illegal arguments failure: %s\n",
+                 VLK_KeyValues_get_key(list, i));
+    start = i + 1;
+  }
+}
+
+char delimiter(const Options& o) {
+  if (o.delim) {
+    if (strcasecmp(o.delim->c_str(), "comma") == 0) return ',';
+    if (strcasecmp(o.delim->c_str(), "tab") == 0) return '\t';
+    vlk::fatal("ERROR: VLK_EDF: Unknown delimiter type: %s\n", o.delim->c_str());
+  }
+  return o.ext && strcasecmp(o.ext->c_str(), "csv") == 0 ? ',' : '\t';
+}
+
+struct Attribute {
+  std::string key;  // trimmed, lower-cased
+  StrArrayPtr values;
+};
+
+void print_requires(size_t cells) {
+  const size_t bytes = cells * sizeof(double);
+  std::fprintf(VELK_ERR, "  Requires ");
+  VLK_Util_print_size_t_comma(VELK_ERR, bytes);
+  std::fprintf(VELK_ERR, " [bytes] (");
+  VLK_Util_print_size_t_comma(VELK_ERR, bytes >> 20);
+  std::fprintf(VELK_ERR, " [MiB])\n");
+}
+
+class Reader {
+ public:
+  Reader(const Options& o, char delim)
+      : o_(o),
+        delim_(delim),
+        meta_(or_die(VLK_KeyValues_new())),
+        values_(or_die(VLK_DoubleArray_new())),
+        primary_(or_die(VLK_IntArray_new())),
+        secondary_(or_die(VLK_IntArray_new())),
+        missing_(o.nan.value_or("")),
+        d_(VLK_Data_new()) {}
+
+  VLK_Data* read(FILE* fp) {
+    // The line reader takes one character at a time; while this reader alone uses the stream,
+    // the stream's lock would cost more than the reading.
+    const int locking = __fsetlocking(fp, FSETLOCKING_BYCALLER);
+    struct Restore {
+      FILE* fp;
+      int locking;
+      ~Restore() { __fsetlocking(fp, locking); }
+    } restore{fp, locking};
+    LineBuffer buf;
+    int lineno = 0;
+    while (VLK_Str_readline(fp, &buf.data, &buf.cap) == 0) {
+      if (lineno == INT_MAX) vlk::fatal("ERROR: VLK_EDF: too many lines.\n");
+      ++lineno;
+      if (buf.data[0] == '#') continue;
+      char* text = VLK_Str_trim(buf.data);
+      const std::string_view line(text, std::strlen(text));
+      if (line.empty()) continue;
+      if (state_ == 0 && line[0] == '$') {
+        meta_line(line);
+      } else if (state_ <= 1 && (line[0] == '@' || (state_ == 1 && line[0] == '$'))) {
+        state_ = 1;
+        attribute_row(line, lineno);
+      } else {
+        if (state_ != 2) first_data_row();
+        state_ = 2;
+        data_row(text, line.size(), lineno);
+      }
+    }
+    return finish();
+  }
+
+ private:
+  void meta_line(std::string_view line) {
+    std::vector<std::string_view> fields;
+    each_field(line.substr(1), delim_, [&](std::string_view f) { fields.push_back(f); });
+    if (fields.size() < 2) return;
+    const std::string key = lower(trim(fields[0]));
+    const std::string value(trim(fields[1]));
+    or_die(VLK_KeyValues_add_string(meta_.get(), key.c_str(), value.c_str()));
+    if (o_.verbose)
+      std::fprintf(VELK_ERR, "VLK_EDF: MetaData: \"%s\"=\"%s\"\n", key.c_str(), value.c_str());
+  }
+
+  void attribute_row(std::string_view line, int lineno) {
+    const std::string_view body = line.substr(1);
+    const size_t cut = body.find(delim_);
+    if (cut == std::string_view::npos)
+      vlk::fatal("ERROR: VLK_EDF: No values for attribute: %.*s\n", static_cast<int>(line.size()),
+                 line.data());
+    Attribute a{lower(trim(body.substr(0, cut))), StrArrayPtr(or_die(VLK_StrArray_new()))};
+    each_field(body.substr(cut + 1), delim_,
+               [&](std::string_view f) { add_copy(a.values.get(), trim(f)); });
+    if (o_.verbose) std::fprintf(VELK_ERR, "VLK_EDF: Attribute: key=\"%s\"\n", a.key.c_str());
+    const size_t n = a.values->size;
+    if (attributes_.empty())
+      attribute_columns_ = n;
+    else if (n != attribute_columns_)
+      vlk::fatal("ERROR: VLK_EDF: inconsistent column number at line %d\n", lineno);
+    attributes_.push_back(std::move(a));
+  }
+
+  const Attribute* find_attribute(std::string_view name, bool nocase) const {
+    for (const Attribute& a : attributes_)
+      if (nocase ? equal_nocase(a.key, name) : a.key == name) return &a;
+    return nullptr;
+  }
+
+  // The column types and IDs are settled once the attribute rows are over.
+  void first_data_row() {
+    typeid_ = find_attribute("typeid", false);
+    if (typeid_ != nullptr) {
+      const VLK_StrArray* t = typeid_->values.get();
+      for (size_t k = 0; k < t->size; ++k) {
+        const char* v = t->data[k];
+        expression_.push_back(v[0] == '\0' || strcasecmp(v, "exp") == 0 ||
+                              strcasecmp(v, "expression") == 0);
+      }
+    } else if (!attributes_.empty()) {
+      expected_ = static_cast<long long>(attribute_columns_);
+    }
+
+    std::string primary = o_.primarykey.value_or("");
+    std::string secondary = o_.secondarykey.value_or("");
+    if (const char* m = VLK_KeyValues_get_string(meta_.get(), "primarykeygroupid")) primary = m;
+    if (const char* m = VLK_KeyValues_get_string(meta_.get(), "secondarykeygroupid")) secondary = m;
+    if (o_.verbose) {
+      std::fprintf(VELK_ERR, "VLK_EDF: PrimaryKeyGroupID=\"%s\"\n", primary.c_str());
+      std::fprintf(VELK_ERR, "VLK_EDF: SecondaryKeyGroupID=\"%s\"\n", secondary.c_str());
+    }
+    if (const Attribute* a = find_attribute(primary, true))
+      collect_ids(a, primary_.get());
+    else if (o_.verbose)
+      std::fprintf(VELK_ERR, "VLK_EDF: PrimaryKeyGroupID \"%s\" not found.\n", primary.c_str());
+    if (const Attribute* a = find_attribute(secondary, true)) collect_ids(a, secondary_.get());
+
+    if (const char* m = VLK_KeyValues_get_string(meta_.get(), "keywordofna")) missing_ = m;
+  }
+
+  bool is_expression(size_t k) const { return typeid_ == nullptr || expression_[k]; }
+
+  // Column IDs count from 1: they index the replicate counts of the time points, so a smaller
+  // one (or text that is no number) would write outside them.
+  void collect_ids(const Attribute* a, VLK_IntArray* ids) const {
+    const VLK_StrArray* v = a->values.get();
+    size_t column = 0;
+    for (size_t k = 0; k < v->size; ++k) {
+      if (!is_expression(k)) continue;
+      ++column;
+      const int id = std::atoi(v->data[k]);
+      if (id < 1)
+        vlk::fatal("ERROR: VLK_EDF: column ID below 1 in attribute %s at value column %zu: %s\n",
+                   a->key.c_str(), column, v->data[k]);
+      or_die(VLK_IntArray_add(ids, id));
+    }
+  }
+
+  void data_row(char* text, size_t len, int lineno) {
+    char* const end = text + len;
+    char* cut = static_cast<char*>(std::memchr(text, delim_, len));
+    const std::string_view name(text, cut ? static_cast<size_t>(cut - text) : len);
+    const size_t node = d_->names->size;
+    if (const auto [it, added] = first_of_.try_emplace(std::string(name), node); !added)
+      std::fprintf(VELK_ERR, "ERROR: VLK_EDF: Same node name found: %s (= %zu-th node)\n",
+                   it->first.c_str(), it->second + 1);
+    add_copy(d_->names, name);
+    add_copy(d_->aliases, name);
+
+    long long count = 0;
+    for (size_t k = 0; cut != nullptr; ++k) {
+      char* p = cut + 1;
+      cut = static_cast<char*>(std::memchr(p, delim_, static_cast<size_t>(end - p)));
+      char* q = cut ? cut : end;
+      if (typeid_ != nullptr && k >= expression_.size())
+        vlk::fatal("ERROR: VLK_EDF: more columns than the TypeID attribute at line %d.\n", lineno);
+      if (!is_expression(k)) continue;
+      double x;
+      if (equal_nocase(std::string_view(p, static_cast<size_t>(q - p)), missing_)) {
+        if (!o_.allow_nan) vlk::fatal("NAN value found at line %d.\n", lineno);
+        x = std::numeric_limits<double>::quiet_NaN();
+      } else {
+        *q = '\0';
+        x = std::strtod(p, nullptr);
+        if (o_.log) x = std::log(x);
+      }
+      or_die(vlk::append(values_.get(), x));
+      ++count;
+    }
+    if (expected_ < 0)
+      expected_ = count;
+    else if (count != expected_)
+      vlk::fatal("ERROR: VLK_EDF: The number of columns not consistent at line %d.\n", lineno);
+    if (expected_ > INT_MAX) vlk::fatal("ERROR: VLK_EDF: too many columns at line %d.\n", lineno);
+  }
+
+  VLK_Data* finish() {
+    VLK_Data* d = d_.get();
+    const bool any_row = state_ == 2;
+    const int samples = any_row ? static_cast<int>(expected_) : 0;
+    if (d->names->size > static_cast<size_t>(INT_MAX))
+      vlk::fatal("ERROR: VLK_EDF: too many lines.\n");
+    const int nodes = static_cast<int>(d->names->size);
+    std::fprintf(VELK_ERR, "  %d nodes  x  %d samples read.\n", nodes, samples);
+    print_requires(VLK_Data_cells(nodes, samples));
+
+    VLK_DoubleArray* v = values_.get();
+    if (v->size > 0) {
+      vlk::realloc_to(v, v->size);  // a failed shrink keeps the larger block
+      d->X = v->data;
+      v->data = nullptr;
+      v->size = v->capacity = 0;
+    }
+    d->Y = d->X;
+    d->n = samples;
+    d->p = nodes;
+    VLK_Data_set_meta_data_kv(d, meta_.get());
+    meta_.reset();
+
+    // Attributes describe the columns; without a data row there are none to describe.
+    if (any_row) {
+      for (const Attribute& a : attributes_) {
+        if (typeid_ == nullptr) {
+          VLK_Data_add_attributes(d, a.key.c_str(), a.values.get());
+          continue;
+        }
+        StrArrayPtr kept(or_die(VLK_StrArray_new()));
+        for (size_t k = 0; k < a.values->size; ++k)
+          if (expression_[k]) add_copy(kept.get(), a.values->data[k]);
+        if (kept->size != static_cast<size_t>(samples))
+          vlk::fatal(
+              "ERROR: VLK_EDF: inconsistent TypeID attribute number.\n"
+              "              attr=%s, n=%zu vs samples=%d\n",
+              a.key.c_str(), kept->size, samples);
+        VLK_Data_add_attributes(d, a.key.c_str(), kept.get());
+      }
+    }
+
+    if (primary_->size == 0)
+      for (int s = 1; s <= samples; ++s) or_die(VLK_IntArray_add(primary_.get(), s));
+    if (secondary_->size == 0)
+      for (int s = 1; s <= samples; ++s) or_die(VLK_IntArray_add(secondary_.get(), 1));
+    VLK_IntArray_delete(d->primary_ids);
+    VLK_IntArray_delete(d->secondary_ids);
+    d->primary_ids = primary_.release();
+    d->secondary_ids = secondary_.release();
+    if (o_.verbose) {
+      std::fprintf(VELK_ERR, "VLK_EDF: PrimaryID = {");
+      VLK_IntArray_fprint(d->primary_ids, VELK_ERR);
+      std::fprintf(VELK_ERR, "}\n");
+      std::fprintf(VELK_ERR, "VLK_EDF: SecondaryID = {");
+      VLK_IntArray_fprint(d->secondary_ids, VELK_ERR);
+      std::fprintf(VELK_ERR, "}\n");
+    }
+    return d_.release();
+  }
+
+  const Options& o_;
+  const char delim_;
+  int state_ = 0;  // 0 meta lines, 1 attribute rows, 2 data rows
+  KeyValuesPtr meta_;
+  std::vector<Attribute> attributes_;
+  size_t attribute_columns_ = 0;
+  const Attribute* typeid_ = nullptr;
+  std::vector<unsigned char> expression_;  // per typeid column: 1 for an expression column
+  long long expected_ = -1;                // values per data row, once known
+  DoubleArrayPtr values_;
+  IntArrayPtr primary_, secondary_;
+  std::string missing_;
+  std::unordered_map<std::string, size_t> first_of_;  // node name -> its first row
+  DataPtr d_;
+};
+
+}  // namespace
+
+VLK_Data* VLK_EDF_read_fp(FILE* fp, const VLK_KeyValues* options) {
+  Options o;
+  bind_options(options, &o);
+  const char delim = delimiter(o);
+  if (fp == nullptr) return nullptr;
+  return Reader(o, delim).read(fp);
+}
+
+VLK_Data* VLK_EDF_read_file(const char* path, const VLK_KeyValues* options) {
+  FilePtr fp(std::fopen(path, "r"));
+  if (!fp) {
+    std::fprintf(VELK_ERR, "VLK_EDF: Cannot open file: %s\n", path);
+    std::fflush(VELK_ERR);
+    return nullptr;
+  }
+  const char* dot = std::strrchr(path, '.');
+  if (dot == nullptr || (options != nullptr && VLK_KeyValues_find_key(options, "ext") >= 0))
+    return VLK_EDF_read_fp(fp.get(), options);
+  KeyValuesPtr with_ext(or_die(options ? VLK_KeyValues_clone(options) : VLK_KeyValues_new()));
+  or_die(VLK_KeyValues_add_string(with_ext.get(), "ext", dot + 1));
+  return VLK_EDF_read_fp(fp.get(), with_ext.get());
+}
+
+VLK_Data* VLK_EDF_read_files(const VLK_StrArray* paths, const VLK_KeyValues* options) {
+  DataPtr result;
+  for (size_t i = 0; i < VLK_StrArray_size(paths); ++i) {
+    const char* path = VLK_StrArray_get(paths, i);
+    std::fprintf(VELK_ERR, "Reading: %s\n", path);
+    std::fflush(VELK_ERR);
+    DataPtr d(VLK_EDF_read_file(path, options));
+    if (!d) {
+      std::fprintf(VELK_ERR, "WARNING: VLK_EDF: cannot read file: %s\n", path);
+      continue;
+    }
+    if (!result) {
+      result = std::move(d);
+      continue;
+    }
+    const int added = VLK_Data_append(result.get(), d.get());
+    std::fprintf(VELK_ERR, "  Added %d new non-redundant nodes.\n", added);
+  }
+  return result.release();
+}
+
+void VLK_EDF_write_fp(FILE* fp, const VLK_Data* d) {
+  std::fprintf(fp, "$Version\t1.0\n");
+  const auto n = static_cast<size_t>(d->n > 0 ? d->n : 0);
+  for (int v = 0; v < d->p; ++v) {
+    const char* name = VLK_Data_get_name(d, v);
+    std::fprintf(fp, "%s", name ? name : "");
+    const double* row = d->X + static_cast<size_t>(v) * n;
+    for (size_t s = 0; s < n; ++s) std::fprintf(fp, "\t%f", row[s]);
+    std::fprintf(fp, "\n");
+  }
+}
+
+void VLK_EDF_write_file(const char* path, const VLK_Data* d) {
+  FilePtr fp(std::fopen(path, "w"));
+  if (!fp) vlk::fatal("ERROR: Cannot open file: %s\n", path);
+  VLK_EDF_write_fp(fp.get(), d);
+}

@@ -1,0 +1,406 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "VLK_Data.h"
+#include "VLK_DataMatrix.h"
+#include "VLK_EDF.h"
+#include "VLK_IntArray.h"
+#include "VLK_KeyValues.h"
+#include "VLK_StrArray.h"
+#include "velkcom.h"
+#include "vlk_test.h"
+
+namespace {
+
+using vlk_test::CaptureErr;
+using vlk_test::TempFile;
+
+struct DataDeleter {
+  void operator()(VLK_Data* d) const { VLK_Data_delete(d); }
+};
+using DataPtr = std::unique_ptr<VLK_Data, DataDeleter>;
+
+using Names = std::vector<std::string>;
+using Values = std::vector<double>;
+using Ints = std::vector<int>;
+
+struct Read {
+  DataPtr d;
+  std::string err;
+};
+
+Read read_text(const std::string& text, const char* options = nullptr) {
+  TempFile file(text);
+  CaptureErr err;
+  Read r;
+  VLK_KeyValues* list = options ? VLK_KeyValues_parse(options) : nullptr;
+  FILE* fp = std::fopen(file.path().c_str(), "r");
+  r.d.reset(VLK_EDF_read_fp(fp, list));
+  std::fclose(fp);
+  VLK_KeyValues_delete(list);
+  r.err = err.text();
+  return r;
+}
+
+// The fatal paths: the file is made in the parent, since a child that stops never runs its
+// destructors, and nothing captures VELK_ERR in the child but the check itself.
+void read_path(const std::string& path, const char* options) {
+  VLK_KeyValues* list = options ? VLK_KeyValues_parse(options) : nullptr;
+  FILE* fp = std::fopen(path.c_str(), "r");
+  VLK_Data_delete(VLK_EDF_read_fp(fp, list));
+  std::fclose(fp);
+  VLK_KeyValues_delete(list);
+}
+
+void expect_refused(const std::string& text, const char* options, const std::string& err) {
+  TempFile file(text);
+  EXPECT_FATAL_EXIT(read_path(file.path(), options), err);
+}
+
+Names strs(const VLK_StrArray* a) {
+  Names out;
+  if (a != nullptr)
+    for (size_t i = 0; i < a->size; ++i) out.emplace_back(a->data[i] ? a->data[i] : "<null>");
+  return out;
+}
+
+Values values(const VLK_Data* d) { return Values(d->X, d->X + VLK_Data_cells(d->p, d->n)); }
+
+Ints ints(const VLK_IntArray* a) { return a ? Ints(a->data, a->data + a->size) : Ints{}; }
+
+// Meta data as "key=value" strings, attributes as "key=v1|v2|...".
+Names meta(const VLK_Data* d) {
+  Names out;
+  if (d->meta != nullptr)
+    for (size_t i = 0; i < VLK_KeyValues_size(d->meta); ++i)
+      out.push_back(std::string(VLK_KeyValues_get_key(d->meta, i)) + "=" +
+                    static_cast<const char*>(VLK_KeyValues_get_value(d->meta, i)));
+  return out;
+}
+
+Names attributes(const VLK_Data* d) {
+  Names out;
+  if (d->attributes == nullptr) return out;
+  for (size_t i = 0; i < VLK_KeyValues_size(d->attributes); ++i) {
+    std::string s = std::string(VLK_KeyValues_get_key(d->attributes, i)) + "=";
+    const auto* a = static_cast<const VLK_StrArray*>(VLK_KeyValues_get_value(d->attributes, i));
+    for (size_t k = 0; k < a->size; ++k) s += (k ? "|" : "") + std::string(a->data[k]);
+    out.push_back(s);
+  }
+  return out;
+}
+
+TEST(EDFRead, DataRowsOnlyReadAsAPlainMatrix) {
+  const Read r = read_text("g1\t1\t2\t3\ng2\t4\t5\t6");
+  ASSERT_NE(r.d, nullptr);
+  EXPECT_EQ(strs(r.d->names), (Names{"g1", "g2"}));
+  EXPECT_EQ(strs(r.d->aliases), (Names{"g1", "g2"}));
+  EXPECT_EQ(values(r.d.get()), (Values{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(r.d->Y, r.d->X);
+  EXPECT_EQ(ints(r.d->primary_ids), (Ints{1, 2, 3}));
+  EXPECT_EQ(ints(r.d->secondary_ids), (Ints{1, 1, 1}));
+  EXPECT_EQ(r.err, "  2 nodes  x  3 samples read.\n  Requires 48 [bytes] (0 [MiB])\n");
+}
+
+// Meta lines, comments and blank lines, a type row that drops a label column, time and series
+// attributes named by the meta data, and the section rules.
+TEST(EDFRead, MetaLinesAttributesAndColumnTypes) {
+  const Read r = read_text(
+      "$Version\t1.0\n"
+      "# a comment\n"
+      "$PrimaryKeyGroupID\ttime\n"
+      "  $SecondaryKeyGroupID\t series \textra\n"
+      "$Tag\t  spaced value  \n"
+      "$lonely\n"
+      "\t  \n"
+      "@TypeID\texp\t\tlabel\tExpression\n"
+      "$Note\t a \tb\tc\td\n"  // after an attribute row: an attribute row
+      "@time\t1\t1\t9\t2\n"
+      "@Series\t1\t2\t9\t1\n"
+      "g1\t1\t2\tzz\t3\n"
+      "   g2\t4\t5\tyy\t6   \n"
+      "# a comment among the data\n"
+      "\n"
+      "$odd\t7\t8\tq\t9\n"  // inside the data: data rows
+      "@odd2\t1\t1\tx\t1\n");
+  ASSERT_NE(r.d, nullptr);
+  EXPECT_EQ(strs(r.d->names), (Names{"g1", "g2", "$odd", "@odd2"}));
+  EXPECT_EQ(r.d->n, 3);
+  EXPECT_EQ(values(r.d.get()), (Values{1, 2, 3, 4, 5, 6, 7, 8, 9, 1, 1, 1}));
+  EXPECT_EQ(meta(r.d.get()), (Names{"version=1.0", "primarykeygroupid=time",
+                                    "secondarykeygroupid=series", "tag=spaced value"}));
+  EXPECT_EQ(attributes(r.d.get()),
+            (Names{"typeid=exp||Expression", "note=a|b|d", "time=1|1|2", "series=1|2|1"}));
+  EXPECT_EQ(ints(r.d->primary_ids), (Ints{1, 1, 2}));
+  EXPECT_EQ(ints(r.d->secondary_ids), (Ints{1, 2, 1}));
+}
+
+TEST(EDFRead, OptionsNameTheIdAttributesAndVerboseReportsThem) {
+  const std::string text = "@T\t3\t4\n@S\t2\t2\ng\t5\t6\n";
+  Read r = read_text(text, "primarykey=t,secondarykey=s");
+  ASSERT_NE(r.d, nullptr);
+  EXPECT_EQ(ints(r.d->primary_ids), (Ints{3, 4}));
+  EXPECT_EQ(ints(r.d->secondary_ids), (Ints{2, 2}));
+
+  r = read_text("$PrimaryKeyGroupID\tT\n" + text, "v,primarykey=S");
+  ASSERT_NE(r.d, nullptr);
+  EXPECT_EQ(r.err,
+            "VLK_EDF: MetaData: \"primarykeygroupid\"=\"T\"\n"
+            "VLK_EDF: Attribute: key=\"t\"\n"
+            "VLK_EDF: Attribute: key=\"s\"\n"
+            "VLK_EDF: PrimaryKeyGroupID=\"T\"\n"
+            "VLK_EDF: SecondaryKeyGroupID=\"secondarykeygroupid\"\n"
+            "  1 nodes  x  2 samples read.\n"
+            "  Requires 16 [bytes] (0 [MiB])\n"
+            "VLK_EDF: PrimaryID = {3, 4}\n"
+            "VLK_EDF: SecondaryID = {1, 1}\n");
+
+  r = read_text("g\t1\n", "v");
+  EXPECT_NE(r.err.find("VLK_EDF: PrimaryKeyGroupID \"primarykeygroupid\" not found.\n"),
+            std::string::npos);
+}
+
+TEST(EDFRead, MissingValues) {
+  struct Case {
+    const char* what;
+    std::string text;
+    const char* options;
+    Values values;  // NaN compares through isnan below
+  } cases[] = {
+      {"the default keyword in any case", "g\t1\tNaN\tnan\n", "allow_nan=on", {1, NAN, NAN}},
+      {"a keyword from the meta data", "$KeywordOfNA\t-\ng\t-\t2\n", "allow_nan=on", {NAN, 2}},
+      {"the meta data override the option",
+       "$keywordofna\t-\ng\tNA\t-\n",
+       "nan=NA,allow_nan=on",
+       {0, NAN}},
+      {"a keyword from the option", "g\tna\t3\n", "nan=NA,allow_nan=on", {NAN, 3}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Read r = read_text(c.text, c.options);
+    ASSERT_NE(r.d, nullptr);
+    const Values v = values(r.d.get());
+    ASSERT_EQ(v.size(), c.values.size());
+    for (size_t i = 0; i < v.size(); ++i) {
+      if (std::isnan(c.values[i]))
+        EXPECT_TRUE(std::isnan(v[i])) << i;
+      else
+        EXPECT_EQ(v[i], c.values[i]) << i;
+    }
+  }
+  expect_refused("# c\n\ng\t1\tnan\n", nullptr, "NAN value found at line 3.\n");
+  expect_refused("$KeywordOfNA\t-\ng\t1\t2\nh\t-\t2\n", nullptr, "NAN value found at line 3.\n");
+}
+
+TEST(EDFRead, DelimitersAndTransforms) {
+  struct Case {
+    const char* what;
+    std::string text;
+    const char* options;
+    Names names;
+    Values values;
+  } cases[] = {
+      {"comma", "g1,1,2\ng2,3,4\n", "d=comma", {"g1", "g2"}, {1, 2, 3, 4}},
+      {"tab in any case", "a,b\t1\t2\n", "delim=TAB", {"a,b"}, {1, 2}},
+      {"the csv extension", "g,1,2\n", "ext=CSV", {"g"}, {1, 2}},
+      {"delim beats the extension", "g\t1\t2\n", "ext=csv,D=tab", {"g"}, {1, 2}},
+      {"log", "g\t1\t2.718281828459045\n", "log=on", {"g"}, {0, 1}},
+      {"line ends LF, CR, CR LF and none",
+       "g1\t1\rg2\t2\r\ng3\t3\ng4\t4",
+       nullptr,
+       {"g1", "g2", "g3", "g4"},
+       {1, 2, 3, 4}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Read r = read_text(c.text, c.options);
+    ASSERT_NE(r.d, nullptr);
+    EXPECT_EQ(strs(r.d->names), c.names);
+    const Values v = values(r.d.get());
+    ASSERT_EQ(v.size(), c.values.size());
+    for (size_t i = 0; i < v.size(); ++i) EXPECT_NEAR(v[i], c.values[i], 1e-15);
+  }
+}
+
+TEST(EDFRead, RejectedOptionsWarnAndTheRestStillBind) {
+  const Read r = read_text("g\t1\tNA\n", "allow_nan=maybe,foo=1,nan=na,allow_nan=on,log=on");
+  ASSERT_NE(r.d, nullptr);
+  EXPECT_EQ(r.err.rfind("WARNING: VLK_EDF: illegal arguments failure: allow_nan\n"
+                        "WARNING: VLK_EDF: illegal arguments failure: foo\n",
+                        0),
+            0u);
+  EXPECT_EQ(r.d->X[0], 0);  // log 1
+  EXPECT_TRUE(std::isnan(r.d->X[1]));
+}
+
+TEST(EDFRead, RepeatedNamesAreReportedAndKept) {
+  const Read r = read_text("g1\t1\ng2\t2\ng1\t3\ng2\t4\ng1\t5\n");
+  ASSERT_NE(r.d, nullptr);
+  EXPECT_EQ(strs(r.d->names), (Names{"g1", "g2", "g1", "g2", "g1"}));
+  EXPECT_EQ(values(r.d.get()), (Values{1, 2, 3, 4, 5}));
+  EXPECT_EQ(r.err.rfind("ERROR: VLK_EDF: Same node name found: g1 (= 1-th node)\n"
+                        "ERROR: VLK_EDF: Same node name found: g2 (= 2-th node)\n"
+                        "ERROR: VLK_EDF: Same node name found: g1 (= 1-th node)\n",
+                        0),
+            0u);
+}
+
+TEST(EDFRead, InputWithoutDataRowsIsAnEmptyDataSet) {
+  for (const char* text : {"", "# nothing\n\n", "$Version\t1.0\n@a\t1\t2\n"}) {
+    SCOPED_TRACE(text);
+    const Read r = read_text(text);
+    ASSERT_NE(r.d, nullptr);
+    EXPECT_EQ(r.d->p, 0);
+    EXPECT_EQ(r.d->n, 0);
+    EXPECT_EQ(r.d->attributes, nullptr);
+    EXPECT_TRUE(ints(r.d->primary_ids).empty());
+    EXPECT_EQ(r.err, "  0 nodes  x  0 samples read.\n  Requires 0 [bytes] (0 [MiB])\n");
+  }
+}
+
+TEST(EDFRead, RefusesMalformedInput) {
+  const std::string sizes = "  1 nodes  x  2 samples read.\n  Requires 16 [bytes] (0 [MiB])\n";
+  struct Case {
+    const char* what;
+    std::string text;
+    const char* options;
+    std::string err;
+  } cases[] = {
+      {"an unknown delimiter", "g\t1\n", "D=semicolon",
+       "ERROR: VLK_EDF: Unknown delimiter type: semicolon\n"},
+      {"an attribute without values", "$v\t1\n  @Time  \n", nullptr,
+       "ERROR: VLK_EDF: No values for attribute: @Time\n"},
+      {"attribute rows of different lengths", "@a\t1\t2\n# c\n@b\t1\n", nullptr,
+       "ERROR: VLK_EDF: inconsistent column number at line 3\n"},
+      {"a short data row", "g1\t1\t2\n\ng2\t1\n", nullptr,
+       "ERROR: VLK_EDF: The number of columns not consistent at line 3.\n"},
+      {"a data row longer than the attributes", "@a\t1\t2\ng\t1\t2\t3\n", nullptr,
+       "ERROR: VLK_EDF: The number of columns not consistent at line 2.\n"},
+      {"a data row longer than the type row", "@TypeID\texp\tlabel\ng\t1\tx\t3\n", nullptr,
+       "ERROR: VLK_EDF: more columns than the TypeID attribute at line 2.\n"},
+      {"a column ID of 0", "@T\t1\t0\ng\t1\t2\n", "primarykey=t",
+       "ERROR: VLK_EDF: column ID below 1 in attribute t at value column 2: 0\n"},
+      {"a negative column ID", "@TypeID\tlabel\texp\n@S\tx\t-3\ng\ta\t2\n", "secondarykey=s",
+       "ERROR: VLK_EDF: column ID below 1 in attribute s at value column 1: -3\n"},
+      {"a column ID that is no number", "@T\tfirst\t2\ng\t1\t2\n", "primarykey=t",
+       "ERROR: VLK_EDF: column ID below 1 in attribute t at value column 1: first\n"},
+      {"fewer values than expression columns", "@TypeID\texp\texp\texp\n@t\t1\t2\t3\ng\t1\t2\n",
+       nullptr,
+       sizes + "ERROR: VLK_EDF: inconsistent TypeID attribute number.\n"
+               "              attr=typeid, n=3 vs samples=2\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    expect_refused(c.text, c.options, c.err);
+  }
+}
+
+// ---- files and the writer ----
+
+TEST(EDFFiles, ReadFilePassesTheExtension) {
+  TempFile csv("g,1,2\n", ".csv");
+  CaptureErr err;
+  DataPtr d(VLK_EDF_read_file(csv.path().c_str(), nullptr));
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(values(d.get()), (Values{1, 2}));
+
+  // Options naming the delimiter or their own extension win; the caller's list is unchanged.
+  TempFile tab("g,x\t1\t2\n", ".csv");
+  for (const char* options : {"delim=tab", "ext=txt"}) {
+    VLK_KeyValues* list = VLK_KeyValues_parse(options);
+    d.reset(VLK_EDF_read_file(tab.path().c_str(), list));
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(strs(d->names), (Names{"g,x"}));
+    EXPECT_EQ(VLK_KeyValues_size(list), 1u);
+    VLK_KeyValues_delete(list);
+  }
+  (void)err.text();
+}
+
+TEST(EDFFiles, OpenFailure) {
+  CaptureErr err;
+  EXPECT_EQ(VLK_EDF_read_file("/nonexistent/a.edf", nullptr), nullptr);
+  EXPECT_EQ(err.text(), "VLK_EDF: Cannot open file: /nonexistent/a.edf\n");
+}
+
+TEST(EDFFiles, ReadFilesMergesNewNodes) {
+  TempFile a("g1\t1\t2\ng2\t3\t4\n", ".edf");
+  TempFile b("g2\t0\t0\ng3\t5\t6\n", ".edf");
+  VLK_StrArray* paths = VLK_StrArray_new();
+  VLK_StrArray_add_copy(paths, a.path().c_str());
+  VLK_StrArray_add_copy(paths, "/nonexistent/b.edf");
+  VLK_StrArray_add_copy(paths, b.path().c_str());
+  CaptureErr err;
+  DataPtr d(VLK_EDF_read_files(paths, nullptr));
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(strs(d->names), (Names{"g1", "g2", "g3"}));
+  EXPECT_EQ(values(d.get()), (Values{1, 2, 3, 4, 5, 6}));
+  const std::string text = err.text();
+  EXPECT_NE(text.find("Reading: /nonexistent/b.edf\nVLK_EDF: Cannot open file: "
+                      "/nonexistent/b.edf\nWARNING: VLK_EDF: cannot read file: "
+                      "/nonexistent/b.edf\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("  Added 1 new non-redundant nodes.\n"), std::string::npos);
+  VLK_StrArray_clear_all(paths);
+  EXPECT_EQ(VLK_EDF_read_files(paths, nullptr), nullptr);
+  VLK_StrArray_delete_all(paths);
+}
+
+TEST(EDFWrite, WritesNamesAndValuesAndReadsBack) {
+  Read r = read_text("$Tag\tx\n@time\t2\t1\ng1\t1\t2.5\ng2\t-3\t0.1234567\n");
+  ASSERT_NE(r.d, nullptr);
+  const std::string text = vlk_test::capture([&](FILE* fp) { VLK_EDF_write_fp(fp, r.d.get()); });
+  EXPECT_EQ(text, "$Version\t1.0\ng1\t1.000000\t2.500000\ng2\t-3.000000\t0.123457\n");
+
+  TempFile out("", ".edf");
+  VLK_EDF_write_file(out.path().c_str(), r.d.get());
+  EXPECT_EQ(vlk_test::read_file(out.path()), text);
+  CaptureErr err;
+  DataPtr back(VLK_EDF_read_file(out.path().c_str(), nullptr));
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(strs(back->names), (Names{"g1", "g2"}));
+  EXPECT_EQ(strs(back->aliases), (Names{"g1", "g2"}));
+  EXPECT_EQ(values(back.get()), (Values{1, 2.5, -3, 0.123457}));
+  EXPECT_EQ(meta(back.get()), (Names{"version=1.0"}));
+  EXPECT_EQ(ints(back->primary_ids), (Ints{1, 2}));
+  EXPECT_EQ(ints(back->secondary_ids), (Ints{1, 1}));
+
+  EXPECT_FATAL_EXIT(VLK_EDF_write_file("/nonexistent/dir/x.edf", r.d.get()),
+                    "ERROR: Cannot open file: /nonexistent/dir/x.edf\n");
+}
+
+// The bundled example: 500 probe sets x 26 samples, as a data matrix and as EDF.
+TEST(Examples, BothFormatsGiveTheSameValues) {
+  const std::string dir = VLK_EXAMPLES_DIR;
+  CaptureErr err;
+  DataPtr txt(VLK_DataMatrix_read_file_sa((dir + "/exprsData.txt").c_str(), "h=1,l=1"));
+  ASSERT_NE(txt, nullptr);
+  ASSERT_EQ(txt->p, 500);
+  ASSERT_EQ(txt->n, 26);
+  EXPECT_STREQ(VLK_Data_get_name(txt.get(), 0), "AFFX-MurIL2_at");
+  EXPECT_EQ(txt->X[0], 192.742);
+  EXPECT_EQ(txt->X[500 * 26 - 1], 287.749);
+
+  // The committed EDF file is what the writer makes of the text file.
+  const std::string written = vlk_test::capture([&](FILE* fp) { VLK_EDF_write_fp(fp, txt.get()); });
+  EXPECT_EQ(written, vlk_test::read_file(dir + "/exprsData.edf"));
+
+  DataPtr edf(VLK_EDF_read_file((dir + "/exprsData.edf").c_str(), nullptr));
+  ASSERT_NE(edf, nullptr);
+  ASSERT_EQ(edf->p, 500);
+  ASSERT_EQ(edf->n, 26);
+  EXPECT_EQ(strs(edf->names), strs(txt->names));
+  for (size_t i = 0; i < 500 * 26; ++i)
+    ASSERT_NEAR(edf->X[i], txt->X[i], 5.0000001e-7) << "cell " << i;
+  EXPECT_NE(err.text().find("  500 nodes  x  26 samples read.\n  Requires 104,000 [bytes] (0 "
+                            "[MiB])\n"),
+            std::string::npos);
+}
+
+}  // namespace
