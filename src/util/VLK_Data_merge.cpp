@@ -228,7 +228,13 @@ void VLK_Data_sort_by_secondary(VLK_Data* d) {
 
 VLK_IntArray* VLK_Data_get_replicates(const VLK_Data* d) {
   if (!has_ids(d)) return nullptr;
-  return to_array(count_ids(d->primary_ids, "VLK_Data_get_replicates", "Primary"));
+  const std::vector<int> counts = count_ids(d->primary_ids, "VLK_Data_get_replicates", "Primary");
+  // The pseudo bootstrap divides by every count: a time point without columns is refused here,
+  // when the data are read, rather than deep inside a run.
+  for (size_t t = 0; t < counts.size(); ++t)
+    if (counts[t] == 0)
+      vlk::fatal("ERROR: VLK_Data_get_replicates(): time point %zu has no sample.\n", t + 1);
+  return to_array(counts);
 }
 
 VLK_IntArray* VLK_Data_get_timepoints(const VLK_Data* d) {

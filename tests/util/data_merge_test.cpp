@@ -283,7 +283,6 @@ TEST(DataIds, CountsPerTimePointAndSeries) {
   const std::vector<Case> cases = {
       {{2, 1, 2, 1}, {1, 1, 2, 2}, {2, 2}, {2, 2}, {3}, {1, 2}, 2, 2},
       {{1, 2, 3, 1, 2, 3}, {1, 1, 1, 2, 2, 2}, {2, 2, 2}, {3, 3}, {4}, {1, 2}, 3, 2},
-      {{3}, {1}, {0, 0, 1}, {1}, {}, {1}, 3, 1},
       {{1, 1, 1, 1, 1}, {3, 1, 3, 2, 1}, {5}, {2, 1, 2}, {3, 4}, {3, 1, 2}, 1, 3},
       {{}, {}, {}, {}, {}, {}, -1, -1},
   };
@@ -328,6 +327,11 @@ TEST(DataIds, MissingListsAndIdsBelowOne) {
   EXPECT_FATAL_EXIT(VLK_Data_get_replicates(d.get()),
                     "ERROR: VLK_Data_get_replicates(): Primary ID contains -2 at the 1-th value "
                     "column.\n");
+  // Time points 1 and 2 without any column: the pseudo bootstrap would divide by their counts.
+  VLK_IntArray_set(d->primary_ids, 0, 3);
+  VLK_IntArray_set(d->primary_ids, 1, 3);
+  EXPECT_FATAL_EXIT(VLK_Data_get_replicates(d.get()),
+                    "ERROR: VLK_Data_get_replicates(): time point 1 has no sample.\n");
   // A secondary ID of 0 would count before the first entry.
   EXPECT_FATAL_EXIT(VLK_Data_get_timepoints(d.get()),
                     "ERROR: VLK_Data_get_timepoints(): Secondary ID contains 0 at the 2-th value "
