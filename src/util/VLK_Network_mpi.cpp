@@ -34,8 +34,9 @@ class Packer {
   template <class T>
   void put(T v) {
     static_assert(std::is_trivially_copyable_v<T>);
-    const auto* p = reinterpret_cast<const char*>(&v);
-    buf_.insert(buf_.end(), p, p + sizeof(T));
+    const size_t at = buf_.size();
+    buf_.resize(at + sizeof(T));
+    std::memcpy(buf_.data() + at, &v, sizeof(T));
   }
 
   void put_count(size_t n) { put<uint64_t>(n); }
