@@ -20,6 +20,7 @@
 #include "VLK_Util.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
+#include "vlk_owned.h"
 
 namespace {
 
@@ -41,25 +42,13 @@ struct LineBuffer {
   LineBuffer& operator=(const LineBuffer&) = delete;
 };
 
-struct DataDeleter {
-  void operator()(VLK_Data* d) const { VLK_Data_delete(d); }
-};
-using DataPtr = std::unique_ptr<VLK_Data, DataDeleter>;
+using DataPtr = vlk::Owned<VLK_Data, VLK_Data_delete>;
 
-struct StrMatrixDeleter {
-  void operator()(VLK_StrMatrix* m) const { VLK_StrMatrix_delete(m); }
-};
-using StrMatrixPtr = std::unique_ptr<VLK_StrMatrix, StrMatrixDeleter>;
+using StrMatrixPtr = vlk::Owned<VLK_StrMatrix, VLK_StrMatrix_delete>;
 
-struct DoubleArrayDeleter {
-  void operator()(VLK_DoubleArray* a) const { VLK_DoubleArray_delete(a); }
-};
-using DoubleArrayPtr = std::unique_ptr<VLK_DoubleArray, DoubleArrayDeleter>;
+using DoubleArrayPtr = vlk::Owned<VLK_DoubleArray, VLK_DoubleArray_delete>;
 
-struct KeyValuesDeleter {
-  void operator()(VLK_KeyValues* l) const { VLK_KeyValues_delete(l); }
-};
-using KeyValuesPtr = std::unique_ptr<VLK_KeyValues, KeyValuesDeleter>;
+using KeyValuesPtr = vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete>;
 
 struct FileCloser {
   void operator()(FILE* fp) const { std::fclose(fp); }

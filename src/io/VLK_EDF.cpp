@@ -24,6 +24,7 @@
 #include "VLK_Util.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
+#include "vlk_owned.h"
 
 namespace {
 
@@ -44,30 +45,15 @@ struct LineBuffer {
   LineBuffer& operator=(const LineBuffer&) = delete;
 };
 
-struct DataDeleter {
-  void operator()(VLK_Data* d) const { VLK_Data_delete(d); }
-};
-using DataPtr = std::unique_ptr<VLK_Data, DataDeleter>;
+using DataPtr = vlk::Owned<VLK_Data, VLK_Data_delete>;
 
-struct KeyValuesDeleter {
-  void operator()(VLK_KeyValues* l) const { VLK_KeyValues_delete(l); }
-};
-using KeyValuesPtr = std::unique_ptr<VLK_KeyValues, KeyValuesDeleter>;
+using KeyValuesPtr = vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete>;
 
-struct StrArrayDeleter {
-  void operator()(VLK_StrArray* a) const { VLK_StrArray_delete_all(a); }
-};
-using StrArrayPtr = std::unique_ptr<VLK_StrArray, StrArrayDeleter>;
+using StrArrayPtr = vlk::Owned<VLK_StrArray, VLK_StrArray_delete_all>;
 
-struct IntArrayDeleter {
-  void operator()(VLK_IntArray* a) const { VLK_IntArray_delete(a); }
-};
-using IntArrayPtr = std::unique_ptr<VLK_IntArray, IntArrayDeleter>;
+using IntArrayPtr = vlk::Owned<VLK_IntArray, VLK_IntArray_delete>;
 
-struct DoubleArrayDeleter {
-  void operator()(VLK_DoubleArray* a) const { VLK_DoubleArray_delete(a); }
-};
-using DoubleArrayPtr = std::unique_ptr<VLK_DoubleArray, DoubleArrayDeleter>;
+using DoubleArrayPtr = vlk::Owned<VLK_DoubleArray, VLK_DoubleArray_delete>;
 
 struct FileCloser {
   void operator()(FILE* fp) const { std::fclose(fp); }

@@ -5,13 +5,11 @@
 #include <memory>
 
 #include "VLK_Str.h"
+#include "vlk_owned.h"
 
 namespace {
 
-struct MatrixDeleter {
-  void operator()(VLK_StrMatrix* m) const { VLK_StrMatrix_delete(m); }
-};
-using MatrixPtr = std::unique_ptr<VLK_StrMatrix, MatrixDeleter>;
+using MatrixPtr = vlk::Owned<VLK_StrMatrix, VLK_StrMatrix_delete>;
 
 // The line buffer that VLK_Str_readline reuses across the lines of one read.
 struct LineBuffer {

@@ -15,6 +15,7 @@
 #include "VLK_StrArray.h"
 #include "VLK_StrMatrix.h"
 #include "velkcom.h"
+#include "vlk_owned.h"
 #include "vlk_test.h"
 
 namespace {
@@ -22,10 +23,7 @@ namespace {
 using vlk_test::CaptureErr;
 using vlk_test::TempFile;
 
-struct DataDeleter {
-  void operator()(VLK_Data* d) const { VLK_Data_delete(d); }
-};
-using DataPtr = std::unique_ptr<VLK_Data, DataDeleter>;
+using DataPtr = vlk::Owned<VLK_Data, VLK_Data_delete>;
 
 struct Read {
   DataPtr d;

@@ -14,6 +14,7 @@
 #include "VLK_KeyValues.h"
 #include "VLK_StrArray.h"
 #include "velkcom.h"
+#include "vlk_owned.h"
 #include "vlk_test.h"
 
 namespace {
@@ -21,10 +22,7 @@ namespace {
 using vlk_test::CaptureErr;
 using vlk_test::TempFile;
 
-struct DataDeleter {
-  void operator()(VLK_Data* d) const { VLK_Data_delete(d); }
-};
-using DataPtr = std::unique_ptr<VLK_Data, DataDeleter>;
+using DataPtr = vlk::Owned<VLK_Data, VLK_Data_delete>;
 
 using Names = std::vector<std::string>;
 using Values = std::vector<double>;

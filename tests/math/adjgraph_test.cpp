@@ -13,16 +13,14 @@
 #include "VLK_Graph.h"
 #include "VLK_StrArray.h"
 #include "velkcom.h"
+#include "vlk_owned.h"
 #include "vlk_test.h"
 
 using vlk_test::capture;
 
 namespace {
 
-struct AdjDeleter {
-  void operator()(GraphI* g) const { VLK_AdjGraph_delete(g); }
-};
-using AdjPtr = std::unique_ptr<GraphI, AdjDeleter>;
+using AdjPtr = vlk::Owned<GraphI, VLK_AdjGraph_delete>;
 
 std::vector<std::vector<int>> edges_of(const GraphI* g) {
   std::vector<std::vector<int>> m(g->n, std::vector<int>(g->n));

@@ -8,6 +8,7 @@
 
 #include "VLK_Timer.h"
 #include "velkcom.h"
+#include "vlk_owned.h"
 #include "vlk_test.h"
 
 using vlk_test::capture;
@@ -15,15 +16,9 @@ using vlk_test::CaptureErr;
 
 namespace {
 
-struct TimerFree {
-  void operator()(VLK_Timer* t) const { VLK_Timer_delete(t); }
-};
-using TimerPtr = std::unique_ptr<VLK_Timer, TimerFree>;
+using TimerPtr = vlk::Owned<VLK_Timer, VLK_Timer_delete>;
 
-struct MultiFree {
-  void operator()(VLK_MultiTimer* mt) const { VLK_MultiTimer_delete(mt); }
-};
-using MultiPtr = std::unique_ptr<VLK_MultiTimer, MultiFree>;
+using MultiPtr = vlk::Owned<VLK_MultiTimer, VLK_MultiTimer_delete>;
 
 // An instant given as seconds and microseconds of both clocks.
 vlk::TimerNow at(long sec, long usec, clock_t cpu = 0) {
