@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "VLK_BNRC.h"
+
 namespace {
 
 constexpr VLK_Score named_row(const char* name) {
@@ -25,8 +27,13 @@ constexpr VLK_Score named_row(const char* name) {
 // (through the vlk::*_slot adapters of VLK_Score.h). cache, status, state and the two ints
 // stay null in every row; VLK_Score_get supplies the defaults.
 constexpr VLK_Score VLK_Score_list[VLK_SCORE_MODULES + 1] = {
-    named_row("BNRC"), named_row("BNRC2"), named_row("ContPrior"),
-    named_row("BDE"),  named_row(nullptr),
+    {"BNRC", &vlk::init_slot<VLK_BNRC_init>, &vlk::score_slot<VLK_BNRC_score>,
+     &vlk::finalize_slot<VLK_BNRC_finalize>, nullptr, nullptr, nullptr,
+     &vlk::reinit_slot<VLK_BNRC_reinit>, nullptr, nullptr, nullptr, 0, 0},
+    named_row("BNRC2"),
+    named_row("ContPrior"),
+    named_row("BDE"),
+    named_row(nullptr),
 };
 
 void VLK_Score_default_cache(void*, int) {}

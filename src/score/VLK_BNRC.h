@@ -1,0 +1,122 @@
+// The BNRC network score: the expression of a child gene as a sum of penalised cubic B-spline
+// smoothers of its parents, fitted by backfitting, each parent's roughness hyperparameter chosen
+// from a grid, scored by the BNRC criterion (lower is better).
+//
+// The state keeps, for every gene, its banded design matrix and, by pre-calculation level, the
+// tables that spare the score its factorisations:
+//   level 3  the smoothers (B'B + n beta K)^-1 B' (M x n each) and their log-determinants
+//   level 2  the inverses (B'B + n beta K)^-1 (M x M each) and their log-determinants
+//   level 1  nothing more: a score call factorises per parent
+// and one set of scratch buffers per thread, so that up to `threads` threads score at once
+// without locks. Only the upper triangle of each symmetric matrix is used.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+#include "VLK_Score.h"
+
+struct VLK_Data;
+
+struct VLK_BNRCBuff {
+  double* X;                // parent values, node-major (node v at X[v*n]); not owned
+  double* Y;                // child values, same layout; not owned
+  int level;                // pre-calculation level 1, 2 or 3
+  int M;                    // basis functions per parent (20)
+  int degree;               // B-spline degree (3)
+  int hyper_num;            // hn, grid size
+  double* beta;             // hn grid values, largest first
+  double* log_beta;         // their logarithms
+  double* K;                // M x M second-difference penalty
+  int n;                    // samples
+  int p;                    // nodes
+  int prior_type;           // structure penalty: 0 -> 2(q+1), 1 -> q log n, 2 -> 0
+  double** B;               // per node: banded design matrix, n*(degree+1) values
+  int** Bindex;             // per node: first basis function of every sample
+  double** Lambda_inv;      // level 2: per node, hn inverses of M*M values
+  double** Lambda_inv_Bt;   // level 3: per node, hn smoothers of M*n values
+  double** log_det_Lambda;  // levels 2, 3: per node, hn log-determinants
+  double log_det_K;         // log of the product of K's eigenvalues but the two smallest
+  int max_parents;          // largest parent set a score call may carry
+  size_t memory;            // bytes allocated by init
+  size_t max_sweeps;        // backfitting sweep limit
+  double C0;                // n + 2 log n
+  double C1;                // n (1 + log 2 pi) - log(2 pi / n) - log 2
+  double C2;                // -2 log(2 pi / n) - log_det_K - M log n
+  // Per thread t (each an array of `threads` pointers into one block):
+  double** B_gamma;              // max_parents fitted vectors of n values
+  double** tmp_beta_gKg;         // max_parents penalties beta gamma'K gamma
+  double** tmp_gamma;            // M coefficients of the trial fit
+  double** tmp_B_gamma;          // n values of the trial fit
+  double** gamma;                // max_parents accepted coefficient vectors of M values
+  int** beta_jk;                 // max_parents accepted grid indices
+  double** T_A;                  // n values: the working residual of the child
+  double** T_B;                  // n values: the partial residual of prop
+  double*** tmp_Lambda_inv_Bt;   // max_parents pointers to each parent's hn smoothers
+  double*** tmp_log_det_Lambda;  // max_parents pointers to each parent's hn log-determinants
+  double** work;                 // W doubles of scratch
+  double** Lambda;               // one M x M matrix, factorised and inverted in place
+  int** S1;                      // M pivot indices
+  int lwork;                     // factorisation workspace length
+  double** dsytrf_work;          // max(lwork, M) doubles
+  int* node_map;                 // score node index -> data row; null for the identity; not owned
+  double* S;                     // n x n smoother matrix of prop
+  int part_res;                  // 1: prop adds the partial residual
+  int threads;                   // number of per-thread buffer sets
+  int verbosity;                 // message level
+  // Rows whose values are all equal (1) in X and in Y: such a parent carries no information and
+  // its penalised normal equations are singular; such a child has nothing to explain.
+  unsigned char* flat_X;
+  unsigned char* flat_Y;
+};
+
+// The init slot: builds the state for data (options, limits and verbosity from args) and writes
+// the bytes it allocated into args->used_memory. Fatal errors end the process.
+VLK_BNRCBuff* VLK_BNRC_init(VLK_Data* data, VLK_ScoreArgs* args);
+// A record with the defaults (level 3, M 20, degree 3, hn 21, prior type 1, max_parents 20,
+// 100 sweeps, memory = the record's size); every pointer null.
+VLK_BNRCBuff* VLK_BNRCBuff_new();
+// Bytes the state needs at its current level for p nodes, n samples, M basis functions, W
+// doubles of scratch per thread and T threads.
+size_t VLK_BNRC_memory_size(VLK_BNRCBuff* bf, int p, int n, int M, int W, int T);
+// B and Bindex for p nodes of n samples.
+void VLK_BNRC_alloc_B(VLK_BNRCBuff* bf, int p, int n, int M);
+// The design matrices of all p nodes of X, in one parallel region with work[t] per thread.
+void VLK_BNRC_calc_B(VLK_BNRCBuff* bf, double* X, int p, int n, int M, double** work);
+void VLK_BNRC_alloc_Lambda_inv(VLK_BNRCBuff* bf, int p, int n, int M);
+void VLK_BNRC_alloc_Lambda_inv_Bt(VLK_BNRCBuff* bf, int p, int n, int M);
+// The reinit slot: the same state on another data set of the same shape.
+void VLK_BNRC_reinit(VLK_Data* data, VLK_BNRCBuff* bf);
+// Score node i then means data row map[i] (map not owned; null restores the identity).
+void VLK_BNRC_set_map(VLK_BNRCBuff* bf, int* map);
+// The finalize slot: releases the state and everything it owns.
+void VLK_BNRC_finalize(VLK_BNRCBuff* bf);
+
+// The score slot: the local score of child given parents[0 .. q-1] (0 <= q <= max_parents,
+// distinct nodes other than the child). Callable by up to `threads` threads at once.
+double VLK_BNRC_score(VLK_BNRCBuff* bf, int child, int* parents, int q);
+
+double* VLK_BNRC_get_B(VLK_BNRCBuff* bf, int v);
+int* VLK_BNRC_get_Bindex(VLK_BNRCBuff* bf, int v);
+double* VLK_BNRC_get_Lambda_inv(VLK_BNRCBuff* bf, int v, int h);
+double* VLK_BNRC_get_Lambda_inv_Bt(VLK_BNRCBuff* bf, int v, int h);
+double VLK_BNRC_get_log_det_Lambda(VLK_BNRCBuff* bf, int v, int h);
+// "max_parents": stores it in *out and returns out; any other name: null.
+int* VLK_BNRC_get_property(VLK_BNRCBuff* bf, const char* name, int* out);
+
+// End the process when an allocation failed (ptr null) or a size overflowed.
+void VLK_BNRC_memcheck(void* ptr, const char* name);
+[[noreturn]] void VLK_BNRC_memover(const char* name);
+
+namespace vlk::bnrc {
+
+// The tables of data row v with thread t's scratch: log-determinants into log_det[h] and, per
+// grid value h, the inverse into inv + h*M*M (when inv is not null) or the smoother into
+// inv_Bt + h*M*n (when inv_Bt is not null).
+void node_tables(const VLK_BNRCBuff* bf, int v, int t, double* inv, double* inv_Bt,
+                 double* log_det);
+
+// The score of a child whose values are all equal, whatever its parents.
+inline constexpr double kFlatChildScore = 0.0;
+
+}  // namespace vlk::bnrc

@@ -1,0 +1,518 @@
+// BNRC state: options, grid, level fall-back, design matrices, tables and per-thread buffers.
+#include <omp.h>
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "BSpline.h"
+#include "BSpline_kernels.h"
+#include "VLK_ArgDef.h"
+#include "VLK_BNRC.h"
+#include "VLK_Data.h"
+#include "VLK_Math.h"
+#include "VLK_Matrix.h"
+#include "VLK_Util.h"
+#include "VLK_Util_jobs.h"
+#include "velkcom.h"
+#include "vlk_fatal.h"
+#include "vlk_lapack.h"
+
+namespace {
+
+using std::size_t;
+
+constexpr size_t kLine = 64;  // cache line: per-thread parts never share one
+
+// The diagnostic stream; the standard error stream before the runtime has set one.
+FILE* out() { return VELK_ERR != nullptr ? VELK_ERR : stderr; }
+
+size_t mib(size_t bytes) { return (bytes + 524288) >> 20; }
+
+// a * b, ending the process on overflow.
+size_t mul(size_t a, size_t b, const char* name) {
+  if (a != 0 && b > std::numeric_limits<size_t>::max() / a) VLK_BNRC_memover(name);
+  return a * b;
+}
+
+size_t count(int v) { return v > 0 ? static_cast<size_t>(v) : 0; }
+
+// Blocks from this size on are the tables, written once by init and then streamed by every score
+// call. In huge pages they cost a few hundred page faults instead of one per 4 KiB (the faults
+// took most of init's time and serialised its threads) and fewer TLB misses in the score.
+constexpr size_t kHugePage = size_t{2} << 20;
+
+// Every buffer of the state: 64-byte aligned, never of size zero, counted in bf->memory.
+template <class T>
+T* take(VLK_BNRCBuff* bf, size_t elements, const char* name) {
+  const size_t bytes = mul(elements, sizeof(T), name);
+  const bool huge = bytes >= 2 * kHugePage;
+  const size_t align = huge ? kHugePage : kLine;
+  if (bytes > std::numeric_limits<size_t>::max() - align) VLK_BNRC_memover(name);
+  const size_t rounded = std::max<size_t>((bytes + align - 1) / align * align, align);
+  void* p = std::aligned_alloc(align, rounded);
+  VLK_BNRC_memcheck(p, name);
+#ifdef MADV_HUGEPAGE
+  if (huge) madvise(p, rounded, MADV_HUGEPAGE);  // advice only: a refusal changes nothing
+#endif
+  bf->memory += bytes;
+  return static_cast<T*>(p);
+}
+
+// Elements of one thread's part of a per-thread block, padded to whole cache lines (at least
+// one, so that every thread's part has an address of its own).
+template <class T>
+size_t padded(size_t elements) {
+  constexpr size_t per_line = kLine / sizeof(T);
+  return std::max<size_t>((elements + per_line - 1) / per_line, 1) * per_line;
+}
+
+// T pointers into one block of T parts of `elements` each.
+template <class T>
+T** per_thread(VLK_BNRCBuff* bf, size_t elements, const char* array_name, const char* block_name) {
+  const size_t T_ = count(bf->threads);
+  T** ptrs = take<T*>(bf, T_, array_name);
+  const size_t part = padded<T>(elements);
+  T* block = take<T>(bf, mul(part, T_, block_name), block_name);
+  for (size_t t = 0; t < T_; ++t) ptrs[t] = block + t * part;
+  return ptrs;
+}
+
+// p pointers into one block of p parts of `elements` each.
+template <class T>
+T** per_node(VLK_BNRCBuff* bf, int p, size_t elements, const char* array_name,
+             const char* block_name) {
+  const size_t P = count(p);
+  T** ptrs = take<T*>(bf, P, array_name);
+  T* block = take<T>(bf, mul(elements, P, block_name), block_name);
+  ptrs[0] = block;  // also without nodes, so that the block is released with the array
+  for (size_t v = 0; v < P; ++v) ptrs[v] = block + v * elements;
+  return ptrs;
+}
+
+template <class T>
+void free_blocks(T** ptrs) {
+  if (ptrs == nullptr) return;
+  std::free(ptrs[0]);
+  std::free(ptrs);
+}
+
+void print_mib(size_t bytes) { VLK_Util_print_size_t_comma(out(), mib(bytes)); }
+
+// Calls f(v, t) for the calling thread t's nodes: static blocks over the team, the first p mod T
+// threads one node more. The team may be smaller than the buffer sets, never larger.
+template <class F>
+void for_my_nodes(int p, F&& f) {
+  int start = 0, cnt = 0;
+  VLK_Util_job_split(p, omp_get_num_threads(), omp_get_thread_num(), &start, &cnt);
+  for (int v = start; v < start + cnt; ++v) f(v, omp_get_thread_num());
+}
+
+int clamped_thread(const VLK_BNRCBuff* bf) {
+  const int t = omp_get_thread_num();
+  return t < bf->threads ? t : bf->threads - 1;
+}
+
+void find_flat_rows(const double* X, int p, int n, unsigned char* flat) {
+  const size_t sn = count(n);
+  for (int v = 0; v < p; ++v) {
+    const double* x = X + static_cast<size_t>(v) * sn;
+    flat[v] = std::all_of(x, x + sn, [x](double e) { return e == x[0]; }) ? 1 : 0;
+  }
+}
+
+void mark_flat_rows(VLK_BNRCBuff* bf) {
+  find_flat_rows(bf->X, bf->p, bf->n, bf->flat_X);
+  if (bf->Y == bf->X)
+    std::memcpy(bf->flat_Y, bf->flat_X, count(bf->p));
+  else
+    find_flat_rows(bf->Y, bf->p, bf->n, bf->flat_Y);
+}
+
+// Level 2 stores the inverses, level 3 the smoothers; both the log-determinants.
+void tables_for(VLK_BNRCBuff* bf, int v, int t) {
+  vlk::bnrc::node_tables(bf, v, t, bf->level == 2 ? bf->Lambda_inv[v] : nullptr,
+                         bf->level == 3 ? bf->Lambda_inv_Bt[v] : nullptr, bf->log_det_Lambda[v]);
+}
+
+void print_tables_line(const VLK_BNRCBuff* bf) {
+  if (bf->verbosity < 1) return;
+  std::fprintf(out(), bf->level == 3 ? "BNRC: Calculating (B' B + n beta K)^-1 B' ...\n"
+                                     : "BNRC: Calculating (B' B + n beta K)^-1 ...\n");
+  std::fflush(out());
+}
+
+}  // namespace
+
+void VLK_BNRC_memcheck(void* ptr, const char* name) {
+  if (ptr != nullptr) return;
+  vlk::fatal("ERROR: BNRC: Failed to allocate memory: %s\n", name);
+}
+
+void VLK_BNRC_memover(const char* name) { vlk::fatal("ERROR: BNRC: Memory overflow: %s\n", name); }
+
+VLK_BNRCBuff* VLK_BNRCBuff_new() {
+  auto* bf = static_cast<VLK_BNRCBuff*>(std::calloc(1, sizeof(VLK_BNRCBuff)));
+  VLK_BNRC_memcheck(bf, "BNRCBuff");
+  bf->level = 3;
+  bf->M = 20;
+  bf->degree = 3;
+  bf->hyper_num = 21;
+  bf->prior_type = 1;
+  bf->max_parents = 20;
+  bf->memory = sizeof(VLK_BNRCBuff);
+  bf->max_sweeps = 100;
+  bf->threads = 1;
+  return bf;
+}
+
+size_t VLK_BNRC_memory_size(VLK_BNRCBuff* bf, int p_, int n_, int M_, int W_, int T_) {
+  const size_t p = count(p_), n = count(n_), M = count(M_), W = count(W_), T = count(T_);
+  const size_t mp = count(bf->max_parents), hn = count(bf->hyper_num);
+  const size_t d = count(bf->degree);
+  const size_t L = std::max(count(VLK_Matrix_dsytrf_work_size(n_)), M);
+  const int level = bf->level;
+  size_t s = 80 * T + 8 * T * mp * n + 8 * mp * M + 8 * T * M + 24 * T * n + 4 * T * mp +
+             8 * T * W + 8 * T * M * M + 4 * T * M + 8 * M * M + 8 * L + 24 * T * mp + 8 * n * n;
+  if (level >= 1) s += 16 * p + 8 * p * n * (d + 1) + 4 * p * n;
+  if (level == 2) s += 8 * p + 8 * p * hn * M * M;
+  if (level == 3) s += 8 * p + 8 * p * hn * M * n;
+  if (level >= 2) s += 8 * p + 8 * p * hn;
+  if (level == 1 || level == 2) s += 8 * T * mp * hn * M * n;
+  if (level == 1) s += 8 * T * mp * hn;
+  return s;
+}
+
+void VLK_BNRC_alloc_B(VLK_BNRCBuff* bf, int p, int n, int /*M*/) {
+  bf->B = per_node<double>(bf, p, mul(count(n), count(bf->degree) + 1, "B[0]"), "B", "B[0]");
+  bf->Bindex = per_node<int>(bf, p, count(n), "bf->Bindex", "bf->Bindex[0]");
+}
+
+void VLK_BNRC_calc_B(VLK_BNRCBuff* bf, double* X, int p, int n, int M, double** work) {
+  const size_t sn = count(n);
+#pragma omp parallel num_threads(bf->threads)
+  for_my_nodes(p, [&](int v, int t) {
+    BSpline_design_matrix(X + static_cast<size_t>(v) * sn, n, bf->B[v], bf->Bindex[v], M,
+                          bf->degree, work[t]);
+  });
+}
+
+void VLK_BNRC_alloc_Lambda_inv(VLK_BNRCBuff* bf, int p, int /*n*/, int M) {
+  const size_t mm = mul(count(M), count(M), "bf->Lambda_inv[0]");
+  bf->Lambda_inv = per_node<double>(bf, p, mul(count(bf->hyper_num), mm, "bf->Lambda_inv[0]"),
+                                    "Lambda_inv", "bf->Lambda_inv[0]");
+}
+
+void VLK_BNRC_alloc_Lambda_inv_Bt(VLK_BNRCBuff* bf, int p, int n, int M) {
+  const size_t mn = mul(count(M), count(n), "bf->Lambda_inv_Bt[0]");
+  bf->Lambda_inv_Bt = per_node<double>(bf, p, mul(count(bf->hyper_num), mn, "bf->Lambda_inv_Bt[0]"),
+                                       "Lambda_inv_Bt", "bf->Lambda_inv_Bt[0]");
+}
+
+void vlk::bnrc::node_tables(const VLK_BNRCBuff* bf, int v, int t, double* inv, double* inv_Bt,
+                            double* log_det) {
+  const int M = bf->M, n = bf->n, hn = bf->hyper_num;
+  const size_t mm = count(M) * count(M), mn = count(M) * count(n);
+  double* BtB = bf->work[t];
+  double* L = bf->Lambda[t];
+  BSpline_syBtB(bf->B[v], bf->Bindex[v], n, M, bf->degree, BtB);
+  for (int h = 0; h < hn; ++h) {
+    if (M == 20)
+      BSpline_dsycopy20(BtB, L);
+    else
+      VLK_Matrix_dsycopy(M, BtB, L);
+    VLK_Matrix_dsyaxpy(M, n * bf->beta[h], bf->K, L);
+    // Singular factors are not trapped here: the score refuses what they lead to.
+    int info = 0;
+    dsytrf_("U", &M, L, &M, bf->S1[t], bf->dsytrf_work[t], &bf->lwork, &info, 1);
+    // The product of the diagonal of D: a 2 x 2 pivot block counts by its two diagonal entries.
+    double det = 1.0;
+    for (int i = 0; i < M; ++i) det *= std::fabs(L[i * (M + 1)]);
+    log_det[h] = std::log(det);
+    dsytri_("U", &M, L, &M, bf->S1[t], bf->dsytrf_work[t], &info, 1);
+    if (inv != nullptr) std::memcpy(inv + h * mm, L, mm * sizeof(double));
+    if (inv_Bt != nullptr)
+      BSpline_syMBt(L, bf->B[v], bf->Bindex[v], n, M, bf->degree, inv_Bt + h * mn);
+  }
+}
+
+VLK_BNRCBuff* VLK_BNRC_init(VLK_Data* data, VLK_ScoreArgs* args) {
+  VLK_BNRCBuff* bf = VLK_BNRCBuff_new();
+  bf->max_parents = std::max(args->max_parents, 0);
+  bf->verbosity = args->verbosity;
+  // Score calls index their buffers by thread; there is always at least one set.
+  bf->threads = std::max(args->threads, 1);
+  const int T = bf->threads;
+  const int M = bf->M;
+  const int n = data->n, p = data->p;
+  const int W_candidates[3] = {M * (M - 2), n * (bf->degree + 1) + M + 1, M * M};
+  const int W = VLK_Math_vmaxv(3, W_candidates);
+
+  if (args->verbosity >= 0) {
+    std::fprintf(out(), "BNRC: Initializing the BNRC score function.\n");
+    std::fprintf(out(), "      p=%d, n=%d, max_parents=%d, M=%d, threads=%d,", p, n,
+                 bf->max_parents, M, T);
+    std::fprintf(out(), " max_memory=");
+    print_mib(args->max_memory);
+    std::fprintf(out(), " [MiB]\n");
+    std::fflush(out());
+  }
+
+  double hi = 0.4, hb = 2.0;
+  int linear = 0;
+  const VLK_ArgDef table[] = {
+      vlk::arg_int("level", &bf->level),   vlk::arg_int("hyper_num", &bf->hyper_num),
+      vlk::arg_int("hn", &bf->hyper_num),  vlk::arg_double("hyper_inc", &hi),
+      vlk::arg_double("hi", &hi),          vlk::arg_double("hyper_bg", &hb),
+      vlk::arg_double("hb", &hb),          vlk::arg_flag_on("linear", &linear),
+      vlk::arg_onoff("v", &bf->verbosity), vlk::arg_end(),
+  };
+  const int bad = VLK_KeyValues_set_values_kv(args->options, table);
+  if (bad >= 0)
+    vlk::fatal("ERROR: BNRC: Unknown argument specified: %s\n",
+               VLK_KeyValues_get_key(args->options, static_cast<size_t>(bad)));
+  // Only levels 1 to 3 have tables and a score path.
+  if (bf->level <= 0 || bf->level > 3)
+    vlk::fatal("ERROR: BNRC: Not supported (implemented) level = %d\n", bf->level);
+  if (linear) {
+    bf->hyper_num = 2;
+    hi = 1.0;
+    hb = 2.0;
+    std::fprintf(out(), "BNRC: Linear mode specified.\n");
+    std::fflush(out());
+  }
+  // An empty grid would leave every parent without a fit; a negative one sizes no table.
+  if (bf->hyper_num < 1)
+    vlk::fatal("ERROR: BNRC: Not supported number of hyperparameters = %d\n", bf->hyper_num);
+  if (n < 1) vlk::fatal("ERROR: BNRC: No samples in the data set.\n");
+
+  bf->X = data->X;
+  bf->Y = data->Y;
+  bf->n = n;
+  bf->p = p;
+
+  for (;;) {
+    const size_t mem = VLK_BNRC_memory_size(bf, p, n, M, W, T);
+    if (bf->verbosity >= 0) {
+      std::fprintf(out(), "BNRC: Pre-calculation level = %d\n", bf->level);
+      std::fprintf(out(), "BNRC:   required memory = ");
+      print_mib(mem);
+      std::fprintf(out(), " [MiB]\n");
+      std::fflush(out());
+    }
+    if (mem <= args->max_memory) break;
+    if (bf->verbosity >= 0) {
+      std::fprintf(out(), "BNRC: WARNING: memory usage will exceed the max size.\n");
+      std::fprintf(out(), "               ");
+      print_mib(mem);
+      std::fprintf(out(), " [MiB] > max = %zu [MiB].\n", mib(args->max_memory));
+      std::fprintf(out(), "BNRC: WARNING: descreasing the pre-calculation level.\n");
+      std::fflush(out());
+    }
+    if (--bf->level > 0) continue;
+    std::fprintf(out(), "ERROR: BNRC: could not allocate enough memory: ");
+    VLK_Util_print_size_t_comma(out(), mem);
+    vlk::fatal(" [bytes] required at least.\n");
+  }
+
+  const int hn = bf->hyper_num;
+  bf->beta = VLK_Matrix_new(hn, 1);
+  bf->log_beta = VLK_Matrix_new(hn, 1);
+  VLK_BNRC_memcheck(bf->beta, "beta");
+  VLK_BNRC_memcheck(bf->log_beta, "log_beta");
+  for (int h = 0; h < hn; ++h) {
+    bf->beta[h] = std::pow(10.0, hb - static_cast<double>(h) * hi);
+    bf->log_beta[h] = std::log(bf->beta[h]);
+  }
+  if (bf->verbosity >= 0) {
+    std::fprintf(out(), "BNRC: Hyperparameters to optimize: {");
+    for (int h = 0; h < hn; ++h) std::fprintf(out(), h ? ", %f" : "%f", bf->beta[h]);
+    std::fprintf(out(), "}\n");
+    std::fflush(out());
+  }
+
+  const size_t sM = count(M), sn = count(n), mp = count(bf->max_parents), shn = count(hn);
+  bf->work = per_thread<double>(bf, count(W), "work", "work[]");
+  bf->Lambda = per_thread<double>(bf, sM * sM, "Lambda", "Lambda[]");
+  // The strictly lower triangle is copied along by level 2 but never read: keep it defined.
+  std::memset(bf->Lambda[0], 0, padded<double>(sM * sM) * count(T) * sizeof(double));
+  bf->S1 = per_thread<int>(bf, sM, "S1", "S1[]");
+
+  bf->K = take<double>(bf, sM * sM, "K");
+  BSpline_K(M, 2, bf->K, bf->work[0]);
+  bf->log_det_K = std::log(BSpline_det_K_plus(bf->K, M));
+
+  if (bf->verbosity >= 1) {
+    std::fprintf(out(), "BNRC: Calculating B ...\n");
+    std::fflush(out());
+  }
+  VLK_BNRC_alloc_B(bf, p, n, M);
+  VLK_BNRC_calc_B(bf, data->X, p, n, M, bf->work);
+  unsigned char* flat = take<unsigned char>(bf, 2 * count(p), "flat");
+  bf->flat_X = flat;
+  bf->flat_Y = flat + count(p);
+  mark_flat_rows(bf);
+
+  if (bf->level == 2) VLK_BNRC_alloc_Lambda_inv(bf, p, n, M);
+  if (bf->level == 3) VLK_BNRC_alloc_Lambda_inv_Bt(bf, p, n, M);
+  if (bf->level >= 2)
+    bf->log_det_Lambda = per_node<double>(bf, p, shn, "log_det_Lambda", "log_det_Lambda[0]");
+
+  bf->lwork = VLK_Matrix_dsytrf_work_size(n);
+  bf->dsytrf_work =
+      per_thread<double>(bf, std::max(count(bf->lwork), sM), "dsytrf_work", "dsytrf_work[]");
+
+  if (bf->level >= 2) {
+    print_tables_line(bf);
+#pragma omp parallel num_threads(T)
+    for_my_nodes(p, [bf](int v, int t) { tables_for(bf, v, t); });
+  }
+
+  bf->B_gamma = per_thread<double>(bf, mp * sn, "B_gamma", "B_gamma[]");
+  bf->tmp_gamma = per_thread<double>(bf, sM, "tmp_gamma", "tmp_gamma[]");
+  bf->tmp_B_gamma = per_thread<double>(bf, sn, "tmp_B_gamma", "tmp_B_gamma[]");
+  bf->gamma = per_thread<double>(bf, mp * sM, "gamma", "gamma[]");
+  bf->beta_jk = per_thread<int>(bf, mp, "beta_jk", "beta_jk[]");
+  bf->T_A = per_thread<double>(bf, sn, "T_A", "T_A[]");
+  bf->T_B = per_thread<double>(bf, sn, "T_B", "T_B[]");
+  bf->tmp_Lambda_inv_Bt = per_thread<double*>(bf, mp, "tmp_Lambda_inv_Bt", "tmp_Lambda_inv_Bt[]");
+  bf->tmp_log_det_Lambda =
+      per_thread<double*>(bf, mp, "tmp_log_det_Lambda", "tmp_log_det_Lambda[]");
+  bf->tmp_beta_gKg = per_thread<double>(bf, mp, "tmp_beta_gKg", "tmp_beta_gKg[]");
+  // Defined contents from the start: a fit a later reader looks at is never garbage.
+  for (int t = 0; t < T; ++t) {
+    std::fill_n(bf->gamma[t], mp * sM, 0.0);
+    std::fill_n(bf->beta_jk[t], mp, 0);
+    std::fill_n(bf->B_gamma[t], mp * sn, 0.0);
+    std::fill_n(bf->tmp_beta_gKg[t], mp, 0.0);
+    std::fill_n(bf->tmp_Lambda_inv_Bt[t], mp, nullptr);
+    std::fill_n(bf->tmp_log_det_Lambda[t], mp, nullptr);
+  }
+  if (bf->level <= 2) {
+    const size_t per_parent =
+        mul(mul(shn, sM, "tmp_Lambda_inv_Bt[t][0]"), sn, "tmp_Lambda_inv_Bt[t][0]");
+    for (int t = 0; t < T; ++t) {
+      double* block = take<double>(bf, mul(mp, per_parent, "tmp_Lambda_inv_Bt[t][0]"),
+                                   "tmp_Lambda_inv_Bt[t][0]");
+      bf->tmp_Lambda_inv_Bt[t][0] = block;  // reachable for finalize also without parents
+      for (size_t k = 0; k < mp; ++k) bf->tmp_Lambda_inv_Bt[t][k] = block + k * per_parent;
+    }
+  }
+  if (bf->level == 1) {
+    for (int t = 0; t < T; ++t) {
+      double* block =
+          take<double>(bf, mul(mp, shn, "tmp_log_det_Lambda[t][0]"), "tmp_log_det_Lambda[t][0]");
+      bf->tmp_log_det_Lambda[t][0] = block;
+      for (size_t k = 0; k < mp; ++k) bf->tmp_log_det_Lambda[t][k] = block + k * shn;
+    }
+  }
+
+  const double dn = n;
+  const double log2pi = std::log(2.0 * M_PI);
+  bf->C0 = dn + 2.0 * std::log(dn);
+  bf->C1 = dn * (1.0 + log2pi) - std::log(2.0 * M_PI / dn) - std::log(2.0);
+  bf->C2 = -2.0 * std::log(2.0 * M_PI / dn) - bf->log_det_K - M * std::log(dn);
+
+  bf->S = take<double>(bf, mul(sn, sn, "S"), "S");
+
+  if (bf->verbosity >= 0) {
+    std::fprintf(out(), "BNRC: Total memory usage: ");
+    VLK_Util_print_size_t_comma(out(), bf->memory);
+    std::fprintf(out(), " [bytes] (");
+    print_mib(bf->memory);
+    std::fprintf(out(), " [MiB])\n");
+    std::fprintf(out(), "BNRC: Finished BNRC initialization.\n");
+    std::fflush(out());
+  }
+  args->used_memory = bf->memory;
+  return bf;
+}
+
+void VLK_BNRC_reinit(VLK_Data* data, VLK_BNRCBuff* bf) {
+  std::fprintf(out(), "BNRC: re-initializing the score...\n");
+  std::fflush(out());
+  if (data->n != bf->n)
+    vlk::fatal(
+        "ERROR: BNRC_reinit(): input size inconsistent.\n"
+        "                      prev n = %d  vs  now n = %d.\n",
+        bf->n, data->n);
+  if (data->p != bf->p)
+    vlk::fatal(
+        "ERROR: BNRC_reinit(): input size inconsistent.\n"
+        "                      prev p = %d  vs  now p = %d.\n",
+        bf->p, data->p);
+  bf->X = data->X;
+  bf->Y = data->Y;
+  if (bf->verbosity >= 1) {
+    std::fprintf(out(), "BNRC: Calculating B ...\n");
+    std::fflush(out());
+  }
+  VLK_BNRC_calc_B(bf, bf->X, bf->p, bf->n, bf->M, bf->work);
+  mark_flat_rows(bf);
+  if (bf->level >= 2) {
+    print_tables_line(bf);
+    const int t = clamped_thread(bf);
+    for (int v = 0; v < bf->p; ++v) tables_for(bf, v, t);
+  }
+}
+
+void VLK_BNRC_set_map(VLK_BNRCBuff* bf, int* map) {
+  std::fprintf(out(), "BNRC: Setting the node map.\n");
+  bf->node_map = map;
+}
+
+void VLK_BNRC_finalize(VLK_BNRCBuff* bf) {
+  std::fprintf(out(), "BNRC: Finalizing the BNRC score.\n");
+  if (bf == nullptr) return;
+  VLK_Matrix_delete(bf->beta);
+  VLK_Matrix_delete(bf->log_beta);
+  std::free(bf->K);
+  free_blocks(bf->B);
+  free_blocks(bf->Bindex);
+  free_blocks(bf->Lambda_inv);
+  free_blocks(bf->Lambda_inv_Bt);
+  free_blocks(bf->log_det_Lambda);
+  std::free(bf->flat_X);
+  const int T = bf->threads;
+  if (bf->level <= 2 && bf->tmp_Lambda_inv_Bt != nullptr)
+    for (int t = 0; t < T; ++t) std::free(bf->tmp_Lambda_inv_Bt[t][0]);
+  if (bf->level == 1 && bf->tmp_log_det_Lambda != nullptr)
+    for (int t = 0; t < T; ++t) std::free(bf->tmp_log_det_Lambda[t][0]);
+  free_blocks(bf->B_gamma);
+  free_blocks(bf->tmp_beta_gKg);
+  free_blocks(bf->tmp_gamma);
+  free_blocks(bf->tmp_B_gamma);
+  free_blocks(bf->gamma);
+  free_blocks(bf->beta_jk);
+  free_blocks(bf->T_A);
+  free_blocks(bf->T_B);
+  free_blocks(bf->tmp_Lambda_inv_Bt);
+  free_blocks(bf->tmp_log_det_Lambda);
+  free_blocks(bf->work);
+  free_blocks(bf->Lambda);
+  free_blocks(bf->S1);
+  free_blocks(bf->dsytrf_work);
+  std::free(bf->S);
+  std::free(bf);
+}
+
+double* VLK_BNRC_get_B(VLK_BNRCBuff* bf, int v) { return bf->B[v]; }
+int* VLK_BNRC_get_Bindex(VLK_BNRCBuff* bf, int v) { return bf->Bindex[v]; }
+double* VLK_BNRC_get_Lambda_inv(VLK_BNRCBuff* bf, int v, int h) {
+  return bf->Lambda_inv[v] + static_cast<size_t>(h) * count(bf->M) * count(bf->M);
+}
+double* VLK_BNRC_get_Lambda_inv_Bt(VLK_BNRCBuff* bf, int v, int h) {
+  return bf->Lambda_inv_Bt[v] + static_cast<size_t>(h) * count(bf->M) * count(bf->n);
+}
+double VLK_BNRC_get_log_det_Lambda(VLK_BNRCBuff* bf, int v, int h) {
+  return bf->log_det_Lambda[v][h];
+}
+int* VLK_BNRC_get_property(VLK_BNRCBuff* bf, const char* name, int* out) {
+  if (name == nullptr || std::strcmp(name, "max_parents") != 0) return nullptr;
+  *out = bf->max_parents;
+  return out;
+}
