@@ -1,0 +1,537 @@
+#include "VLK_Greedy.h"
+
+#include <omp.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <limits>
+#include <numeric>
+#include <vector>
+
+#include "VLK_Util.h"
+#include "velkcom.h"
+#include "vlk_fatal.h"
+
+namespace vlk::greedy {
+
+namespace {
+
+// n x n doubles, or null when the product does not fit or the block cannot be had.
+double* new_table(int n) {
+  const size_t nn = n > 0 ? static_cast<size_t>(n) : 0;
+  if (nn != 0 && nn > std::numeric_limits<size_t>::max() / sizeof(double) / nn) return nullptr;
+  return static_cast<double*>(std::malloc(std::max<size_t>(nn * nn, 1) * sizeof(double)));
+}
+
+bool refused(const PairRules& r, int p, int c) {
+  if (p == c && r.selfloop == 0) return true;
+  if (r.fixed != nullptr && r.fixed->check_edge(r.fixed, p, c)) return true;
+  return !move_allowed(r, p, c);
+}
+
+void progress_mark(int done) {
+  if (done % 10 == 0) {
+    std::fprintf(VELK_ERR, "-");
+    std::fflush(VELK_ERR);
+  }
+  if (done % 100 == 0) {
+    std::fprintf(VELK_ERR, "[%d]", done);
+    std::fflush(VELK_ERR);
+  }
+}
+
+void print_totals(std::uint64_t count, double seconds, int samples) {
+  std::fprintf(VELK_ERR, "Greedy: Finished calculation of ");
+  VLK_Util_print_size_t_comma(VELK_ERR, static_cast<size_t>(count));
+  std::fprintf(VELK_ERR, " 1-to-1 scores in %.2f seconds.\n", seconds);
+  const double rate = static_cast<double>(count) / seconds;
+  std::fprintf(VELK_ERR, "OTO-RATE\t%f\t[scores/second]\n", rate);
+  std::fprintf(VELK_ERR, "OTO-RATE2\t%f\t[scores/second*sample]\n", rate / samples);
+}
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+enum class MoveType { none, add, remove, reverse };
+
+struct Move {
+  MoveType type = MoveType::none;
+  int node = -1;  // the added parent, or the other node of a reversal
+  int pos = -1;   // position in the child's parent list
+  double child_score = 0.0;
+  double other_score = 0.0;
+};
+
+constexpr int kUnmarked = 0;
+constexpr int kMarked = 1;
+
+}  // namespace
+
+double* parallel_table(VLK_Greedy_score_fn score, void* state, int n, int samples,
+                       const PairRules& rules, VLK_MultiTimer* timer, const char* first_line,
+                       bool marks, bool totals) {
+  double* table = new_table(n);
+  if (table == nullptr) return nullptr;
+  const size_t nn = n > 0 ? static_cast<size_t>(n) : 0;
+  if (marks) {
+    std::fprintf(VELK_ERR, "%s", first_line);
+    std::fflush(VELK_ERR);
+  }
+  const auto start = std::chrono::steady_clock::now();
+  switch_section(timer, VLK_GREEDY_TIMER_OTO_PARALLEL);
+  // Per-thread counts summed by the reduction: no increment is lost, and 64 bits hold n * n.
+  std::uint64_t count = 0;
+#pragma omp parallel for schedule(static) reduction(+ : count)
+  for (int p = 0; p < n; ++p) {
+    if (marks) progress_mark(p + 1);
+    for (int c = 0; c < n; ++c) {
+      double& entry = table[static_cast<size_t>(c) * nn + static_cast<size_t>(p)];
+      if (refused(rules, p, c)) {
+        entry = DBL_MAX;
+        continue;
+      }
+      int parent = p;
+      entry = score(state, c, &parent, 1);
+      ++count;
+    }
+  }
+  switch_section(timer, VLK_GREEDY_TIMER_OTO_SINGLE);
+  const double seconds = seconds_since(start);
+  if (marks) {
+    std::fprintf(VELK_ERR, "  done\n");
+    std::fflush(VELK_ERR);
+  }
+  if (totals) print_totals(count, seconds, samples);
+  return table;
+}
+
+void node_scores(const VLK_Graph* g, VLK_Score* score, double* out) {
+  for (size_t c = 0; c < g->n; ++c)
+    out[c] = local_score(score, static_cast<int>(c), VLK_Graph_parents(g, static_cast<int>(c)));
+}
+
+int serial_pass(const int* order, int n, int** cands, int candidates, VLK_Graph* g, int dynamic,
+                int max_parents, VLK_IntArray* tmp, const PairRules& rules, VLK_Score* score,
+                double* ns, int rev) {
+  std::vector<int> marks(static_cast<size_t>(std::max(n, 0)));
+  VLK_IntArray* s1 = &tmp[0];
+  VLK_IntArray* s2 = &tmp[1];
+  int changed = 0;
+  for (int i = 0; i < n; ++i) {
+    const int c = order[i];
+    VLK_IntArray* list = VLK_Graph_parents(g, c);
+    const int q = static_cast<int>(list->size);
+    const int* cand = cands[c];
+    double best = 0.0;
+    Move move;
+
+    for (int j = 0; j < candidates; ++j)
+      if (cand[j] != -1) marks[cand[j]] = kUnmarked;
+    for (int k = 0; k < q; ++k) {
+      const int p = list->data[k];
+      const bool fixed = rules.fixed != nullptr && rules.fixed->check_edge(rules.fixed, p, c);
+      marks[p] = fixed ? kMarked : kUnmarked;
+    }
+
+    for (int k = 0; k < q; ++k) {
+      const int p = list->data[k];
+      if (marks[p] == kMarked) continue;
+      marks[p] = kMarked;
+      VLK_IntArray_copy_remove(list, s1, static_cast<size_t>(k));
+      const double v1 = local_score(score, c, s1);
+      const double removal = v1 - ns[c];
+      if (removal < best) {
+        best = removal;
+        move = {MoveType::remove, p, k, v1, 0.0};
+      }
+      // A self-loop turned round is the same edge; its "reversal" would count c twice.
+      if (rev == 0 || p == c) continue;
+      if (VLK_Graph_num_parents(g, p) >= max_parents || !move_allowed(rules, c, p)) continue;
+      // The cycle test sees c with the parent list it would have after the move.
+      const bool open =
+          dynamic != 0 ? !VLK_Graph_check_edge(g, c, p) : !VLK_Graph_check_cyclic2(g, c, p, c, s1);
+      if (!open) continue;
+      VLK_IntArray_copy_add(VLK_Graph_parents(g, p), s2, c);
+      const double v2 = local_score(score, p, s2);
+      const double reversal = (v1 - ns[c]) + (v2 - ns[p]);
+      if (reversal < best) {
+        best = reversal;
+        move = {MoveType::reverse, p, k, v1, v2};
+      }
+    }
+
+    for (int j = 0; j < candidates; ++j) {
+      const int x = cand[j];
+      if (x == -1) break;
+      if (marks[x] == kMarked) continue;
+      marks[x] = kMarked;
+      if (q >= max_parents || !move_allowed(rules, x, c)) continue;
+      if (dynamic == 0 && VLK_Graph_check_cyclic(g, x, c)) continue;
+      VLK_IntArray_copy_add(list, s1, x);
+      const double v = local_score(score, c, s1);
+      const double addition = v - ns[c];
+      if (addition < best) {
+        best = addition;
+        move = {MoveType::add, x, -1, v, 0.0};
+      }
+    }
+
+    switch (move.type) {
+      case MoveType::none:
+        continue;
+      case MoveType::add:
+        VLK_Graph_add_edge(g, move.node, c);
+        break;
+      case MoveType::remove:
+        VLK_Graph_remove_parent_index(g, c, move.pos);
+        break;
+      case MoveType::reverse:
+        VLK_Graph_remove_parent_index(g, c, move.pos);
+        VLK_Graph_add_edge(g, c, move.node);
+        ns[move.node] = move.other_score;
+        break;
+    }
+    ns[c] = move.child_score;
+    ++changed;
+  }
+  return changed;
+}
+
+void print_candidates(FILE* fp, int** lists, const double* table, int n, int candidates,
+                      const VLK_Data* d) {
+  const size_t nn = static_cast<size_t>(n);
+  for (int c = 0; c < n; ++c) {
+    const char* name = d != nullptr ? VLK_Data_get_name(d, c) : nullptr;
+    std::fprintf(fp, "== %d (%s) ==\n", c, name != nullptr ? name : "");
+    for (int k = 0; k < candidates && lists[c][k] != -1; ++k) {
+      const int p = lists[c][k];
+      std::fprintf(fp, "  %d : %d (%f)\n", k + 1, p,
+                   table[static_cast<size_t>(c) * nn + static_cast<size_t>(p)]);
+    }
+    std::fprintf(fp, "\n");
+  }
+}
+
+const char* now_text(char* buf) {
+  const std::time_t now = std::time(nullptr);
+  return ctime_r(&now, buf);
+}
+
+void require_inputs(const VLK_AlgoArgs* a) {
+  if (a->data == nullptr || a->score == nullptr || a->score->score == nullptr)
+    vlk::fatal("ERROR: Greedy: no data set or no score module given.\n");
+}
+
+void set_cache(VLK_Score* score, int on) {
+  if (score->cache != nullptr) score->cache(score->state, on);
+}
+
+void memory_error(const char* what) {
+  std::fprintf(VELK_ERR, "ERROR: Greedy: Memory allocation failed.%s\n", what);
+  std::fflush(VELK_ERR);
+}
+
+}  // namespace vlk::greedy
+
+using namespace vlk::greedy;
+
+double* VLK_Greedy_one_to_one(VLK_Greedy_score_fn score, void* state, int n, int samples,
+                              int selfloop, const VLK_Graph* excluded, const GraphI* fixed,
+                              VLK_MultiTimer* timer, int verbosity) {
+  const PairRules rules{excluded, fixed, nullptr, selfloop};
+  return parallel_table(score, state, n, samples, rules, timer,
+                        "Greedy: Calculating 1-to-1 scores: ", verbosity >= 0, verbosity >= 1);
+}
+
+double* VLK_Greedy_one_to_one_cands(VLK_Greedy_score_fn score, void* state, int n, int samples,
+                                    int selfloop, const VLK_Graph* excluded, const GraphI* fixed,
+                                    const VLK_IntArray* parents, int verbosity) {
+  double* table = new_table(n);
+  if (table == nullptr) return nullptr;
+  const size_t nn = n > 0 ? static_cast<size_t>(n) : 0;
+  const PairRules rules{excluded, fixed, nullptr, selfloop};
+  if (verbosity >= 0) {
+    std::fprintf(VELK_ERR, "Greedy: Calculating 1-to-1 scores with candidates: ");
+    std::fflush(VELK_ERR);
+  }
+  const auto start = std::chrono::steady_clock::now();
+  std::uint64_t count = 0;
+  for (int c = 0; c < n; ++c) {
+    if (verbosity >= 0) progress_mark(c + 1);
+    double* row = table + static_cast<size_t>(c) * nn;
+    std::fill(row, row + nn, DBL_MAX);
+    for (size_t k = 0; parents != nullptr && k < parents->size; ++k) {
+      int p = parents->data[k];
+      if (p < 0 || p >= n || refused(rules, p, c)) continue;
+      row[p] = score(state, c, &p, 1);
+      ++count;
+    }
+  }
+  const double seconds = seconds_since(start);
+  if (verbosity >= 0) {
+    std::fprintf(VELK_ERR, "  done\n");
+    std::fflush(VELK_ERR);
+  }
+  if (verbosity >= 1) print_totals(count, seconds, samples);
+  return table;
+}
+
+int** VLK_Greedy_candidates(const double* table, const VLK_AlgoArgs* a) {
+  const int n = std::max(a->data->p, 0);
+  const int k = std::clamp(a->candidates, 0, n);
+  if (a->verbosity >= 1) {
+    std::fprintf(VELK_ERR, "Greedy: Calculating parent candidates. [candidates = %d]\n",
+                 a->candidates);
+    std::fflush(VELK_ERR);
+  }
+  auto** lists = static_cast<int**>(std::calloc(n > 0 ? n : 1, sizeof(int*)));
+  if (lists == nullptr) return nullptr;
+  const size_t nn = static_cast<size_t>(n);
+  std::vector<int> index(nn);
+  for (int c = 0; c < n; ++c) {
+    lists[c] = static_cast<int*>(std::malloc(static_cast<size_t>(k > 0 ? k : 1) * sizeof(int)));
+    if (lists[c] == nullptr) {
+      VLK_Greedy_free_candidates(lists, n);
+      return nullptr;
+    }
+    const double* row = table + static_cast<size_t>(c) * nn;
+    std::iota(index.begin(), index.end(), 0);
+    // k bubble passes from the end: after pass j the j-th lowest score sits at position j.
+    // Only a strictly greater score moves back, so equal scores keep ascending parent order
+    // and a NaN stays where it is.
+    for (int j = 0; j < k; ++j)
+      for (int i = n - 1; i > j; --i)
+        if (row[index[i - 1]] > row[index[i]]) std::swap(index[i - 1], index[i]);
+    for (int j = 0; j < k; ++j) lists[c][j] = row[index[j]] == DBL_MAX ? -1 : index[j];
+  }
+  return lists;
+}
+
+void VLK_Greedy_free_candidates(int** lists, int n) {
+  if (lists == nullptr) return;
+  for (int c = 0; c < n; ++c) std::free(lists[c]);
+  std::free(lists);
+}
+
+double VLK_Greedy_calc_score(const double* node_scores, int n) {
+  double sum = 0.0;
+  for (int i = 0; i < n; ++i) sum += node_scores[i];
+  return sum;
+}
+
+int VLK_Greedy_one(int n, int** cands, int candidates, VLK_Graph* g, int dynamic, int max_parents,
+                   VLK_IntArray* tmp, const VLK_Graph* excluded, const GraphI* fixed,
+                   VLK_Score* score, double* node_scores, int rev, VLK_RNG* rng,
+                   VLK_MultiTimer* timer) {
+  switch_section(timer, VLK_GREEDY_TIMER_HC_SINGLE);
+  std::vector<int> order(static_cast<size_t>(std::max(n, 0)));
+  if (rng != nullptr)
+    VLK_RNG_perm(rng, order.data(), n);
+  else
+    std::iota(order.begin(), order.end(), 0);
+  const PairRules rules{excluded, fixed, nullptr, 0};
+  return serial_pass(order.data(), n, cands, candidates, g, dynamic, max_parents, tmp, rules, score,
+                     node_scores, rev);
+}
+
+double VLK_Greedy_step(VLK_Graph* g, int** cands, int candidates, int dynamic, int max_parents,
+                       VLK_IntArray* tmp, const VLK_Graph* excluded, const GraphI* fixed,
+                       VLK_Score* score, double* ns, int max_loops, int rev, VLK_RNG* rng,
+                       VLK_MultiTimer* timer, int verbosity) {
+  switch_section(timer, VLK_GREEDY_TIMER_HC_SINGLE);
+  const int n = static_cast<int>(g->n);
+  node_scores(g, score, ns);
+  for (int loop = 1;; ++loop) {
+    const int changed = VLK_Greedy_one(n, cands, candidates, g, dynamic, max_parents, tmp, excluded,
+                                       fixed, score, ns, rev, rng, timer);
+    if (changed == 0) break;
+    const double total = VLK_Greedy_calc_score(ns, n);
+    if (verbosity >= 1) {
+      std::fprintf(VELK_ERR, "Greedy:   Loop %2d  (%4d) : score = %.3f\n", loop, changed, total);
+      std::fflush(VELK_ERR);
+    }
+    if (loop > max_loops) {
+      if (verbosity >= 1) std::fprintf(VELK_ERR, "Greedy: Reached the maximum loop limit.\n");
+      break;
+    }
+  }
+  return VLK_Greedy_calc_score(ns, n);
+}
+
+VLK_Graph* VLK_Greedy_exec(VLK_AlgoArgs* a) {
+  VLK_Greedy_prepare_timer(a);
+  VLK_MultiTimer* timer = a->timer;
+  switch_section(timer, VLK_GREEDY_TIMER_PREPARATION);
+  require_inputs(a);
+  const int n = std::max(a->data->p, 0);
+  const size_t nn = static_cast<size_t>(n);
+
+  MallocPtr<double> ns(static_cast<double*>(std::malloc(std::max<size_t>(nn, 1) * sizeof(double))));
+  ScratchLists tmp(2, nn);
+  GraphPtr work(VLK_Graph_new(nn));
+  GraphPtr best(VLK_Graph_new(nn));
+
+  if (a->verbosity >= 0) {
+    std::fprintf(VELK_ERR, "Greedy: Starting the greedy hill-climbing algorithm.\n");
+    std::fflush(VELK_ERR);
+  }
+  if (a->skeleton != nullptr) vlk::fatal("ERROR: Greedy: Skeleton specified but not supported.\n");
+  if (tmp.get() == nullptr) {
+    memory_error(" [tmp_ar]");
+    VLK_MultiTimer_stop(timer);
+    return nullptr;
+  }
+  if (work == nullptr || best == nullptr || ns == nullptr) {
+    memory_error("");
+    VLK_MultiTimer_stop(timer);
+    return nullptr;
+  }
+
+  GreedyArgsPtr ga(VLK_Greedy_init(a));
+  if (ga == nullptr) {
+    memory_error("");
+    VLK_MultiTimer_stop(timer);
+    return nullptr;
+  }
+  if (ga->fast) std::fprintf(VELK_ERR, "Greedy:   fast mode enabled.\n");
+  if (a->verbosity >= 0)
+    std::fprintf(VELK_ERR, "Greedy: Candidates = %d, Max Parents = %d, Trials = %d\n",
+                 a->candidates, a->max_parents, ga->trials);
+  if (ga->v != -99) a->verbosity = ga->v;
+  const int verbosity = a->verbosity;
+
+  a->candidates = std::clamp(a->candidates, 0, std::max(a->dynamic != 0 ? n : n - 1, 0));
+  if (a->dynamic != 0 && verbosity >= 0) {
+    std::fprintf(VELK_ERR, "Greedy:   dynamic mode enabled.\n");
+    std::fprintf(VELK_ERR, "Greedy:     selfloop = %s\n", a->selfloop != 0 ? "yes" : "no");
+  }
+
+  switch_section(timer, VLK_GREEDY_TIMER_OTO_SINGLE);
+  VLK_Score* score = a->score;
+  set_cache(score, 0);
+  MallocPtr<double> table;
+  if (ga->parent != nullptr) {
+    std::fprintf(VELK_ERR, "Greedy:   reading parent candidates.\n");
+    std::unique_ptr<VLK_IntArray, void (*)(VLK_IntArray*)> parents(VLK_IntArray_new(),
+                                                                   VLK_IntArray_delete);
+    if (parents == nullptr) {
+      memory_error("");
+      VLK_MultiTimer_stop(timer);
+      return nullptr;
+    }
+    // An unreadable file would leave no parent at all: a search over nothing.
+    if (VLK_Data_read_node_set_file(a->data, parents.get(), ga->parent, 0) < 0)
+      vlk::fatal("ERROR: Greedy: cannot read the parent candidates: %s\n", ga->parent);
+    std::fprintf(VELK_ERR, "Greedy:     # of parents = %zu\n", parents->size);
+    table.reset(VLK_Greedy_one_to_one_cands(score->score, score->state, n, a->data->n, a->selfloop,
+                                            a->excluded, a->fixed, parents.get(), verbosity));
+  } else {
+    table.reset(VLK_Greedy_one_to_one(score->score, score->state, n, a->data->n, a->selfloop,
+                                      a->excluded, a->fixed, timer, verbosity));
+  }
+  switch_section(timer, VLK_GREEDY_TIMER_OTO_SINGLE);
+  set_cache(score, 1);
+  if (table == nullptr) {
+    memory_error("");
+    VLK_MultiTimer_stop(timer);
+    return nullptr;
+  }
+
+  Candidates cands(VLK_Greedy_candidates(table.get(), a), n);
+  if (cands.get() == nullptr) {
+    memory_error("");
+    VLK_MultiTimer_stop(timer);
+    return nullptr;
+  }
+  char when[32];
+  if (verbosity >= 1) {
+    print_candidates(VELK_ERR, cands.get(), table.get(), n, a->candidates, a->data);
+    std::fprintf(VELK_ERR, "Greedy: 121 finished at %s", now_text(when));
+  }
+
+  // Without a record of its own the run still needs a child order; a private one keeps the
+  // call reproducible.
+  std::unique_ptr<VLK_RNG, void (*)(VLK_RNG*)> own_rng(nullptr, VLK_RNG_delete);
+  VLK_RNG* rng = a->rng;
+  if (rng == nullptr) {
+    own_rng.reset(VLK_RNG_new());
+    rng = own_rng.get();
+  }
+
+  switch_section(timer, VLK_GREEDY_TIMER_HC_SINGLE);
+  double best_score = DBL_MAX;
+  for (int t = 1; t <= ga->trials; ++t) {
+    if (verbosity >= 1)
+      std::fprintf(VELK_ERR, "Greedy: Trail %2d --------------------------------\n", t);
+    if (a->fixed != nullptr)
+      VLK_Graph_copy_GraphI(a->fixed, work.get());
+    else
+      VLK_Graph_clear(work.get());
+    const double s = VLK_Greedy_step(work.get(), cands.get(), a->candidates, a->dynamic,
+                                     a->max_parents, tmp.get(), a->excluded, a->fixed, score,
+                                     ns.get(), ga->max_loops, ga->rev, rng, timer, verbosity);
+    if (verbosity >= 0)
+      std::fprintf(VELK_ERR, "Greedy: Trial %d. Reached local optimal (score = %f).\n", t, s);
+    if (verbosity >= 1) {
+      if (score->status != nullptr) score->status(score->state, VELK_ERR);
+      std::fprintf(VELK_ERR, "Time: %s", now_text(when));
+      std::fprintf(VELK_ERR, "\n");
+    }
+    if (s < best_score) {
+      VLK_Graph_copy(work.get(), best.get());
+      best_score = s;
+    }
+  }
+
+  switch_section(timer, VLK_GREEDY_TIMER_HC_SINGLE2);
+  if (verbosity >= 0) {
+    std::fprintf(VELK_ERR, "Greedy: Finished. Best score = %f\n", best_score);
+    std::fprintf(VELK_ERR, "X-BESTSCORE\t%f\n", best_score);
+    std::fflush(VELK_ERR);
+  }
+  table.reset();
+  cands.reset();
+  ga.reset();
+  work.reset();
+  tmp.reset();
+  if (a->results == nullptr) a->results = VLK_KeyValues_new();
+  VLK_KeyValues_clear(a->results);
+  VLK_KeyValues_put_double(a->results, "score", best_score);
+  VLK_MultiTimer_stop(timer);
+  return best.release();
+}
+
+VLK_Network* VLK_Greedy_gen_network(const VLK_Graph* g, const VLK_Data* d) {
+  if (g == nullptr || d == nullptr) return nullptr;
+  if (g->n != static_cast<size_t>(std::max(d->p, 0))) {
+    std::fprintf(VELK_ERR, "ERROR: Greedy: the graph has %zu nodes, the data set %d.\n", g->n,
+                 d->p);
+    return nullptr;
+  }
+  VLK_Network* net = VLK_Network_new();
+  if (net == nullptr) return nullptr;
+  const int n = d->p;
+  for (int i = 0; i < n; ++i) {
+    VLK_Node* node = VLK_Node_new(VLK_Data_get_name(d, i), VLK_Data_get_alias(d, i));
+    if (node == nullptr || VLK_Network_add_node(net, node) == nullptr) {
+      VLK_Node_delete(node);
+      VLK_Network_delete(net);
+      return nullptr;
+    }
+  }
+  for (int c = 0; c < n; ++c) {
+    const VLK_IntArray* list = VLK_Graph_parents(g, c);
+    for (size_t k = 0; k < list->size; ++k) {
+      if (VLK_Network_add_edge_index(net, list->data[k], c) == nullptr) {
+        VLK_Network_delete(net);
+        return nullptr;
+      }
+    }
+  }
+  return net;
+}

@@ -1,0 +1,225 @@
+// Greedy hill climbing over directed acyclic graphs, versions 1 and 2.
+//
+// Both versions score every node with every other node as its only parent (the 1-to-1 table,
+// in parallel), keep for every node its `candidates` best single parents, and then climb
+// `trials` times from the same start graph: in each pass every node, in a random order, takes
+// the one move with the lowest score change below zero among removing a parent, reversing an
+// edge into it and adding a candidate parent. The climb with the strictly lowest total wins.
+// Lower scores are better; ties keep the first move (or trial) found in the stated order.
+//
+// Version 1 (VLK_Greedy_exec) orders the children with the run's VLK_RNG, honours the
+// excluded graph and refuses a skeleton. Version 2 (VLK_Greedy_exec2) orders them with the C
+// library's random(), honours a skeleton, ignores the excluded graph and scores the moves of
+// one child in parallel; its result does not depend on the number of threads.
+//
+// Tables are n x n doubles, row = child, column = parent: entry (c, p) at table[c * n + p];
+// DBL_MAX marks a pair that may not be an edge. Candidate lists hold `candidates` ints per
+// node, -1 for "none" (always the tail of a list).
+#pragma once
+
+#include <cstdlib>
+#include <memory>
+
+#include "GraphI.h"
+#include "VLK_AlgoArgs.h"
+#include "VLK_Data.h"
+#include "VLK_Graph.h"
+#include "VLK_IntArray.h"
+#include "VLK_Network.h"
+#include "VLK_RNG.h"
+#include "VLK_Score.h"
+#include "VLK_Timer.h"
+
+// The score slot of a VLK_Score record: score(state, child, parents, q).
+using VLK_Greedy_score_fn = double (*)(void* state, int child, int* parents, int q);
+
+// ---- Version 1 -------------------------------------------------------------------------
+
+// The search. Returns a new graph over the data set's node positions (the caller owns it),
+// or null after an allocation failure (reported on VELK_ERR). Writes back the clamped
+// `candidates`, `verbosity` (option "v"), `timer` (created when null; the caller owns it) and
+// `results` ("score" = best total score).
+VLK_Graph* VLK_Greedy_exec(VLK_AlgoArgs* a);
+
+// The 1-to-1 table of all pairs, computed by an OpenMP loop over the parent index. A pair is
+// refused (DBL_MAX) when `excluded` or `fixed` holds p -> c, or p == c while selfloop is 0.
+// Null when the table cannot be allocated.
+double* VLK_Greedy_one_to_one(VLK_Greedy_score_fn score, void* state, int n, int samples,
+                              int selfloop, const VLK_Graph* excluded, const GraphI* fixed,
+                              VLK_MultiTimer* timer, int verbosity);
+// The same table restricted to the parents listed in `parents` (serial); every other entry is
+// DBL_MAX.
+double* VLK_Greedy_one_to_one_cands(VLK_Greedy_score_fn score, void* state, int n, int samples,
+                                    int selfloop, const VLK_Graph* excluded, const GraphI* fixed,
+                                    const VLK_IntArray* parents, int verbosity);
+
+// For every node its a->candidates parents of lowest 1-to-1 score (equal scores in ascending
+// parent order; DBL_MAX entries become -1). n is the data set's node count. Null when out of
+// memory. Release with VLK_Greedy_free_candidates.
+int** VLK_Greedy_candidates(const double* table, const VLK_AlgoArgs* a);
+void VLK_Greedy_free_candidates(int** lists, int n);
+
+// One climb from graph g to a local optimum (at most max_loops + 1 passes); returns the total
+// score of the graph it ends with. tmp holds two scratch lists; node_scores n doubles (filled
+// here). A null rng visits the children in index order.
+double VLK_Greedy_step(VLK_Graph* g, int** cands, int candidates, int dynamic, int max_parents,
+                       VLK_IntArray* tmp, const VLK_Graph* excluded, const GraphI* fixed,
+                       VLK_Score* score, double* node_scores, int max_loops, int rev, VLK_RNG* rng,
+                       VLK_MultiTimer* timer, int verbosity);
+// One pass over all children; returns the number of children that took a move.
+int VLK_Greedy_one(int n, int** cands, int candidates, VLK_Graph* g, int dynamic, int max_parents,
+                   VLK_IntArray* tmp, const VLK_Graph* excluded, const GraphI* fixed,
+                   VLK_Score* score, double* node_scores, int rev, VLK_RNG* rng,
+                   VLK_MultiTimer* timer);
+
+// Sum of n node scores (0 for n <= 0).
+double VLK_Greedy_calc_score(const double* node_scores, int n);
+
+// A new annotated network of the graph: one node per data-set node (name and alias of the
+// data set), one edge per parent-list entry, children in index order, parents in list order.
+// Null for a null argument, a graph whose node count differs from the data set's, or when out
+// of memory.
+VLK_Network* VLK_Greedy_gen_network(const VLK_Graph* g, const VLK_Data* d);
+
+// ---- Version 2 -------------------------------------------------------------------------
+
+// The search of version 2. Same ownership and results as VLK_Greedy_exec; reads only the
+// options "trials" and "max_loops".
+VLK_Graph* VLK_Greedy_exec2(VLK_AlgoArgs* a);
+
+// The 1-to-1 table of version 2: a pair is refused when a skeleton is given and lacks p -> c,
+// when `fixed` holds p -> c, or p == c while selfloop is 0. Prints at every verbosity.
+double* VLK_Greedy_one_to_one2(VLK_Score* score, int n, int samples, int selfloop,
+                               const GraphI* fixed, const GraphI* skeleton, VLK_MultiTimer* timer);
+
+// One climb of version 2 (a null skeleton allows every pair). tmp holds 2T scratch lists,
+// T = omp_get_max_threads() at the time of the call.
+double VLK_Greedy_step2(VLK_Graph* g, int** cands, int candidates, int dynamic, int max_parents,
+                        VLK_IntArray* tmp, const GraphI* fixed, const GraphI* skeleton,
+                        VLK_Score* score, double* node_scores, int max_loops, VLK_MultiTimer* timer,
+                        int verbosity);
+// One pass with the moves of each child scored in parallel; tmp as for VLK_Greedy_step2.
+// Returns the number of children that took a move.
+int VLK_Greedy_one2mp(int n, int** cands, int candidates, int max_parents, int dynamic,
+                      VLK_Graph* g, const GraphI* fixed, const GraphI* skeleton, VLK_Score* score,
+                      double* node_scores, VLK_IntArray* tmp, VLK_MultiTimer* timer);
+// The same pass evaluated serially in the move order of version 1 (per parent its removal,
+// then its reversal; then additions in candidate order), reversals always on; tmp holds two
+// scratch lists.
+int VLK_Greedy_one2(int n, int** cands, int candidates, int max_parents, int dynamic, VLK_Graph* g,
+                    const GraphI* fixed, const GraphI* skeleton, VLK_Score* score,
+                    double* node_scores, VLK_IntArray* tmp);
+
+// ---- Shared by both versions ------------------------------------------------------------
+
+namespace vlk::greedy {
+
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+template <class T>
+using MallocPtr = std::unique_ptr<T, FreeDeleter>;
+
+struct GraphDeleter {
+  void operator()(VLK_Graph* g) const { VLK_Graph_delete(g); }
+};
+using GraphPtr = std::unique_ptr<VLK_Graph, GraphDeleter>;
+
+struct GreedyArgsDeleter {
+  void operator()(VLK_GreedyArgs* g) const { VLK_GreedyArgs_delete(g); }
+};
+using GreedyArgsPtr = std::unique_ptr<VLK_GreedyArgs, GreedyArgsDeleter>;
+
+// A block of scratch lists made by VLK_IntArray_new_ar.
+class ScratchLists {
+ public:
+  ScratchLists(size_t count, size_t capacity)
+      : count_(count), lists_(VLK_IntArray_new_ar(count, capacity)) {}
+  ~ScratchLists() { VLK_IntArray_delete_ar(lists_, count_); }
+  ScratchLists(const ScratchLists&) = delete;
+  ScratchLists& operator=(const ScratchLists&) = delete;
+  VLK_IntArray* get() const { return lists_; }
+  // Releases the block now (the lists are released before the results are written).
+  void reset() {
+    VLK_IntArray_delete_ar(lists_, count_);
+    lists_ = nullptr;
+  }
+
+ private:
+  size_t count_;
+  VLK_IntArray* lists_;
+};
+
+class Candidates {
+ public:
+  Candidates(int** lists, int n) : lists_(lists), n_(n) {}
+  ~Candidates() { reset(); }
+  Candidates(const Candidates&) = delete;
+  Candidates& operator=(const Candidates&) = delete;
+  int** get() const { return lists_; }
+  void reset() {
+    VLK_Greedy_free_candidates(lists_, n_);
+    lists_ = nullptr;
+  }
+
+ private:
+  int** lists_;
+  int n_;
+};
+
+// Which pairs a 1-to-1 table refuses and which moves a climb may make.
+struct PairRules {
+  const VLK_Graph* excluded;  // version 1: p -> c is never scored, added or reversed into
+  const GraphI* fixed;        // p -> c is never scored in the table; fixed parents stay
+  const GraphI* skeleton;     // version 2: only its pairs are scored, added or reversed into
+  int selfloop;               // 1 lets a node be its own parent
+};
+
+// Whether a pair is permitted as an edge pa -> ch of a move (excluded and skeleton tests).
+inline bool move_allowed(const PairRules& r, int pa, int ch) {
+  if (r.excluded != nullptr && VLK_Graph_check_edge(r.excluded, pa, ch)) return false;
+  if (r.skeleton != nullptr && !r.skeleton->check_edge(r.skeleton, pa, ch)) return false;
+  return true;
+}
+
+// The greedy timer's section switch; a null timer is ignored.
+inline void switch_section(VLK_MultiTimer* timer, int id) {
+  if (timer != nullptr) VLK_MultiTimer_start(timer, id);
+}
+
+// The 1-to-1 table of both versions: `first_line` opens it; the progress marks and "  done"
+// print when `marks` is set, the count and rates when `totals` is set.
+double* parallel_table(VLK_Greedy_score_fn score, void* state, int n, int samples,
+                       const PairRules& rules, VLK_MultiTimer* timer, const char* first_line,
+                       bool marks, bool totals);
+
+// Local score of child c given the whole list.
+inline double local_score(VLK_Score* score, int c, const VLK_IntArray* list) {
+  return score->score(score->state, c, list->data, static_cast<int>(list->size));
+}
+// Node scores of every node given its current parents.
+void node_scores(const VLK_Graph* g, VLK_Score* score, double* out);
+
+// One serial pass in the move order of version 1 over the children in `order`: for each
+// non-fixed parent its removal, then (when rev) its reversal; then the additions of the
+// candidates. Returns the number of children that took a move.
+int serial_pass(const int* order, int n, int** cands, int candidates, VLK_Graph* g, int dynamic,
+                int max_parents, VLK_IntArray* tmp, const PairRules& rules, VLK_Score* score,
+                double* node_scores, int rev);
+
+// "== c (name) ==" and the candidate entries of every node, as both versions print them.
+void print_candidates(FILE* fp, int** lists, const double* table, int n, int candidates,
+                      const VLK_Data* d);
+
+// The ctime text of now (with its newline); buf holds at least 26 chars.
+const char* now_text(char* buf);
+
+// Without a data set or a score module there is nothing to search: ends the program with a
+// message instead of crashing.
+void require_inputs(const VLK_AlgoArgs* a);
+// The score module's cache switch (no-op without the slot).
+void set_cache(VLK_Score* score, int on);
+// "ERROR: Greedy: Memory allocation failed.<what>", flushed.
+void memory_error(const char* what);
+
+}  // namespace vlk::greedy
