@@ -10,6 +10,12 @@
 
 #include "velkcom.h"
 
+namespace {
+// Test programs start with the diagnostic stream and levels as the program sets them, so a
+// library message outside a capture goes to standard error instead of a null stream.
+const bool runtime_ready = (VLK_init(), true);
+}  // namespace
+
 namespace vlk_test {
 
 CaptureErr::CaptureErr() : file_(std::tmpfile()), saved_(VELK_ERR) { VELK_ERR = file_; }
