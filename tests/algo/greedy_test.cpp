@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "VLK_Greedy.h"
+#include "greedy_testing.h"
 #include "test_score.h"
 #include "velkcom.h"
 #include "vlk_test.h"
