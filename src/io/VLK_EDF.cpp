@@ -25,6 +25,7 @@
 #include "velkcom.h"
 #include "vlk_fatal.h"
 #include "vlk_owned.h"
+#include "vlk_read_files.h"
 
 namespace {
 
@@ -448,24 +449,7 @@ VLK_Data* VLK_EDF_read_file(const char* path, const VLK_KeyValues* options) {
 }
 
 VLK_Data* VLK_EDF_read_files(const VLK_StrArray* paths, const VLK_KeyValues* options) {
-  DataPtr result;
-  for (size_t i = 0; i < VLK_StrArray_size(paths); ++i) {
-    const char* path = VLK_StrArray_get(paths, i);
-    std::fprintf(VELK_ERR, "Reading: %s\n", path);
-    std::fflush(VELK_ERR);
-    DataPtr d(VLK_EDF_read_file(path, options));
-    if (!d) {
-      std::fprintf(VELK_ERR, "WARNING: VLK_EDF: cannot read file: %s\n", path);
-      continue;
-    }
-    if (!result) {
-      result = std::move(d);
-      continue;
-    }
-    const int added = VLK_Data_append(result.get(), d.get());
-    std::fprintf(VELK_ERR, "  Added %d new non-redundant nodes.\n", added);
-  }
-  return result.release();
+  return vlk::read_files(paths, options, VLK_EDF_read_file, "VLK_EDF");
 }
 
 void VLK_EDF_write_fp(FILE* fp, const VLK_Data* d) {
