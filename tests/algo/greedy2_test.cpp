@@ -31,27 +31,6 @@ using vlk::greedy::GraphPtr;
 using vlk_test::TestScoreConfig;
 using vlk_test::TestScoreMode;
 
-struct SearchDeleter {
-  void operator()(VLK_AlgoArgs* a) const { delete_search(a); }
-};
-using SearchPtr = std::unique_ptr<VLK_AlgoArgs, SearchDeleter>;
-
-TestScoreConfig planted(Lists parents) {
-  TestScoreConfig cfg;
-  cfg.mode = TestScoreMode::planted;
-  cfg.parents = std::move(parents);
-  return cfg;
-}
-
-class Threads {
- public:
-  explicit Threads(int n) : saved_(omp_get_max_threads()) { omp_set_num_threads(n); }
-  ~Threads() { omp_set_num_threads(saved_); }
-
- private:
-  int saved_;
-};
-
 // Scratch lists for a direct call of a version 2 pass: two per thread.
 struct Scratch {
   int count = 2 * omp_get_max_threads();
@@ -73,27 +52,7 @@ VLK_Graph* random_skeleton(int p, int percent, std::uint64_t seed) {
 
 // ---- What the search finds -------------------------------------------------------------
 
-TEST(GreedyV2, FindsThePlantedDag) {
-  struct Case {
-    int p, indegree, max_parents;
-    std::uint64_t seed;
-  };
-  for (const Case& k : {Case{12, 2, 10, 3}, Case{30, 3, 10, 11}, Case{25, 3, 1, 5}}) {
-    SCOPED_TRACE(testing::Message() << "p=" << k.p << " max_parents=" << k.max_parents);
-    const Lists truth = vlk_test::random_dag(k.p, k.indegree, k.seed);
-    TestScoreConfig cfg = planted(truth);
-    cfg.max_parents = k.max_parents;
-    SearchPtr a(new_test_search(k.p, cfg, "trials=2", true));
-    a->max_parents = k.max_parents;
-    GraphPtr g(run(a.get(), 2, nullptr));
-    ASSERT_NE(g, nullptr);
-    Lists expect = truth;
-    for (auto& l : expect) l.resize(std::min<size_t>(l.size(), k.max_parents));
-    EXPECT_EQ(sorted(lists_of(g.get())), expect);
-    EXPECT_TRUE(sound_result(a.get(), g.get(), 2));
-    EXPECT_EQ(test_state(a.get()).bad_calls.load(), 0u);
-  }
-}
+TEST(GreedyV2, FindsThePlantedDag) { expect_finds_planted_dag(2); }
 
 // A skeleton that lacks one true edge (and holds the reverse of every true edge): that edge
 // is never found, every other one is.

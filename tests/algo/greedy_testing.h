@@ -2,6 +2,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <omp.h>
 
 #include <map>
 #include <string>
@@ -13,6 +14,7 @@
 #include "VLK_Graph.h"
 #include "VLK_Score.h"
 #include "test_score.h"
+#include "vlk_owned.h"
 
 namespace greedy_testing {
 using Lists = std::vector<std::vector<int>>;
@@ -36,4 +38,30 @@ long scripted_switches(const VLK_Score* score);
 VLK_Score* tie_score();
 void delete_score(VLK_Score* score);
 int** candidate_lists(const Lists& lists, int width);
+
+using SearchPtr = vlk::Owned<VLK_AlgoArgs, delete_search>;
+
+inline vlk_test::TestScoreConfig planted(Lists parents) {
+  vlk_test::TestScoreConfig cfg;
+  cfg.mode = vlk_test::TestScoreMode::planted;
+  cfg.parents = std::move(parents);
+  return cfg;
+}
+
+// Restores the thread count of the test program after a test that changes it.
+class Threads {
+ public:
+  explicit Threads(int n) : saved_(omp_get_max_threads()) { omp_set_num_threads(n); }
+  ~Threads() { omp_set_num_threads(saved_); }
+  Threads(const Threads&) = delete;
+  Threads& operator=(const Threads&) = delete;
+
+ private:
+  int saved_;
+};
+
+// Every true parent lowers the score and every other raises it, so the planted DAG is the
+// only optimum and the given search version must reach it exactly.
+void expect_finds_planted_dag(int version);
+
 }  // namespace greedy_testing
