@@ -27,22 +27,6 @@ namespace {
 
 constexpr char kNoMemory[] = "ERROR: VLK_DataMatrix: memory allocation failed.\n";
 
-// Line buffer of the line readers, released at scope exit.
-struct LineBuffer {
-  char* data = nullptr;
-  size_t cap = 0;
-  explicit LineBuffer(size_t first = 0) {
-    if (first == 0) return;
-    data = static_cast<char*>(std::malloc(first));
-    if (data == nullptr) vlk::fatal(kNoMemory);
-    data[0] = '\0';
-    cap = first;
-  }
-  ~LineBuffer() { std::free(data); }
-  LineBuffer(const LineBuffer&) = delete;
-  LineBuffer& operator=(const LineBuffer&) = delete;
-};
-
 using DataPtr = vlk::Owned<VLK_Data, VLK_Data_delete>;
 
 using StrMatrixPtr = vlk::Owned<VLK_StrMatrix, VLK_StrMatrix_delete>;
@@ -281,7 +265,8 @@ VLK_Data* read_rows(FILE* fp, const Options& o, char delim) {
   std::unordered_set<std::string_view> seen;  // views of the stored names
   const long long skipped = static_cast<long long>(o.ignore) + o.header_rows;
   const auto labels = static_cast<size_t>(o.label_columns);
-  LineBuffer buf(128);
+  vlk::LineBuffer buf(128);
+  if (buf.data == nullptr) vlk::fatal(kNoMemory);
   int lineno = 0;
   int rows = 0;
   int samples = -1;
@@ -532,7 +517,8 @@ long long count_lines(FILE* fp) {
 // field count after the header lines.
 template <class Row>
 void for_each_data_row(FILE* fp, int header_rows, Row row) {
-  LineBuffer buf(128);
+  vlk::LineBuffer buf(128);
+  if (buf.data == nullptr) vlk::fatal(kNoMemory);
   int lineno = 0;
   while (VLK_Str_readline_buff(fp, &buf.data, &buf.cap) == 0) {
     lineno = lines_or_die(lineno);

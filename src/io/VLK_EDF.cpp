@@ -37,15 +37,6 @@ T* or_die(T* p) {
   return p;
 }
 
-struct LineBuffer {
-  char* data = nullptr;
-  size_t cap = 0;
-  LineBuffer() = default;
-  ~LineBuffer() { std::free(data); }
-  LineBuffer(const LineBuffer&) = delete;
-  LineBuffer& operator=(const LineBuffer&) = delete;
-};
-
 using DataPtr = vlk::Owned<VLK_Data, VLK_Data_delete>;
 
 using KeyValuesPtr = vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete>;
@@ -200,7 +191,7 @@ class Reader {
       int locking;
       ~Restore() { __fsetlocking(fp, locking); }
     } restore{fp, locking};
-    LineBuffer buf;
+    vlk::LineBuffer buf;
     int lineno = 0;
     while (VLK_Str_readline(fp, &buf.data, &buf.cap) == 0) {
       if (lineno == INT_MAX) vlk::fatal("ERROR: VLK_EDF: too many lines.\n");

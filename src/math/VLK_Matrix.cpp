@@ -70,17 +70,6 @@ double abs_extreme(int n, const double* v, Less better) {
   return r;
 }
 
-// The line buffer of one debug check; released on every normal return.
-struct LineBuffer {
-  char* buf = nullptr;
-  size_t cap = 0;
-  LineBuffer() = default;
-  LineBuffer(const LineBuffer&) = delete;
-  LineBuffer& operator=(const LineBuffer&) = delete;
-  ~LineBuffer() { std::free(buf); }
-  bool read(FILE* fp) { return VLK_Str_readline(fp, &buf, &cap) == 0 && buf != nullptr; }
-};
-
 // |old - new| (of the magnitudes with use_abs). Equal values, equal infinities and two NaNs
 // agree; a NaN on one side only is a difference (NaN, which no tolerance accepts).
 double value_diff(double old_v, double new_v, bool use_abs) {
@@ -266,18 +255,18 @@ double VLK_Matrix_debug_check(FILE* fp, const char* label, const double* A, int 
     VLK_Matrix_debug_write(fp, label, A, m, n);
     return 0.0;
   }
-  LineBuffer line;
+  vlk::LineBuffer line;
   if (!line.read(fp))
     vlk::fatal("VLK_Matrix_debug_check: Cannot read the header line of \"%s\".\n", label);
-  char* tab = std::strchr(line.buf, '\t');
+  char* tab = std::strchr(line.data, '\t');
   if (tab == nullptr)
     vlk::fatal("VLK_Matrix_debug_check: The header line for \"%s\" has no TAB.\n", label);
   *tab = '\0';
-  if (std::strcmp(line.buf, label) != 0)
+  if (std::strcmp(line.data, label) != 0)
     vlk::fatal(
         "VLK_Matrix_debug_check: Different label detected.\n"
         "                    Old vs New: \"%s\" vs \"%s\"\n",
-        line.buf, label);
+        line.data, label);
   const char* sizes = tab + 1;
   const char* tab2 = std::strchr(sizes, '\t');
   const int file_m = std::atoi(sizes);
@@ -291,7 +280,7 @@ double VLK_Matrix_debug_check(FILE* fp, const char* label, const double* A, int 
   for (int i = 0; i < m; ++i) {
     if (!line.read(fp))
       vlk::fatal("VLK_Matrix_debug_check: Cannot read row %d of \"%s\".\n", i, label);
-    const char* field = line.buf;
+    const char* field = line.data;
     for (int j = 0; j < n; ++j) {
       if (j > 0) {
         field = std::strchr(field, '\t');
@@ -313,7 +302,7 @@ double VLK_Matrix_debug_check(FILE* fp, const char* label, const double* A, int 
       largest = std::max(largest, diff);
     }
   }
-  if (!line.read(fp) || line.buf[0] != '\0')
+  if (!line.read(fp) || line.data[0] != '\0')
     vlk::fatal("VLK_Matrix_debug_check: The block of \"%s\" does not end with an empty line.\n",
                label);
   return mode == 2 ? largest : 0.0;

@@ -281,3 +281,12 @@ int VLK_Str_detect_string_double(const char* s) {
     if (state == kReject) return kTypeString;
   }
 }
+
+vlk::LineBuffer::LineBuffer(size_t first) {
+  data = static_cast<char*>(std::malloc(first ? first : 1));
+  if (data == nullptr) return;
+  data[0] = '\0';
+  cap = first ? first : 1;
+}
+
+vlk::LineBuffer::~LineBuffer() { std::free(data); }

@@ -47,3 +47,22 @@ void VLK_Str_lower2(const char* src, char* dst);
 
 // Type id 4 ("double") when s reads as a decimal number, 5 ("string") otherwise, 0 for null.
 int VLK_Str_detect_string_double(const char* s);
+
+namespace vlk {
+
+// The caller's buffer of the line readers, reused across the lines of one read and freed at
+// scope exit. With `first`, that many bytes are allocated up front (data stays null when that
+// fails).
+struct LineBuffer {
+  char* data = nullptr;
+  size_t cap = 0;
+  LineBuffer() = default;
+  explicit LineBuffer(size_t first);
+  ~LineBuffer();
+  LineBuffer(const LineBuffer&) = delete;
+  LineBuffer& operator=(const LineBuffer&) = delete;
+  // VLK_Str_readline into this buffer: true with a line.
+  bool read(FILE* fp) { return VLK_Str_readline(fp, &data, &cap) == 0 && data != nullptr; }
+};
+
+}  // namespace vlk

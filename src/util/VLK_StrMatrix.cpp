@@ -11,16 +11,6 @@ namespace {
 
 using MatrixPtr = vlk::Owned<VLK_StrMatrix, VLK_StrMatrix_delete>;
 
-// The line buffer that VLK_Str_readline reuses across the lines of one read.
-struct LineBuffer {
-  char* data = nullptr;
-  size_t cap = 0;
-  LineBuffer() = default;
-  LineBuffer(const LineBuffer&) = delete;
-  LineBuffer& operator=(const LineBuffer&) = delete;
-  ~LineBuffer() { std::free(data); }
-};
-
 bool equals(const char* field, const char* s) { return field && std::strcmp(field, s) == 0; }
 
 }  // namespace
@@ -37,7 +27,7 @@ VLK_StrMatrix* VLK_StrMatrix_read_delim_fp(FILE* fp, char c) {
   if (fp == nullptr) return nullptr;
   MatrixPtr m(VLK_StrMatrix_new());
   if (!m) return nullptr;
-  LineBuffer buf;
+  vlk::LineBuffer buf;
   while (VLK_Str_readline(fp, &buf.data, &buf.cap) == 0) {
     VLK_StrArray* line = VLK_Str_split(buf.data, c);
     if (line == nullptr) return nullptr;
