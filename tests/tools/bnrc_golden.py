@@ -8,9 +8,13 @@ factored by Cholesky (log-determinant from its diagonal), the smoothers by trian
 the penalty's pseudo-determinant from its closed form M^2 (M^2 - 1) / 12. Run by hand; the
 printed initialisers are pasted into the test."""
 import math
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import bspline_golden  # noqa: E402  the same knots and Cox-de Boor recursion
 
 M, P = 20, 3
-MARGIN = 1e-07
 
 
 # ---- the fixture: a known generating function with deterministic noise ----
@@ -39,23 +43,9 @@ def fixture(n=40):
 
 # ---- B-spline design matrix, penalty, smoothers ----
 
-def knots(x):
-    lo, hi = min(x) - MARGIN, max(x) + MARGIN
-    h = (hi - lo) / (M - P)
-    return [lo + (k - P) * h for k in range(M + P + 2)]
-
-
-def basis(t, i, k, x):
-    if k == 0:
-        return 1.0 if t[i] <= x < t[i + 1] else 0.0
-    left = (x - t[i]) / (t[i + k] - t[i]) * basis(t, i, k - 1, x)
-    right = (t[i + k + 1] - x) / (t[i + k + 1] - t[i + 1]) * basis(t, i + 1, k - 1, x)
-    return left + right
-
-
 def design(x):
-    t = knots(x)
-    return [[basis(t, b, P, xj) for b in range(M)] for xj in x]
+    t = bspline_golden.knots(x, M, P)
+    return [[bspline_golden.basis(t, b, P, xj) for b in range(M)] for xj in x]
 
 
 def penalty():
