@@ -3,14 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
+#include "vlk_owned.h"
 
-template <class T>
-T* heap_value(T v) {
-  T* p = static_cast<T*>(std::malloc(sizeof(T)));
-  if (p != nullptr) *p = v;
-  return p;
-}
+namespace {
 
 // An error box holds the heap int of its code; the registry has no delete for "ERROR", so the
 // box frees that int itself instead of ending the process.
@@ -34,10 +29,12 @@ VLK_Object* VLK_Object_new_value(void* value, int id) {
   return box;
 }
 
-VLK_Object* VLK_Object_new_int(int v) { return VLK_Object_new_value(heap_value(v), VLK_TYPE_INT); }
+VLK_Object* VLK_Object_new_int(int v) {
+  return VLK_Object_new_value(vlk::heap_value(v), VLK_TYPE_INT);
+}
 
 VLK_Object* VLK_Object_new_double(double x) {
-  return VLK_Object_new_value(heap_value(x), VLK_TYPE_DOUBLE);
+  return VLK_Object_new_value(vlk::heap_value(x), VLK_TYPE_DOUBLE);
 }
 
 VLK_Object* VLK_Object_new_string(const char* s) {
@@ -45,7 +42,7 @@ VLK_Object* VLK_Object_new_string(const char* s) {
 }
 
 VLK_Object* VLK_Object_new_error(int code) {
-  return VLK_Object_new_value(heap_value(code), VLK_TYPE_ERROR);
+  return VLK_Object_new_value(vlk::heap_value(code), VLK_TYPE_ERROR);
 }
 
 VLK_Object* VLK_Object_new_by_string(const char* text, int id) {

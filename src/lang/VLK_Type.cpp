@@ -11,6 +11,7 @@
 #include "VLK_Object.h"
 #include "VLK_StrArray.h"
 #include "vlk_fatal.h"
+#include "vlk_owned.h"
 
 // ---- operations of the built-in types -------------------------------------------------------
 
@@ -30,9 +31,7 @@ void* clone_block(const void* value) {
 
 template <class T>
 void* boxed(T v) {
-  T* p = static_cast<T*>(std::malloc(sizeof(T)));
-  if (p != nullptr) *p = v;
-  return p;
+  return vlk::heap_value(v);
 }
 
 // -1, 0 or 1; unordered doubles (NaN) compare as equal.

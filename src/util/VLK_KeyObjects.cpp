@@ -7,15 +7,9 @@
 #include "VLK_Type.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
+#include "vlk_owned.h"
 
 namespace {
-
-template <class T>
-T* heap_value(T v) {
-  T* p = static_cast<T*>(std::malloc(sizeof(T)));
-  if (p != nullptr) *p = v;
-  return p;
-}
 
 // Appends (copy of key, box); the box is freed when the arrays cannot grow, so that an entry
 // handed over is never left half-owned.
@@ -50,11 +44,11 @@ VLK_KeyObjects* set_value(VLK_KeyObjects* list, const char* key, T v, int id) {
   const long i = VLK_KeyObjects_find(list, key);
   VLK_Object* box = i >= 0 ? list->values->data[i] : nullptr;
   if (box == nullptr) {
-    append_entry(list, key, VLK_Object_new_value(heap_value(v), id));
+    append_entry(list, key, VLK_Object_new_value(vlk::heap_value(v), id));
   } else if (box->type == id && box->value != nullptr) {
     *static_cast<T*>(box->value) = v;
   } else {
-    VLK_Object_set(box, heap_value(v), id);
+    VLK_Object_set(box, vlk::heap_value(v), id);
   }
   return list;
 }

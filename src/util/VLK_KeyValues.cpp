@@ -8,6 +8,7 @@
 
 #include "VLK_Type.h"
 #include "vlk_fatal.h"
+#include "vlk_owned.h"
 
 namespace {
 
@@ -39,13 +40,6 @@ bool is_static_int(const void* v) {
 
 void release_key(char* key) {
   if (!is_static_string(key)) std::free(key);
-}
-
-template <class T>
-T* heap_value(T v) {
-  T* p = static_cast<T*>(std::malloc(sizeof(T)));
-  if (p != nullptr) *p = v;
-  return p;
 }
 
 // Appends an entry whose key the list takes over; on failure nothing is stored.
@@ -304,11 +298,11 @@ VLK_KeyValues* add_new(VLK_KeyValues* list, const char* key, int id, void* value
 }  // namespace
 
 VLK_KeyValues* VLK_KeyValues_put_int(VLK_KeyValues* list, const char* key, int v) {
-  return add_new(list, key, VLK_TYPE_INT, heap_value(v));
+  return add_new(list, key, VLK_TYPE_INT, vlk::heap_value(v));
 }
 
 VLK_KeyValues* VLK_KeyValues_put_double(VLK_KeyValues* list, const char* key, double x) {
-  return add_new(list, key, VLK_TYPE_DOUBLE, heap_value(x));
+  return add_new(list, key, VLK_TYPE_DOUBLE, vlk::heap_value(x));
 }
 
 VLK_KeyValues* VLK_KeyValues_add_string(VLK_KeyValues* list, const char* key, const char* s) {
@@ -340,7 +334,7 @@ template <class T>
 void set_number(VLK_KeyValues* list, const char* key, T v, int id) {
   const long i = find_first(list, key);
   if (i < 0) {
-    add_new(list, key, id, heap_value(v));
+    add_new(list, key, id, vlk::heap_value(v));
     return;
   }
   void*& slot = list->values->data[i];
@@ -349,7 +343,7 @@ void set_number(VLK_KeyValues* list, const char* key, T v, int id) {
     *static_cast<T*>(slot) = v;
     return;
   }
-  T* fresh = heap_value(v);
+  T* fresh = vlk::heap_value(v);
   if (fresh == nullptr) return;
   VLK_KeyValues_release_at(slot, type);  // keeps a sentinel
   slot = fresh;
@@ -376,7 +370,7 @@ void VLK_KeyValues_inc_int(VLK_KeyValues* list, const char* key) {
   if (list->types->data[i] != VLK_TYPE_INT || slot == nullptr) return;
   if (is_static_int(slot)) {
     // The shared sentinel must not change for every list that holds it.
-    int* fresh = heap_value(*static_cast<const int*>(slot) + 1);
+    int* fresh = vlk::heap_value(*static_cast<const int*>(slot) + 1);
     if (fresh != nullptr) slot = fresh;
     return;
   }

@@ -2,6 +2,7 @@
 // vlk::Owned<VLK_Data, VLK_Data_delete> frees with the record's own release function.
 #pragma once
 
+#include <cstdlib>
 #include <memory>
 
 namespace vlk {
@@ -16,5 +17,14 @@ struct FreeWith {
 
 template <class T, auto Fn>
 using Owned = std::unique_ptr<T, FreeWith<Fn>>;
+
+// A malloc'ed copy of v (so that free() and the registry's delete release it); null when the
+// allocation fails.
+template <class T>
+T* heap_value(T v) {
+  T* p = static_cast<T*>(std::malloc(sizeof(T)));
+  if (p != nullptr) *p = v;
+  return p;
+}
 
 }  // namespace vlk
