@@ -160,12 +160,14 @@ void Bx(const double* __restrict B, const int* __restrict Bindex, const double* 
 // 0 .. 4*(j/4) - 1 and scalars for the rest, so no element at or below the diagonal is read.
 // The running sums are spread over four accumulators, by column, to keep the adds independent.
 template <size_t J>
-[[gnu::always_inline]] inline void gKg_column(const double* __restrict K, const double* __restrict g, v4* acc,
-                       double* diag) {
+[[gnu::always_inline]] inline void gKg_column(const double* __restrict K,
+                                              const double* __restrict g, v4* acc, double* diag) {
   const double* col = K + J * kM20;
   constexpr size_t kFull = J / 4;
   v4 t = {};
-  [&]<size_t... Q>(std::index_sequence<Q...>) [[gnu::always_inline]] { ((t += load(col + 4 * Q) * load(g + 4 * Q)), ...); }
+  [&]<size_t... Q>(std::index_sequence<Q...>) [[gnu::always_inline]] {
+    ((t += load(col + 4 * Q) * load(g + 4 * Q)), ...);
+  }
   (std::make_index_sequence<kFull>{});
   double r = 0.0;
   [&]<size_t... I>(std::index_sequence<I...>) [[gnu::always_inline]] {
@@ -177,7 +179,8 @@ template <size_t J>
 }
 
 template <size_t... J>
-[[gnu::always_inline]] inline double gKg_unrolled(const double* K, const double* g, std::index_sequence<J...>) {
+[[gnu::always_inline]] inline double gKg_unrolled(const double* K, const double* g,
+                                                  std::index_sequence<J...>) {
   v4 acc[4] = {};
   double diag[4] = {};
   (gKg_column<J>(K, g, acc, diag), ...);
