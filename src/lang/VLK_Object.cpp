@@ -125,14 +125,7 @@ void delete_boxes(VLK_ObjArray* a) {
 
 VLK_ObjArray* VLK_ObjArray_new() { return vlk::make<VLK_ObjArray>(); }
 
-VLK_ObjArray* VLK_ObjArray_news(size_t n) {
-  VLK_ObjArray* a = vlk::make<VLK_ObjArray>(n);
-  if (a != nullptr && a->capacity < n) {
-    vlk::destroy(a);
-    return nullptr;
-  }
-  return a;
-}
+VLK_ObjArray* VLK_ObjArray_news(size_t n) { return vlk::make<VLK_ObjArray>(n); }
 
 void VLK_ObjArray_delete(VLK_ObjArray* a) { vlk::destroy(a); }
 
@@ -157,8 +150,14 @@ void VLK_ObjArray_delete_ref(VLK_ObjArray* a) {
 VLK_ObjArray* VLK_ObjArray_clone(const VLK_ObjArray* a) {
   VLK_ObjArray* c = VLK_ObjArray_news(a->size);
   if (c == nullptr) return nullptr;
-  for (size_t i = 0; i < a->size; ++i) c->data[i] = VLK_Object_clone(a->data[i]);
-  c->size = a->size;
+  for (size_t i = 0; i < a->size; ++i) {
+    VLK_Object* box = VLK_Object_clone(a->data[i]);
+    if (box == nullptr) {
+      VLK_ObjArray_delete_all(c);
+      return nullptr;
+    }
+    c->data[c->size++] = box;
+  }
   return c;
 }
 
@@ -185,7 +184,7 @@ VLK_ObjArray* VLK_ObjArray_add_type(VLK_ObjArray* a, void* value, int id) {
   return a;
 }
 
-VLK_Object* VLK_ObjArray_get(const VLK_ObjArray* a, size_t i) { return a->data[i]; }
+VLK_Object* VLK_ObjArray_get(const VLK_ObjArray* a, size_t i) { return vlk::at(a, i); }
 size_t VLK_ObjArray_size(const VLK_ObjArray* a) { return a->size; }
 VLK_Object* VLK_ObjArray_remove(VLK_ObjArray* a, size_t i) { return vlk::remove_at(a, i); }
 void VLK_ObjArray_remove_obj(VLK_ObjArray* a, size_t i) { VLK_Object_delete(vlk::remove_at(a, i)); }

@@ -43,6 +43,8 @@ void VLK_Object_fprint(const VLK_Object* box, FILE* fp);
 
 // Growable array of boxes. It owns them: the *_all calls delete boxes with their values,
 // delete and clear leave them alive.
+// The constructors, clone and the appends return null when memory runs out; an index must
+// name an element in use (checked in Debug and sanitizer builds).
 using VLK_ObjArray = vlk::GrowArray<VLK_Object*>;
 
 VLK_ObjArray* VLK_ObjArray_new();

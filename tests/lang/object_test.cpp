@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -8,6 +9,7 @@
 #include "VLK_DoubleArray.h"
 #include "VLK_KeyValues.h"
 #include "VLK_Object.h"
+#include "vlk_check.h"
 #include "vlk_test.h"
 
 namespace {
@@ -192,4 +194,13 @@ TEST(ObjArray, ClearKeepsBoxesClearAllDeletesThem) {
   VLK_Object* last = VLK_ObjArray_get(a, 0);
   VLK_ObjArray_delete(a);  // the array only
   VLK_Object_delete(last);
+}
+
+TEST(ObjArray, FailedAllocationIsReported) { EXPECT_EQ(VLK_ObjArray_news(SIZE_MAX / 16), nullptr); }
+
+TEST(ObjArray, MisuseStopsInCheckedBuilds) {
+  if (!vlk::checks_on) GTEST_SKIP() << "index checks are compiled out in this build";
+  EXPECT_DEATH(VLK_ObjArray_remove(VLK_ObjArray_new(), 0), "check failed: ");
+  EXPECT_DEATH(VLK_ObjArray_remove_obj(VLK_ObjArray_news(1), 0), "check failed: ");
+  EXPECT_DEATH(VLK_ObjArray_get(VLK_ObjArray_new(), 0), "check failed: ");
 }

@@ -10,16 +10,8 @@ void free_elements(VLK_Array* a, void (*f)(void*)) {
 
 VLK_Array* VLK_Array_new() { return vlk::make<VLK_Array>(); }
 
-VLK_Array* VLK_Array_news(size_t n) {
-  VLK_Array* a = vlk::make<VLK_Array>(n);
-  if (a != nullptr && a->capacity < n) {
-    vlk::destroy(a);
-    return nullptr;
-  }
-  return a;
-}
-
-void VLK_Array_init(VLK_Array* a, size_t n) { vlk::init(a, n); }
+VLK_Array* VLK_Array_news(size_t n) { return vlk::make<VLK_Array>(n); }
+VLK_Array* VLK_Array_init(VLK_Array* a, size_t n) { return vlk::init(a, n) ? a : nullptr; }
 void VLK_Array_release(VLK_Array* a) { vlk::release(a); }
 void VLK_Array_delete(VLK_Array* a) { vlk::destroy(a); }
 
@@ -37,12 +29,13 @@ VLK_Array* VLK_Array_expand(VLK_Array* a, size_t k) { return vlk::expand(a, k); 
 VLK_Array* VLK_Array_add(VLK_Array* a, void* v) { return vlk::append(a, v); }
 
 VLK_Array* VLK_Array_add_array(VLK_Array* a, const VLK_Array* b) {
-  for (size_t i = 0; i < b->size; ++i)
+  const size_t n = b->size;  // a == b appends one copy, not forever
+  for (size_t i = 0; i < n; ++i)
     if (vlk::append(a, b->data[i]) == nullptr) return nullptr;
   return a;
 }
 
-void* VLK_Array_get(const VLK_Array* a, size_t i) { return a->data[i]; }
+void* VLK_Array_get(const VLK_Array* a, size_t i) { return vlk::at(a, i); }
 
 VLK_Array* VLK_Array_set(VLK_Array* a, size_t i, void* v) {
   if (i >= a->size) return nullptr;
@@ -70,7 +63,7 @@ long VLK_Array_find(const VLK_Array* a, const void* v) {
 
 void* VLK_Array_remove(VLK_Array* a, size_t i) { return vlk::remove_at(a, i); }
 VLK_Array* VLK_Array_insert(VLK_Array* a, size_t i, void* v) { return vlk::insert(a, i, v); }
-void* VLK_Array_pop(VLK_Array* a) { return a->data[--a->size]; }
+void* VLK_Array_pop(VLK_Array* a) { return vlk::pop(a); }
 
 void VLK_Array_sort(VLK_Array* a, int (*cmp)(const void*, const void*)) {
   if (a->size > 1) std::qsort(a->data, a->size, sizeof(void*), cmp);

@@ -8,9 +8,12 @@
 
 using VLK_Array = vlk::GrowArray<void*>;
 
+// The constructors, init and every growing call return null when memory runs out (init leaves
+// the record empty); an index must name an element in use (checked in Debug and sanitizer
+// builds).
 VLK_Array* VLK_Array_new();
 VLK_Array* VLK_Array_news(size_t n);
-void VLK_Array_init(VLK_Array* a, size_t n);
+VLK_Array* VLK_Array_init(VLK_Array* a, size_t n);
 void VLK_Array_release(VLK_Array* a);
 void VLK_Array_delete(VLK_Array* a);
 void VLK_Array_delete_all(VLK_Array* a);

@@ -6,14 +6,16 @@
 
 VLK_DoubleArray* VLK_DoubleArray_new() { return vlk::make<VLK_DoubleArray>(); }
 VLK_DoubleArray* VLK_DoubleArray_news(size_t n) { return vlk::make<VLK_DoubleArray>(n); }
-void VLK_DoubleArray_init(VLK_DoubleArray* a, size_t n) { vlk::init(a, n); }
+VLK_DoubleArray* VLK_DoubleArray_init(VLK_DoubleArray* a, size_t n) {
+  return vlk::init(a, n) ? a : nullptr;
+}
 void VLK_DoubleArray_delete(VLK_DoubleArray* a) { vlk::destroy(a); }
 VLK_DoubleArray* VLK_DoubleArray_new_ar(size_t n, size_t m) {
   return vlk::make_block<VLK_DoubleArray>(n, m);
 }
 VLK_DoubleArray* VLK_DoubleArray_expand(VLK_DoubleArray* a, size_t k) { return vlk::expand(a, k); }
 VLK_DoubleArray* VLK_DoubleArray_add(VLK_DoubleArray* a, double v) { return vlk::append(a, v); }
-double VLK_DoubleArray_get(const VLK_DoubleArray* a, size_t i) { return a->data[i]; }
+double VLK_DoubleArray_get(const VLK_DoubleArray* a, size_t i) { return vlk::at(a, i); }
 VLK_DoubleArray* VLK_DoubleArray_set(VLK_DoubleArray* a, size_t i, double v) {
   return vlk::set_grow(a, i, v);
 }
@@ -64,7 +66,7 @@ double VLK_DoubleArray_get_min(const VLK_DoubleArray* a) {
 }
 
 char* VLK_DoubleArray_read(const VLK_DoubleArray* a, size_t i, char* buf) {
-  std::memcpy(buf, &a->data[i], sizeof(double));
+  std::memcpy(buf, &vlk::at(a, i), sizeof(double));
   return buf + sizeof(double);
 }
 

@@ -8,9 +8,12 @@
 
 using VLK_DoubleArray = vlk::GrowArray<double>;
 
+// The constructors, init and every growing call return null when memory runs out (init leaves
+// the record empty); an index must name an element in use (checked in Debug and sanitizer
+// builds).
 VLK_DoubleArray* VLK_DoubleArray_new();
 VLK_DoubleArray* VLK_DoubleArray_news(size_t n);
-void VLK_DoubleArray_init(VLK_DoubleArray* a, size_t n);
+VLK_DoubleArray* VLK_DoubleArray_init(VLK_DoubleArray* a, size_t n);
 void VLK_DoubleArray_delete(VLK_DoubleArray* a);
 VLK_DoubleArray* VLK_DoubleArray_new_ar(size_t n, size_t m);
 VLK_DoubleArray* VLK_DoubleArray_expand(VLK_DoubleArray* a, size_t k);

@@ -4,10 +4,11 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 VLK_IntArray* VLK_IntArray_new() { return vlk::make<VLK_IntArray>(); }
 VLK_IntArray* VLK_IntArray_news(size_t n) { return vlk::make<VLK_IntArray>(n); }
-void VLK_IntArray_init(VLK_IntArray* a, size_t n) { vlk::init(a, n); }
+VLK_IntArray* VLK_IntArray_init(VLK_IntArray* a, size_t n) { return vlk::init(a, n) ? a : nullptr; }
 void VLK_IntArray_delete(VLK_IntArray* a) { vlk::destroy(a); }
 VLK_IntArray* VLK_IntArray_new_ar(size_t n, size_t m) {
   return vlk::make_block<VLK_IntArray>(n, m);
@@ -16,7 +17,7 @@ void VLK_IntArray_delete_ar(VLK_IntArray* block, size_t n) { vlk::destroy_block(
 VLK_IntArray* VLK_IntArray_expand(VLK_IntArray* a, size_t k) { return vlk::expand(a, k); }
 VLK_IntArray* VLK_IntArray_add(VLK_IntArray* a, int v) { return vlk::append(a, v); }
 VLK_IntArray* VLK_IntArray_push(VLK_IntArray* a, int v) { return vlk::append(a, v); }
-int VLK_IntArray_get(const VLK_IntArray* a, size_t i) { return a->data[i]; }
+int VLK_IntArray_get(const VLK_IntArray* a, size_t i) { return vlk::at(a, i); }
 VLK_IntArray* VLK_IntArray_set(VLK_IntArray* a, size_t i, int v) { return vlk::set_grow(a, i, v); }
 size_t VLK_IntArray_size(const VLK_IntArray* a) { return a->size; }
 void VLK_IntArray_clear(VLK_IntArray* a) { a->size = 0; }
@@ -24,7 +25,7 @@ VLK_IntArray* VLK_IntArray_set_size(VLK_IntArray* a, size_t n) { return vlk::set
 long VLK_IntArray_find(const VLK_IntArray* a, int v) { return vlk::find(a, v); }
 int VLK_IntArray_remove(VLK_IntArray* a, size_t i) { return vlk::remove_at(a, i); }
 VLK_IntArray* VLK_IntArray_insert(VLK_IntArray* a, size_t i, int v) { return vlk::insert(a, i, v); }
-int VLK_IntArray_pop(VLK_IntArray* a) { return a->data[--a->size]; }
+int VLK_IntArray_pop(VLK_IntArray* a) { return vlk::pop(a); }
 int* VLK_IntArray_ptr(VLK_IntArray* a) { return a->data; }
 
 int VLK_IntArray_cmp(const void* a, const void* b) {
@@ -49,6 +50,7 @@ VLK_IntArray* VLK_IntArray_copy_add(const VLK_IntArray* src, VLK_IntArray* dst, 
 }
 
 VLK_IntArray* VLK_IntArray_copy_remove(const VLK_IntArray* src, VLK_IntArray* dst, size_t i) {
+  vlk::check(i < src->size, "removed index below the size");
   if (src == dst) {
     vlk::remove_at(dst, i);
     return dst;
@@ -90,7 +92,7 @@ VLK_IntArray* VLK_IntArray_reserve(VLK_IntArray* a, size_t n) {
   return vlk::reserve_exact(a, n) ? a : nullptr;
 }
 
-void VLK_IntArray_inc(VLK_IntArray* a, size_t i) { ++a->data[i]; }
+void VLK_IntArray_inc(VLK_IntArray* a, size_t i) { ++vlk::at(a, i); }
 
 void VLK_IntArray_remove_value(VLK_IntArray* a, int v) {
   const long i = vlk::find(a, v);
@@ -155,6 +157,7 @@ int VLK_IntQueue_is_empty(const VLK_IntQueue* q) { return q->count == 0; }
 VLK_IntQueue* VLK_IntQueue_expand(VLK_IntQueue* q, size_t k) {
   if (k == 0) k = 1;
   const size_t old = q->capacity;
+  if (k > std::numeric_limits<size_t>::max() / sizeof(int) - old) return nullptr;
   void* block = std::realloc(q->items, (old + k) * sizeof(int));
   if (block == nullptr) return nullptr;
   q->items = static_cast<int*>(block);
@@ -183,6 +186,7 @@ int VLK_IntQueue_dequeue(VLK_IntQueue* q, int* v) {
 }
 
 int VLK_IntQueue_get(const VLK_IntQueue* q, size_t i) {
+  vlk::check(i < q->count, "queue position below the count");
   return q->items[(q->head + i) % q->capacity];
 }
 

@@ -8,9 +8,12 @@
 
 using VLK_IntArray = vlk::GrowArray<int>;
 
+// The constructors, init and every growing call return null when memory runs out (init leaves
+// the record empty); an index must name an element in use (checked in Debug and sanitizer
+// builds).
 VLK_IntArray* VLK_IntArray_new();
 VLK_IntArray* VLK_IntArray_news(size_t n);
-void VLK_IntArray_init(VLK_IntArray* a, size_t n);
+VLK_IntArray* VLK_IntArray_init(VLK_IntArray* a, size_t n);
 void VLK_IntArray_delete(VLK_IntArray* a);
 VLK_IntArray* VLK_IntArray_new_ar(size_t n, size_t m);
 void VLK_IntArray_delete_ar(VLK_IntArray* block, size_t n);

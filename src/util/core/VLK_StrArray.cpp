@@ -102,7 +102,7 @@ long VLK_StrArray_find_add(VLK_StrArray* a, const char* s) {
   return static_cast<long>(a->size - 1);
 }
 
-char* VLK_StrArray_get(const VLK_StrArray* a, size_t i) { return a->data[i]; }
+char* VLK_StrArray_get(const VLK_StrArray* a, size_t i) { return vlk::at(a, i); }
 
 VLK_StrArray* VLK_StrArray_set(VLK_StrArray* a, size_t i, char* s) {
   if (i >= a->size) return nullptr;
@@ -128,12 +128,19 @@ long VLK_StrArray_find_case(const VLK_StrArray* a, const char* s) {
 VLK_IntArray* VLK_StrArray_collect_indexes(const VLK_StrArray* a, const char* s) {
   VLK_IntArray* out = VLK_IntArray_new();
   if (out == nullptr) return nullptr;
-  for (size_t i = 0; i < a->size; ++i)
-    if (a->data[i] && std::strcmp(a->data[i], s) == 0) VLK_IntArray_add(out, static_cast<int>(i));
+  for (size_t i = 0; i < a->size; ++i) {
+    if (a->data[i] && std::strcmp(a->data[i], s) == 0 &&
+        VLK_IntArray_add(out, static_cast<int>(i)) == nullptr) {
+      VLK_IntArray_delete(out);
+      return nullptr;
+    }
+  }
   return out;
 }
 
 void VLK_StrArray_fprint_v(void* v, FILE* fp) {
   const auto* a = static_cast<const VLK_StrArray*>(v);
-  for (size_t i = 0; i < a->size; ++i) std::fprintf(fp, i ? ":%s" : "%s", a->data[i]);
+  // A null slot (only a caller stores one) prints as an empty string.
+  for (size_t i = 0; i < a->size; ++i)
+    std::fprintf(fp, i ? ":%s" : "%s", a->data[i] ? a->data[i] : "");
 }

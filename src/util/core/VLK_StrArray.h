@@ -9,6 +9,8 @@
 
 using VLK_StrArray = vlk::GrowArray<char*>;
 
+// The constructors, copies and every growing call return null when memory runs out; an index
+// must name an element in use (checked in Debug and sanitizer builds).
 VLK_StrArray* VLK_StrArray_new();
 VLK_StrArray* VLK_StrArray_news(size_t n);
 void VLK_StrArray_delete(VLK_StrArray* a);

@@ -8,6 +8,9 @@
 using VLK_UShortArray = vlk::GrowArray<unsigned short>;
 using VLK_FloatArray = vlk::GrowArray<float, vlk::FloatGrowth>;
 
+// The constructors and every growing call return null when memory runs out (reserve: -1, the
+// array unchanged); an index must name an element in use (checked in Debug and sanitizer
+// builds).
 VLK_UShortArray* VLK_UShortArray_new();
 void VLK_UShortArray_delete(VLK_UShortArray* a);
 void VLK_UShortArray_init(VLK_UShortArray* a);

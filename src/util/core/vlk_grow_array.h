@@ -3,6 +3,10 @@
 // operations is a thin wrapper over the templates below. The capacities are part of the
 // contract (receive buffers and callers rely on them), so the block is managed with
 // malloc/realloc rather than std::vector.
+//
+// Indexes are the caller's promise: checked builds (Debug, sanitizer) stop at a bad one with
+// its place, Release trusts it. Failed allocations are always reported: null or false, with
+// the array left as it was.
 #pragma once
 
 #include <algorithm>
@@ -11,6 +15,8 @@
 #include <cstring>
 #include <limits>
 #include <type_traits>
+
+#include "vlk_check.h"
 
 namespace vlk {
 
@@ -71,19 +77,25 @@ bool reserve_exact(A* a, size_t n) {
   return n <= a->capacity || realloc_to(a, n);
 }
 
+// A new empty record with a block of `capacity` elements; null when either cannot be had.
 template <GrowArrayType A>
 A* make(size_t capacity = 0) {
   A* a = static_cast<A*>(std::calloc(1, sizeof(A)));
-  if (a != nullptr) realloc_to(a, capacity);
+  if (a != nullptr && !realloc_to(a, capacity)) {
+    std::free(a);
+    return nullptr;
+  }
   return a;
 }
 
+// Sets up a caller's record with a block of `capacity` elements; false (record empty, no
+// block) when the block cannot be had.
 template <GrowArrayType A>
-void init(A* a, size_t capacity) {
+bool init(A* a, size_t capacity) {
   a->data = nullptr;
   a->size = 0;
   a->capacity = 0;
-  realloc_to(a, capacity);
+  return realloc_to(a, capacity);
 }
 
 template <GrowArrayType A>
@@ -102,20 +114,26 @@ void destroy(A* a) {
   std::free(a);
 }
 
-// A contiguous block of n records, each with capacity m.
-template <GrowArrayType A>
-A* make_block(size_t n, size_t m) {
-  A* block = static_cast<A*>(std::calloc(n ? n : 1, sizeof(A)));
-  if (block != nullptr)
-    for (size_t i = 0; i < n; ++i) init(&block[i], m);
-  return block;
-}
-
 template <GrowArrayType A>
 void destroy_block(A* block, size_t n) {
   if (block == nullptr) return;
   for (size_t i = 0; i < n; ++i) std::free(block[i].data);
   std::free(block);
+}
+
+// A contiguous block of n records, each with capacity m; null (nothing left allocated) when
+// the block or any record's elements cannot be had.
+template <GrowArrayType A>
+A* make_block(size_t n, size_t m) {
+  A* block = static_cast<A*>(std::calloc(n ? n : 1, sizeof(A)));
+  if (block == nullptr) return nullptr;
+  for (size_t i = 0; i < n; ++i) {
+    if (!init(&block[i], m)) {
+      destroy_block(block, i);
+      return nullptr;
+    }
+  }
+  return block;
 }
 
 template <GrowArrayType A>
@@ -172,8 +190,17 @@ A* set_size(A* a, size_t n, bool zero_new = false) {
   return a;
 }
 
+// Element i, which must be in use.
+template <GrowArrayType A>
+elem_t<A>& at(const A* a, size_t i) {
+  check(i < a->size, "index below the size");
+  return a->data[i];
+}
+
+// Stores v at i (0 <= i <= size) and moves the tail up by one.
 template <GrowArrayType A>
 A* insert(A* a, size_t i, elem_t<A> v) {
+  check(i <= a->size, "insert position at most the size");
   if (!make_room_for_one(a)) return nullptr;
   std::memmove(a->data + i + 1, a->data + i, (a->size - i) * sizeof(elem_t<A>));
   a->data[i] = v;
@@ -183,10 +210,17 @@ A* insert(A* a, size_t i, elem_t<A> v) {
 
 template <GrowArrayType A>
 elem_t<A> remove_at(A* a, size_t i) {
+  check(i < a->size, "removed index below the size");
   elem_t<A> v = a->data[i];
   std::memmove(a->data + i, a->data + i + 1, (a->size - i - 1) * sizeof(elem_t<A>));
   --a->size;
   return v;
+}
+
+template <GrowArrayType A>
+elem_t<A> pop(A* a) {
+  check(a->size > 0, "pop from a non-empty array");
+  return a->data[--a->size];
 }
 
 template <GrowArrayType A, class Eq>
@@ -216,10 +250,6 @@ template <GrowArrayType A>
 A* clone(const A* src) {
   A* a = make<A>(src->size);
   if (a == nullptr) return nullptr;
-  if (src->size && a->capacity < src->size) {
-    destroy(a);
-    return nullptr;
-  }
   if (src->size) std::memcpy(a->data, src->data, src->size * sizeof(elem_t<A>));
   a->size = src->size;
   return a;

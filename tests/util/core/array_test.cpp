@@ -4,13 +4,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <random>
 #include <vector>
 
 #include "VLK_Array.h"
 #include "VLK_DoubleArray.h"
 #include "VLK_IntArray.h"
+#include "VLK_StrArray.h"
 #include "VLK_UShortArray.h"
+#include "vlk_check.h"
 #include "vlk_test.h"
 
 using vlk_test::capture;
@@ -278,6 +281,12 @@ TEST(PointerArray, OwnershipAndBlocks) {
   VLK_Array_clear_allf(a, [](void* p) { freed.push_back(*static_cast<int*>(p)); });
   EXPECT_EQ(freed, (std::vector<int>{10, 20, 30}));
   EXPECT_EQ(a->size, 0u);
+  VLK_Array_add(a, &vals[0]);
+  VLK_Array_add(a, &vals[1]);
+  VLK_Array_add_array(a, a);  // onto itself: one copy of what it held
+  EXPECT_EQ(a->size, 4u);
+  EXPECT_EQ(VLK_Array_get(a, 3), &vals[1]);
+  VLK_Array_clear(a);
   VLK_Array_set_size(a, 4);  // opened slots are null, so freeing them all is safe
   VLK_Array_delete_all(a);
 
@@ -409,6 +418,101 @@ TEST(FailedGrowth, LeavesTheArrayAsItWas) {
   VLK_UShortArray* u = VLK_UShortArray_new();
   EXPECT_EQ(VLK_UShortArray_set_size(u, SIZE_MAX / 2), nullptr);
   EXPECT_EQ(u->size, 0u);
+  EXPECT_EQ(VLK_UShortArray_reserve(u, SIZE_MAX / 4), -1);
+  EXPECT_EQ(u->capacity, 0u);
+  VLK_UShortArray_add(u, 7);
+  EXPECT_EQ(VLK_UShortArray_set_ar(u, SIZE_MAX, u, 1), nullptr);  // off + count overflows
+  EXPECT_EQ(u->size, 1u);
+  VLK_IntQueue* q = VLK_IntQueue_new();
+  VLK_IntQueue_enqueue(q, 1);
+  EXPECT_EQ(VLK_IntQueue_expand(q, SIZE_MAX), nullptr);
+  EXPECT_EQ(VLK_IntQueue_size(q), 1u);
   VLK_IntArray_delete(a);
   VLK_UShortArray_delete(u);
+  VLK_IntQueue_delete(q);
+}
+
+TEST(FailedGrowth, ConstructorsReportIt) {
+  // Sizes past the overflow guard reach the allocator, which cannot meet them.
+  constexpr size_t kHuge = SIZE_MAX / 16;
+  EXPECT_EQ(VLK_Array_news(kHuge), nullptr);
+  EXPECT_EQ(VLK_IntArray_news(kHuge), nullptr);
+  EXPECT_EQ(VLK_DoubleArray_news(kHuge), nullptr);
+  EXPECT_EQ(VLK_StrArray_news(kHuge), nullptr);
+  EXPECT_EQ(VLK_Array_new_ar(3, kHuge), nullptr);     // a record's elements
+  EXPECT_EQ(VLK_IntArray_new_ar(kHuge, 1), nullptr);  // the block of records
+  EXPECT_EQ(VLK_DoubleArray_new_ar(2, kHuge), nullptr);
+  EXPECT_EQ(VLK_UShortArray_new_ar(kHuge), nullptr);
+  EXPECT_EQ(VLK_StrArray_new_ar(kHuge), nullptr);
+
+  VLK_IntArray rec{};
+  EXPECT_EQ(VLK_IntArray_init(&rec, kHuge), nullptr);
+  EXPECT_EQ(rec.data, nullptr);
+  EXPECT_EQ(rec.capacity, 0u);
+  EXPECT_EQ(VLK_IntArray_init(&rec, 3), &rec);
+  EXPECT_EQ(rec.capacity, 3u);
+  VLK_Array prec{};
+  EXPECT_EQ(VLK_Array_init(&prec, kHuge), nullptr);
+  VLK_DoubleArray drec{};
+  EXPECT_EQ(VLK_DoubleArray_init(&drec, kHuge), nullptr);
+  std::free(rec.data);
+}
+
+namespace {
+
+// A misuse that checked builds stop with its place; Release builds compile the check out.
+struct Misuse {
+  const char* what;
+  std::function<void()> call;
+};
+
+void expect_checked(const std::vector<Misuse>& cases) {
+  if (!vlk::checks_on) GTEST_SKIP() << "checks are compiled out in this build";
+  for (const Misuse& m : cases) EXPECT_DEATH(m.call(), "check failed: ") << m.what;
+}
+
+}  // namespace
+
+TEST(CheckedIndexes, MisuseStopsInCheckedBuilds) {
+  expect_checked({
+      {"pop of an empty int array", [] { VLK_IntArray_pop(VLK_IntArray_new()); }},
+      {"pop of an empty pointer array", [] { VLK_Array_pop(VLK_Array_new()); }},
+      {"remove from an empty array", [] { VLK_IntArray_remove(VLK_IntArray_new(), 0); }},
+      {"remove at the size",
+       [] {
+         VLK_Array* a = VLK_Array_new();
+         VLK_Array_add(a, nullptr);
+         VLK_Array_remove(a, 1);
+       }},
+      {"remove a string from an empty array",
+       [] { VLK_StrArray_remove_elm(VLK_StrArray_new(), 0); }},
+      {"insert past the end",
+       [] {
+         VLK_IntArray* a = VLK_IntArray_new();
+         VLK_IntArray_add(a, 1);
+         VLK_IntArray_insert(a, 2, 5);
+       }},
+      {"get at the size",
+       [] {
+         VLK_DoubleArray* a = VLK_DoubleArray_news(4);  // capacity is not size
+         VLK_DoubleArray_get(a, 0);
+       }},
+      {"inc past the end", [] { VLK_IntArray_inc(VLK_IntArray_new(), 0); }},
+      {"string get past the end", [] { VLK_StrArray_get(VLK_StrArray_news(2), 1); }},
+      {"copy without an element of an empty array",
+       [] { VLK_IntArray_copy_remove(VLK_IntArray_new(), VLK_IntArray_new(), 0); }},
+      {"range copy longer than its source",
+       [] {
+         VLK_UShortArray* src = VLK_UShortArray_new();
+         VLK_UShortArray_add(src, 1);
+         VLK_UShortArray_set_ar(VLK_UShortArray_new(), 0, src, 2);
+       }},
+      {"float get past the end", [] { VLK_FloatArray_get(VLK_FloatArray_new(), 0); }},
+      {"queue position past the count",
+       [] {
+         VLK_IntQueue* q = VLK_IntQueue_new();
+         VLK_IntQueue_enqueue(q, 1);
+         VLK_IntQueue_get(q, 1);
+       }},
+  });
 }

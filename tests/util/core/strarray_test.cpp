@@ -105,5 +105,8 @@ TEST(StrArray, RegistryPrintForm) {
   EXPECT_EQ(vlk_test::capture([&](FILE* fp) { VLK_StrArray_fprint_v(a, fp); }), "a:b");
   VLK_StrArray_clear_all(a);
   EXPECT_EQ(vlk_test::capture([&](FILE* fp) { VLK_StrArray_fprint_v(a, fp); }), "");
-  VLK_StrArray_delete(a);
+  VLK_StrArray_add(a, nullptr);  // a slot a caller left null prints as an empty string
+  VLK_StrArray_add_copy(a, "x");
+  EXPECT_EQ(vlk_test::capture([&](FILE* fp) { VLK_StrArray_fprint_v(a, fp); }), ":x");
+  VLK_StrArray_delete_all(a);
 }
