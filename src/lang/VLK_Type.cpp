@@ -216,7 +216,12 @@ void* VLK_Type_new_str(const char* text, int id) {
 
 void VLK_Type_fprint_value(const void* value, int id, FILE* fp) {
   const VLK_TypeEntry* e = entry(id);
-  if (e != nullptr && e->fprint != nullptr) return e->fprint(const_cast<void*>(value), fp);
+  if (e != nullptr && e->fprint != nullptr) {
+    // A missing value (a list or box may hold one) has no text: nothing is printed, so a
+    // key/value list prints it as key= (a key without value) and a missing list as key={}.
+    if (value != nullptr) e->fprint(const_cast<void*>(value), fp);
+    return;
+  }
   vlk::fatal("FATAL ERROR: VLK_Type_fprint_value(): Unsupported type: %s\n", VLK_Type_name(id));
 }
 

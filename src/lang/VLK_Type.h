@@ -81,6 +81,7 @@ int VLK_Type_get(const char* word);
 void VLK_Type_delete(void* value, int id);
 void* VLK_Type_clone(const void* value, int id);
 void* VLK_Type_new_str(const char* text, int id);
+// A null value prints nothing (for a type that has a print operation).
 void VLK_Type_fprint_value(const void* value, int id, FILE* fp);
 int VLK_Type_compare(int id, const void* a, const void* b);
 int VLK_Type_compare_op(int id, int op, const void* a, const void* b);

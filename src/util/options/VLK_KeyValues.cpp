@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "VLK_Type.h"
+#include "velkcom.h"
 #include "vlk_fatal.h"
 #include "vlk_owned.h"
 
@@ -70,69 +71,103 @@ long find_first(const VLK_KeyValues* list, const char* key) {
 
 // ---- text form ---------------------------------------------------------------------------
 
-VLK_KeyValues* parse_view(std::string_view text);
+// Real option strings nest a few levels; one stack frame per level must stay far from the
+// stack's end whatever the text.
+constexpr size_t kMaxBraceDepth = 64;
 
-// One item of the argument string; `eq` is its separating '=' (npos: none).
-void add_item(VLK_KeyValues* list, std::string_view item, size_t eq) {
-  if (item.empty()) return;
-  if (eq == std::string_view::npos) {
-    char* key = strndup(item.data(), item.size());
-    if (key != nullptr &&
-        append_owned(list, key, VLK_TYPE_STRING, VLK_KeyValues_DEFAULT_VALUE) == nullptr)
-      std::free(key);
-    return;
+// Parses a whole argument string. Braces must balance inside every list, so that the printed
+// form of what is accepted reads back as the same list; a text that breaks this is refused
+// with one "ERROR: " line and the parse returns null.
+class Parser {
+ public:
+  explicit Parser(std::string_view text) : text_(text) {}
+
+  VLK_KeyValues* run() { return parse_list(0, text_.size(), 0); }
+
+ private:
+  // The list written in text_[begin, end), nested `level` braces deep; null on failure.
+  VLK_KeyValues* parse_list(size_t begin, size_t end, size_t level) {
+    vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete> list(VLK_KeyValues_new());
+    if (!list) return nullptr;
+    size_t depth = 0;
+    size_t outer_open = 0;  // the '{' that opened depth 1
+    size_t item = begin;
+    size_t eq = std::string_view::npos;
+    for (size_t i = begin; i < end; ++i) {
+      switch (text_[i]) {
+        case '{':
+          if (depth == 0) outer_open = i;
+          if (level + ++depth > kMaxBraceDepth) return refuse_depth(i);
+          break;
+        case '}':
+          if (depth == 0) return refuse("unmatched '}'", i);
+          --depth;
+          break;
+        case '=':
+          if (depth == 0) eq = i;
+          break;
+        case ',':
+          if (depth == 0) {
+            if (!add_item(list.get(), item, i, eq, level)) return nullptr;
+            item = i + 1;
+            eq = std::string_view::npos;
+          }
+          break;
+        default:
+          break;
+      }
+    }
+    if (depth != 0) return refuse("unclosed '{'", outer_open);
+    if (!add_item(list.get(), item, end, eq, level)) return nullptr;
+    return list.release();
   }
-  const std::string_view key_text = item.substr(0, eq);
-  const std::string_view v = item.substr(eq + 1);
-  if (key_text.empty()) return;
-  int id = VLK_TYPE_STRING;
-  void* value = nullptr;
-  if (v.empty()) {
-    value = VLK_KeyValues_DEFAULT_VALUE;
-  } else if (v.size() >= 2 && v.front() == '{' && v.back() == '}') {
-    id = VLK_TYPE_KEYVALUES;
-    value = parse_view(v.substr(1, v.size() - 2));
-  } else {
-    value = strndup(v.data(), v.size());
+
+  // Adds the item text_[b, e) with its separating '=' at eq (npos: none); false on failure.
+  bool add_item(VLK_KeyValues* list, size_t b, size_t e, size_t eq, size_t level) {
+    if (b == e) return true;
+    if (eq == std::string_view::npos)
+      return add_owned(list, dup(b, e), VLK_TYPE_STRING, VLK_KeyValues_DEFAULT_VALUE);
+    if (eq == b) return true;  // an empty key adds nothing
+    const size_t v = eq + 1;
+    if (v == e) return add_owned(list, dup(b, eq), VLK_TYPE_STRING, VLK_KeyValues_DEFAULT_VALUE);
+    if (e - v >= 2 && text_[v] == '{' && text_[e - 1] == '}') {
+      VLK_KeyValues* nested = parse_list(v + 1, e - 1, level + 1);
+      return nested != nullptr && add_owned(list, dup(b, eq), VLK_TYPE_KEYVALUES, nested);
+    }
+    char* value = dup(v, e);
+    return value != nullptr && add_owned(list, dup(b, eq), VLK_TYPE_STRING, value);
   }
-  char* key = strndup(key_text.data(), key_text.size());
-  if (value == nullptr || key == nullptr || append_owned(list, key, id, value) == nullptr) {
+
+  // Appends (key, id, value), both taken over; false, with both released, when memory runs out.
+  static bool add_owned(VLK_KeyValues* list, char* key, int id, void* value) {
+    if (key != nullptr && append_owned(list, key, id, value) != nullptr) return true;
     std::free(key);
     VLK_KeyValues_release_at(value, id);
+    return false;
   }
-}
 
-VLK_KeyValues* parse_view(std::string_view text) {
-  VLK_KeyValues* list = VLK_KeyValues_new();
-  if (list == nullptr) return nullptr;
-  int depth = 0;
-  size_t start = 0;
-  size_t eq = std::string_view::npos;
-  for (size_t i = 0; i < text.size(); ++i) {
-    switch (text[i]) {
-      case '{':
-        ++depth;
-        break;
-      case '}':
-        --depth;
-        break;
-      case '=':
-        if (depth == 0) eq = i - start;
-        break;
-      case ',':
-        if (depth == 0) {
-          add_item(list, text.substr(start, i - start), eq);
-          start = i + 1;
-          eq = std::string_view::npos;
-        }
-        break;
-      default:
-        break;
-    }
+  char* dup(size_t b, size_t e) const { return strndup(text_.data() + b, e - b); }
+
+  VLK_KeyValues* refuse(const char* what, size_t at) const {
+    // Long texts are cut in the message; the character number still finds the place.
+    constexpr size_t kShown = 80;
+    const bool cut = text_.size() > kShown;
+    std::fprintf(VELK_ERR, "ERROR: VLK_KeyValues_parse(): %s at character %zu of \"%.*s%s\"\n",
+                 what, at + 1, static_cast<int>(cut ? kShown : text_.size()), text_.data(),
+                 cut ? "..." : "");
+    return nullptr;
   }
-  add_item(list, text.substr(start), eq);
-  return list;
-}
+
+  VLK_KeyValues* refuse_depth(size_t at) const {
+    std::fprintf(VELK_ERR,
+                 "ERROR: VLK_KeyValues_parse(): braces nested deeper than %zu levels at character "
+                 "%zu\n",
+                 kMaxBraceDepth, at + 1);
+    return nullptr;
+  }
+
+  std::string_view text_;
+};
 
 }  // namespace
 
@@ -155,11 +190,11 @@ VLK_KeyValues* VLK_KeyValues_new() {
 }
 
 VLK_KeyValues* VLK_KeyValues_parse(const char* text) {
-  return text ? parse_view(text) : VLK_KeyValues_new();
+  return text ? Parser(text).run() : VLK_KeyValues_new();
 }
 
 VLK_KeyValues* VLK_KeyValues_parse_sl(const char* text, size_t n) {
-  return text ? parse_view(std::string_view(text, strnlen(text, n))) : VLK_KeyValues_new();
+  return text ? Parser(std::string_view(text, strnlen(text, n))).run() : VLK_KeyValues_new();
 }
 
 VLK_KeyValues* VLK_KeyValues_clone(const VLK_KeyValues* list) {
@@ -216,17 +251,19 @@ size_t VLK_KeyValues_size(const VLK_KeyValues* list) { return list->keys->size; 
 
 // ---- access by index ---------------------------------------------------------------------
 
-char* VLK_KeyValues_get_key(const VLK_KeyValues* list, size_t i) { return list->keys->data[i]; }
-int VLK_KeyValues_get_type(const VLK_KeyValues* list, size_t i) { return list->types->data[i]; }
-void* VLK_KeyValues_get_value(const VLK_KeyValues* list, size_t i) { return list->values->data[i]; }
+char* VLK_KeyValues_get_key(const VLK_KeyValues* list, size_t i) { return vlk::at(list->keys, i); }
+int VLK_KeyValues_get_type(const VLK_KeyValues* list, size_t i) { return vlk::at(list->types, i); }
+void* VLK_KeyValues_get_value(const VLK_KeyValues* list, size_t i) {
+  return vlk::at(list->values, i);
+}
 int VLK_KeyValues_get_int_index(const VLK_KeyValues* list, size_t i) {
-  return *static_cast<const int*>(list->values->data[i]);
+  return *static_cast<const int*>(vlk::at(list->values, i));
 }
 void* VLK_KeyValues_get_with_type_index(const VLK_KeyValues* list, size_t i, int id) {
-  return list->types->data[i] == id ? list->values->data[i] : nullptr;
+  return vlk::at(list->types, i) == id ? list->values->data[i] : nullptr;
 }
 void VLK_KeyValues_set_at(VLK_KeyValues* list, size_t i, int id, void* value) {
-  list->types->data[i] = id;
+  vlk::at(list->types, i) = id;
   list->values->data[i] = value;
 }
 
@@ -423,8 +460,9 @@ void VLK_KeyValues_print(const VLK_KeyValues* list, FILE* fp) {
   if (list == nullptr) return;
   for (size_t i = 0; i < list->keys->size; ++i) {
     const int id = list->types->data[i];
+    const char* key = list->keys->data[i];
     if (i) std::fputs(",", fp);
-    std::fprintf(fp, "%s=", list->keys->data[i]);
+    std::fprintf(fp, "%s=", key ? key : "");  // a null key prints empty
     if (id == VLK_TYPE_KEYVALUES) std::fputs("{", fp);
     VLK_Type_fprint_value(list->values->data[i], id, fp);
     if (id == VLK_TYPE_KEYVALUES) std::fputs("}", fp);

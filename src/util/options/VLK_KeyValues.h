@@ -26,7 +26,10 @@ extern int* const VLK_KeyValues_DEFAULT_VALUE_ON;   // 1
 extern int* const VLK_KeyValues_DEFAULT_VALUE_OFF;  // 0
 
 VLK_KeyValues* VLK_KeyValues_new();
-// A new list from an argument string; an empty list for null. The parser accepts every text.
+// A new list from an argument string; an empty list for null. Braces must balance inside
+// every list and nest at most 64 deep: otherwise one "ERROR: " line goes to VELK_ERR and the
+// result is null (as it is when memory runs out). What is accepted prints to a text that
+// parses to the same list.
 VLK_KeyValues* VLK_KeyValues_parse(const char* text);
 // The same over the first n characters (at most the string's length).
 VLK_KeyValues* VLK_KeyValues_parse_sl(const char* text, size_t n);
@@ -40,7 +43,7 @@ void VLK_KeyValues_clear(VLK_KeyValues* list);
 int VLK_KeyValues_release_at(void* value, int id);
 size_t VLK_KeyValues_size(const VLK_KeyValues* list);
 
-// Access by index (no bounds check).
+// Access by index; i must be below the size (checked in Debug and sanitizer builds).
 char* VLK_KeyValues_get_key(const VLK_KeyValues* list, size_t i);
 int VLK_KeyValues_get_type(const VLK_KeyValues* list, size_t i);
 void* VLK_KeyValues_get_value(const VLK_KeyValues* list, size_t i);
@@ -81,6 +84,7 @@ void VLK_KeyValues_add_KeyValues(VLK_KeyValues* dst, const VLK_KeyValues* src);
 // Writes deep copies of all src entries: existing keys take the new value.
 void VLK_KeyValues_add_KeyValues_nr(VLK_KeyValues* dst, const VLK_KeyValues* src);
 
-// The text form: key=value joined by ',', nested lists in braces; no newline.
+// The text form: key=value joined by ',', nested lists in braces; no newline. A missing value
+// prints nothing after '=' (a missing list prints {}).
 void VLK_KeyValues_print(const VLK_KeyValues* list, FILE* fp);
 void VLK_KeyValues_print_v(void* list, FILE* fp);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -31,36 +32,95 @@ using List = vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete>;
 
 List parse(const char* text) { return List(VLK_KeyValues_parse(text)); }
 
+// Texts the parser accepts, with the list they give and its printed form.
+struct ParseCase {
+  const char* text;
+  std::vector<std::string> shape;
+  const char* printed;
+};
+
+const ParseCase kParseCases[] = {
+    {"a=1,b,c=", {"a:5", "b:5", "c:5"}, "a=1,b=on,c=on"},
+    {"x={p=1,q={r=2}},y=3", {"x:12", "y:5"}, "x={p=1,q={r=2}},y=3"},
+    {"=5,,k", {"k:5"}, "k=on"},
+    {"k=a=b", {"k=a:5"}, "k=a=b"},  // the last '=' at depth 0 separates
+    {"a=1,", {"a:5"}, "a=1"},
+    {"", {}, ""},
+    {",,,", {}, ""},
+    {"a={}", {"a:12"}, "a={}"},
+    {"k={a=1}x,m={b}", {"k:5", "m:12"}, "k={a=1}x,m={b=on}"},
+    {" a = 1 ", {" a :5"}, " a = 1 "},  // no trimming
+    {"k={x=1},{b}", {"k:12", "{b}:5"}, "k={x=1},{b}=on"},
+    {"k={a,b}", {"k:12"}, "k={a=on,b=on}"},
+    {"k=v{a,b}w", {"k:5"}, "k=v{a,b}w"},  // braces inside a plain value keep its ','
+    {"{a=1}=2", {"{a=1}:5"}, "{a=1}=2"},
+    {"k={=5,}", {"k:12"}, "k={}"},
+};
+
 }  // namespace
 
 TEST(KeyValuesText, ParseCases) {
+  for (const ParseCase& c : kParseCases) {
+    SCOPED_TRACE(c.text);
+    List kv = parse(c.text);
+    ASSERT_NE(kv, nullptr);
+    EXPECT_EQ(shape(kv.get()), c.shape);
+    EXPECT_EQ(text_of(kv.get()), c.printed);
+  }
+}
+
+TEST(KeyValuesText, UnbalancedBracesAreRefused) {
   struct Case {
     const char* text;
-    std::vector<std::string> shape;
-    const char* printed;
+    const char* error;
   };
   const Case cases[] = {
-      {"a=1,b,c=", {"a:5", "b:5", "c:5"}, "a=1,b=on,c=on"},
-      {"x={p=1,q={r=2}},y=3", {"x:12", "y:5"}, "x={p=1,q={r=2}},y=3"},
-      {"=5,,k", {"k:5"}, "k=on"},
-      {"k=a=b", {"k=a:5"}, "k=a=b"},  // the last '=' at depth 0 separates
-      {"k={a,b", {"k:5"}, "k={a,b"},  // unmatched '{': the rest stays in the value
-      {"a=1,", {"a:5"}, "a=1"},
-      {"", {}, ""},
-      {",,,", {}, ""},
-      {"a={}", {"a:12"}, "a={}"},
-      {"a=}", {"a:5"}, "a=}"},
-      // A stray '}' takes the depth below 0: later ',' and '=' separate nothing.
-      {"a=1,}b=2,c=3", {"a:5", "}b=2,c=3:5"}, "a=1,}b=2,c=3=on"},
-      {"k={a=1}x,m={b}", {"k:5", "m:12"}, "k={a=1}x,m={b=on}"},
-      {" a = 1 ", {" a :5"}, " a = 1 "},  // no trimming
-      {"k={x=1},{b}", {"k:12", "{b}:5"}, "k={x=1},{b}=on"},
+      {"}", "unmatched '}' at character 1 of \"}\""},
+      {"a={b}}", "unmatched '}' at character 6 of \"a={b}}\""},
+      {"a=}", "unmatched '}' at character 3 of \"a=}\""},
+      {"a=1,}b=2,c=3", "unmatched '}' at character 5 of \"a=1,}b=2,c=3\""},
+      {"k={a,b", "unclosed '{' at character 3 of \"k={a,b\""},
+      {"a={x={y},z", "unclosed '{' at character 3 of \"a={x={y},z\""},
+      // Balanced as a whole, but the list's own text "a}{b" is not.
+      {"k={a}{b}", "unmatched '}' at character 5 of \"k={a}{b}\""},
+      {"k={x={a}{b}}", "unmatched '}' at character 8 of \"k={x={a}{b}}\""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    List kv = parse(c.text);
-    EXPECT_EQ(shape(kv.get()), c.shape);
-    EXPECT_EQ(text_of(kv.get()), c.printed);
+    vlk_test::CaptureErr err;
+    EXPECT_EQ(VLK_KeyValues_parse(c.text), nullptr);
+    EXPECT_EQ(err.text(), std::string("ERROR: VLK_KeyValues_parse(): ") + c.error + "\n");
+  }
+  vlk_test::CaptureErr err;
+  const std::string long_text = "k=" + std::string(100, 'x') + "}";
+  EXPECT_EQ(VLK_KeyValues_parse(long_text.c_str()), nullptr);
+  EXPECT_EQ(err.text(), "ERROR: VLK_KeyValues_parse(): unmatched '}' at character 103 of \"k=" +
+                            std::string(78, 'x') + "...\"\n");
+}
+
+TEST(KeyValuesText, NestingDepthIsCapped) {
+  const auto nested = [](size_t levels, const char* inner = "b") {
+    std::string t;
+    for (size_t i = 0; i < levels; ++i) t += "a={";
+    return t + inner + std::string(levels, '}');
+  };
+  {
+    vlk_test::CaptureErr err;
+    List deepest = parse(nested(64).c_str());
+    ASSERT_NE(deepest, nullptr);
+    EXPECT_EQ(text_of(deepest.get()), nested(64, "b=on"));
+    EXPECT_EQ(err.text(), "");
+  }
+  vlk_test::CaptureErr err;
+  EXPECT_EQ(VLK_KeyValues_parse(nested(65).c_str()), nullptr);
+  EXPECT_EQ(err.text(),
+            "ERROR: VLK_KeyValues_parse(): braces nested deeper than 64 levels at character 195\n");
+  // Thousands of braces: refused at the 65th, not one stack frame per brace.
+  for (const std::string& text :
+       {nested(200000), std::string(200000, '{') + std::string(200000, '}')}) {
+    vlk_test::CaptureErr e;
+    EXPECT_EQ(VLK_KeyValues_parse(text.c_str()), nullptr);
+    EXPECT_NE(e.text().find("nested deeper than 64 levels"), std::string::npos);
   }
 }
 
@@ -149,6 +209,83 @@ TEST(KeyValuesText, PrintParseRoundTripOnRandomNestedLists) {
     List copy(VLK_KeyValues_clone(original.get()));
     EXPECT_EQ(text_of(copy.get()), text);
   }
+}
+
+namespace {
+
+// Every text over a small alphabet up to a length: all the ways braces, separators and
+// words can meet.
+std::vector<std::string> all_texts(const std::string& alphabet, size_t max_len) {
+  std::vector<std::string> out{""};
+  for (size_t begin = 0, len = 1; len <= max_len; ++len) {
+    const size_t end = out.size();
+    for (size_t i = begin; i < end; ++i)
+      for (const char c : alphabet) out.push_back(out[i] + c);
+    begin = end;
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(KeyValuesText, EverythingAcceptedPrintsToTextThatReadsBackTheSame) {
+  std::vector<std::string> texts;
+  for (const ParseCase& c : kParseCases) texts.emplace_back(c.text);
+  for (std::string& t : all_texts("a{},=", 7)) texts.push_back(std::move(t));
+  // Longer texts whose braces mostly balance, so that most of them are accepted.
+  std::mt19937 rng(77);
+  std::uniform_int_distribution<size_t> len(8, 40);
+  std::uniform_int_distribution<int> ch(0, 7), percent(0, 99);
+  for (int i = 0; i < 20000; ++i) {
+    std::string t;
+    size_t depth = 0;
+    for (size_t n = len(rng); n > 0; --n) {
+      char c = "ab {},=="[ch(rng)];
+      if (c == '}' && depth == 0 && percent(rng) > 0) c = '{';
+      depth += c == '{';
+      depth -= c == '}' && depth > 0;
+      t += c;
+    }
+    if (percent(rng) < 90) t += std::string(depth, '}');
+    texts.push_back(std::move(t));
+  }
+  size_t refused = 0;
+  vlk_test::CaptureErr err;
+  for (const std::string& text : texts) {
+    List kv = parse(text.c_str());
+    if (!kv) {
+      ++refused;
+      continue;
+    }
+    SCOPED_TRACE(text);
+    const std::string printed = text_of(kv.get());
+    List back = parse(printed.c_str());
+    ASSERT_NE(back, nullptr) << printed;
+    expect_same(kv.get(), back.get());
+    ASSERT_EQ(text_of(back.get()), printed);
+  }
+  // Every refusal said why, in one line; and the alphabet reached both outcomes.
+  const std::string lines = err.text();
+  EXPECT_EQ(static_cast<size_t>(std::count(lines.begin(), lines.end(), '\n')), refused);
+  EXPECT_GT(refused, 0u);
+  EXPECT_LT(refused, texts.size());
+}
+
+TEST(KeyValuesText, MissingValuesPrintSafely) {
+  List kv(VLK_KeyValues_new());
+  VLK_KeyValues_add_string(kv.get(), "s", nullptr);
+  VLK_KeyValues_put_as_string(kv.get(), "d", VLK_TYPE_DOUBLEARRAY, "x");  // no numbers: null
+  VLK_KeyValues_add(kv.get(), "i", VLK_TYPE_INT, nullptr);
+  VLK_KeyValues_add(kv.get(), "l", VLK_TYPE_KEYVALUES, nullptr);
+  VLK_KeyValues_add(kv.get(), nullptr, VLK_TYPE_STRING, strdup("v"));
+  ASSERT_EQ(VLK_KeyValues_size(kv.get()), 5u);
+  EXPECT_EQ(VLK_KeyValues_get(kv.get(), "d"), nullptr);
+  // No value: key=, which reads back as a key given without value; a missing list: {}.
+  const std::string text = text_of(kv.get());
+  EXPECT_EQ(text, "s=,d=,i=,l={},=v");
+  List back = parse(text.c_str());
+  EXPECT_EQ(shape(back.get()), (std::vector<std::string>{"s:5", "d:5", "i:5", "l:12"}));
+  EXPECT_EQ(VLK_KeyValues_get(back.get(), "s"), VLK_KeyValues_DEFAULT_VALUE);
 }
 
 TEST(KeyValuesText, PrintsTypedValues) {
