@@ -2,13 +2,15 @@
 
 #include <strings.h>
 
-#include <climits>
+#include <cinttypes>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "VLK_Str.h"
 #include "VLK_StrBuff.h"
+#include "velkcom.h"
 #include "vlk_fatal.h"
 
 namespace {
@@ -101,35 +103,50 @@ Bound bind_strings(const VLK_ArgDef* row, const Entry& e, char sep) {
   return Bound::yes;
 }
 
-// first[-last][:step] into a new block of first, first + step, ... up to last. A step below 1
-// would never reach the upper bound, so it is refused like any other malformed range.
+// A range lists indexes (genes, samples, columns), and no index set of a run comes near a
+// million: gene ids stop at 65535. A longer range is a typo (1-2000000000 would ask for 8 GB),
+// refused before anything is allocated.
+constexpr int64_t kMaxRangeValues = 1000000;
+
+// The values first, first + step, ... up to last (step >= 1) into a new block and their number
+// into the count; false when there are none or too many (said on VELK_ERR) or memory runs out.
+bool store_range(const VLK_ArgDef* row, const Entry& e, int first, int last, int step) {
+  if (last < first) return false;
+  const int64_t count = (static_cast<int64_t>(last) - first) / step + 1;
+  if (count > kMaxRangeValues) {
+    std::fprintf(VELK_ERR,
+                 "ERROR: VLK_KeyValues_set_values_kv(): range \"%s\" of key \"%s\" holds %" PRId64
+                 " values, more than %" PRId64 "\n",
+                 e.text(), e.key, count, kMaxRangeValues);
+    return false;
+  }
+  int* values = static_cast<int*>(std::malloc(static_cast<size_t>(count) * sizeof(int)));
+  if (values == nullptr) return false;
+  for (int64_t k = 0; k < count; ++k) values[k] = static_cast<int>(first + k * step);
+  target_as<int*>(row) = values;
+  *static_cast<int*>(row->aux) = static_cast<int>(count);
+  return true;
+}
+
+// first[-last][:step]. A step below 1 would never reach the upper bound, so it is refused like
+// any other malformed range.
 Bound bind_range(const VLK_ArgDef* row, const Entry& e) {
   if (!e.is_text()) return Bound::rejected;
   VLK_StrArray* parts = VLK_Str_split(e.text(), ':');
   if (parts == nullptr) return Bound::rejected;
-  Bound result = Bound::rejected;
+  bool stored = false;
   if (parts->size >= 1 && parts->size <= 2) {
     const int step = parts->size == 2 ? std::atoi(parts->data[1]) : 1;
     VLK_StrArray* bounds = VLK_Str_split(parts->data[0], '-');
     if (bounds != nullptr && bounds->size > 0 && step >= 1) {
       const int first = std::atoi(bounds->data[0]);
       const int last = bounds->size == 2 ? std::atoi(bounds->data[1]) : first;
-      const int64_t count = last < first ? 0 : (static_cast<int64_t>(last) - first) / step + 1;
-      if (count > 0 && count <= INT_MAX) {
-        int* values = static_cast<int*>(std::malloc(static_cast<size_t>(count) * sizeof(int)));
-        if (values != nullptr) {
-          for (int64_t k = 0; k < count; ++k)
-            values[k] = static_cast<int>(first + k * static_cast<int64_t>(step));
-          target_as<int*>(row) = values;
-          *static_cast<int*>(row->aux) = static_cast<int>(count);
-          result = Bound::yes;
-        }
-      }
+      stored = store_range(row, e, first, last, step);
     }
     VLK_StrArray_delete_all(bounds);
   }
   VLK_StrArray_delete_all(parts);
-  return result;
+  return stored ? Bound::yes : Bound::rejected;
 }
 
 Bound bind_onoff(const VLK_ArgDef* row, const Entry& e) {
@@ -216,7 +233,9 @@ Bound bind(const VLK_ArgDef* row, const Entry& e) {
       return Bound::yes;
     case VLK_TYPE_KEYVALUES:
       if (e.type == VLK_TYPE_STRING) {
-        target_as<VLK_KeyValues*>(row) = VLK_KeyValues_parse(e.text());
+        VLK_KeyValues* parsed = VLK_KeyValues_parse(e.text());
+        if (parsed == nullptr) return Bound::rejected;  // the parser has said why
+        target_as<VLK_KeyValues*>(row) = parsed;
         return Bound::yes;
       }
       if (e.type != VLK_TYPE_KEYVALUES) unexpected_type(e);

@@ -254,6 +254,55 @@ TEST(ArgBinding, EveryKind) {
   }
 }
 
+TEST(ArgBinding, RefusedValuesSayWhy) {
+  struct Case {
+    const char* what;
+    std::pair<const char*, const char*> entry;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"list with an unclosed brace",
+       {"kv", "a={b"},
+       "ERROR: VLK_KeyValues_parse(): unclosed '{' at character 3 of \"a={b\"\n"},
+      {"merged list with a stray brace",
+       {"m", "a}"},
+       "ERROR: VLK_KeyValues_parse(): unmatched '}' at character 2 of \"a}\"\n"},
+      {"range of two billion",
+       {"r", "1-2000000000"},
+       "ERROR: VLK_KeyValues_set_values_kv(): range \"1-2000000000\" of key \"r\" holds "
+       "2000000000 values, more than 1000000\n"},
+      {"range one past the cap",
+       {"r", "0-1000000"},
+       "ERROR: VLK_KeyValues_set_values_kv(): range \"0-1000000\" of key \"r\" holds 1000001 "
+       "values, more than 1000000\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Targets t;
+    const std::vector<VLK_ArgDef> table = t.table();
+    VLK_KeyValues* list = strings({c.entry});
+    vlk_test::CaptureErr err;
+    EXPECT_EQ(VLK_KeyValues_set_values_kv(list, table.data()), 0);
+    EXPECT_EQ(err.text(), c.error);
+    EXPECT_EQ(t.kv, nullptr);
+    EXPECT_EQ(t.range, nullptr);
+    VLK_KeyValues_delete(list);
+  }
+  // The longest range is still bound; with a step it may span far more.
+  for (const auto& [text, last] :
+       {std::pair{"1-1000000", 1000000}, {"0-1999998000:2000", 1999998000}}) {
+    SCOPED_TRACE(text);
+    Targets t;
+    const std::vector<VLK_ArgDef> table = t.table();
+    VLK_KeyValues* list = strings({{"r", text}});
+    EXPECT_EQ(VLK_KeyValues_set_values_kv(list, table.data()), -1);
+    EXPECT_EQ(t.range_n, 1000000);
+    ASSERT_NE(t.range, nullptr);
+    EXPECT_EQ(t.range[t.range_n - 1], last);
+    VLK_KeyValues_delete(list);
+  }
+}
+
 TEST(ArgBinding, CatchAllRowGetsTheKey) {
   calls.clear();
   int i = 0;
