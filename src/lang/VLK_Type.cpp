@@ -286,6 +286,8 @@ void* store(void* dst, T v) {
 }  // namespace
 
 void* VLK_Type_from_str(int id, const char* text, void* dst) {
+  // A missing text (put_as_string can pass one on) reads like an empty one.
+  if (text == nullptr) text = "";
   switch (id) {
     case VLK_TYPE_INT:
       return store<int>(dst, std::atoi(text));

@@ -222,6 +222,19 @@ TEST(TypeRegistry, FromStrAllParsedTypes) {
   EXPECT_EQ(VLK_Type_from_str(10, "1:x", nullptr), nullptr);
 }
 
+TEST(TypeRegistry, FromStrReadsAMissingTextAsEmpty) {
+  int* n = static_cast<int*>(VLK_Type_from_str(1, nullptr, nullptr));
+  double* x = static_cast<double*>(VLK_Type_from_str(4, nullptr, nullptr));
+  char* s = static_cast<char*>(VLK_Type_from_str(5, nullptr, nullptr));
+  EXPECT_EQ(*n, 0);
+  EXPECT_EQ(*x, 0.0);
+  EXPECT_STREQ(s, "");
+  EXPECT_EQ(VLK_Type_from_str(10, nullptr, nullptr), nullptr);  // an empty field: no number
+  VLK_Type_delete(n, 1);
+  VLK_Type_delete(x, 4);
+  VLK_Type_delete(s, 5);
+}
+
 TEST(TypeRegistry, DuplicateIsDeep) {
   int* n = static_cast<int*>(VLK_Type_duplicate(&i5, 1));
   EXPECT_NE(n, &i5);
