@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,54 +16,24 @@
 #include "VLK_Data_resample.h"
 #include "VLK_DoubleArray.h"
 #include "VLK_Str.h"
-#include "VLK_Util.h"
 #include "velkcom.h"
+#include "vlk_data_read.h"
 #include "vlk_fatal.h"
-#include "vlk_owned.h"
 #include "vlk_read_files.h"
 
 namespace {
 
 constexpr char kNoMemory[] = "ERROR: VLK_DataMatrix: memory allocation failed.\n";
 
-using DataPtr = vlk::Owned<VLK_Data, VLK_Data_delete>;
-
+using vlk::DataPtr;
+using vlk::DoubleArrayPtr;
+using vlk::FilePtr;
+using vlk::KeyValuesPtr;
 using StrMatrixPtr = vlk::Owned<VLK_StrMatrix, VLK_StrMatrix_delete>;
 
-using DoubleArrayPtr = vlk::Owned<VLK_DoubleArray, VLK_DoubleArray_delete>;
+char* copy_or_die(std::string_view s) { return vlk::copy_or_die(s, kNoMemory); }
 
-using KeyValuesPtr = vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete>;
-
-struct FileCloser {
-  void operator()(FILE* fp) const { std::fclose(fp); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-
-char* copy_or_die(std::string_view s) {
-  char* out = static_cast<char*>(std::malloc(s.size() + 1));
-  if (out == nullptr) vlk::fatal(kNoMemory);
-  if (!s.empty()) std::memcpy(out, s.data(), s.size());
-  out[s.size()] = '\0';
-  return out;
-}
-
-void add_copy(VLK_StrArray* a, std::string_view s) {
-  char* c = copy_or_die(s);
-  if (VLK_StrArray_add(a, c) == nullptr) {
-    std::free(c);
-    vlk::fatal(kNoMemory);
-  }
-}
-
-// String options keep the last value given; the binding's own string kind would leak the
-// earlier copies of a repeated key.
-void bind_string(const char*, const char* value, void* target) {
-  auto* s = static_cast<std::optional<std::string>*>(target);
-  if (value != nullptr)
-    *s = value;
-  else
-    s->reset();
-}
+void add_copy(VLK_StrArray* a, std::string_view s) { vlk::add_copy(a, s, kNoMemory); }
 
 // A value field, NUL-terminated in place. Infinities and NaNs would flow into every score, so
 // they are refused; text that is no number reads as 0.
@@ -105,15 +74,6 @@ std::string_view field_at(std::string_view line, char delim, size_t k) {
   return line.substr(0, line.find(delim));
 }
 
-void print_requires(size_t cells) {
-  const size_t bytes = cells * sizeof(double);
-  std::fprintf(VELK_ERR, "  Requires ");
-  VLK_Util_print_size_t_comma(VELK_ERR, bytes);
-  std::fprintf(VELK_ERR, " [bytes] (");
-  VLK_Util_print_size_t_comma(VELK_ERR, bytes >> 20);
-  std::fprintf(VELK_ERR, " [MiB])\n");
-}
-
 void refuse_negative(const char* what, int value) {
   if (value < 0) vlk::fatal("ERROR: VLK_DataMatrix: %s must not be negative: %d\n", what, value);
 }
@@ -125,18 +85,6 @@ void reserve_more(VLK_DoubleArray* a, size_t more) {
   const size_t need = a->size + more;
   const size_t doubled = a->capacity <= SIZE_MAX / (2 * sizeof(double)) ? 2 * a->capacity : need;
   if (!vlk::realloc_to(a, std::max(need, doubled))) vlk::fatal(kNoMemory);
-}
-
-// Hands the values over as an exactly sized block (null for none).
-double* take_block(VLK_DoubleArray* a) {
-  double* block = nullptr;
-  if (a->size > 0) {
-    vlk::realloc_to(a, a->size);  // a failed shrink keeps the larger block, which is fine
-    block = a->data;
-    a->data = nullptr;
-  }
-  a->size = a->capacity = 0;
-  return block;
 }
 
 int lines_or_die(int lineno) {
@@ -179,10 +127,10 @@ void bind_options(const VLK_KeyValues* list, Options* o) {
       vlk::arg_flag_on("c", &o->categorical),
       vlk::arg_flag_on("categorical", &o->categorical),
       vlk::arg_flag_on("cat", &o->categorical),
-      vlk::arg_call3("alias_table", bind_string, &o->alias_table),
+      vlk::arg_call3("alias_table", vlk::bind_last_string, &o->alias_table),
       vlk::arg_int("alias_keycol", &o->alias_keycol),
       vlk::arg_int("alias_newcol", &o->alias_newcol),
-      vlk::arg_call3("delim", bind_string, &o->delim),
+      vlk::arg_call3("delim", vlk::bind_last_string, &o->delim),
       vlk::arg_flag_on("csv", &o->csv),
       vlk::arg_flag_on("trans", &o->trans),
       vlk::arg_int("discretize", &o->discretize),
@@ -305,8 +253,8 @@ VLK_Data* read_rows(FILE* fp, const Options& o, char delim) {
   if (samples < 0) samples = 0;  // no data row: an empty data set
 
   std::fprintf(VELK_ERR, "  %d nodes  x  %d samples read.\n", rows, samples);
-  print_requires(VLK_Data_cells(rows, samples));
-  d->X = d->Y = take_block(values.get());
+  vlk::print_requires(VLK_Data_cells(rows, samples));
+  d->X = d->Y = vlk::take_block(values.get());
   d->n = samples;
   d->p = rows;
   if (o.discretize >= 2) VLK_Data_discretize(d.get(), o.discretize);
@@ -563,7 +511,7 @@ double* VLK_DataMatrix_read_values_fp(FILE* fp, int header_rows, int label_colum
   });
   *rows = nrows;
   *cols = nrows ? columns : 0;
-  return take_block(values.get());
+  return vlk::take_block(values.get());
 }
 
 int VLK_DataMatrix_read_values_buff_fp(FILE* fp, int header_rows, int label_columns, double* buffer,

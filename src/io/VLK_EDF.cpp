@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,10 +20,9 @@
 #include "VLK_DoubleArray.h"
 #include "VLK_IntArray.h"
 #include "VLK_Str.h"
-#include "VLK_Util.h"
 #include "velkcom.h"
+#include "vlk_data_read.h"
 #include "vlk_fatal.h"
-#include "vlk_owned.h"
 #include "vlk_read_files.h"
 
 namespace {
@@ -33,24 +31,17 @@ constexpr char kNoMemory[] = "ERROR: VLK_EDF: memory allocation failed.\n";
 
 template <class T>
 T* or_die(T* p) {
-  if (p == nullptr) vlk::fatal(kNoMemory);
-  return p;
+  return vlk::or_die(p, kNoMemory);
 }
 
-using DataPtr = vlk::Owned<VLK_Data, VLK_Data_delete>;
-
-using KeyValuesPtr = vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete>;
-
-using StrArrayPtr = vlk::Owned<VLK_StrArray, VLK_StrArray_delete_all>;
-
+using vlk::DataPtr;
+using vlk::DoubleArrayPtr;
+using vlk::FilePtr;
+using vlk::KeyValuesPtr;
+using vlk::StrArrayPtr;
 using IntArrayPtr = vlk::Owned<VLK_IntArray, VLK_IntArray_delete>;
 
-using DoubleArrayPtr = vlk::Owned<VLK_DoubleArray, VLK_DoubleArray_delete>;
-
-struct FileCloser {
-  void operator()(FILE* fp) const { std::fclose(fp); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
+void add_copy(VLK_StrArray* a, std::string_view s) { vlk::add_copy(a, s, kNoMemory); }
 
 constexpr bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
@@ -71,16 +62,6 @@ bool equal_nocase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
-void add_copy(VLK_StrArray* a, std::string_view s) {
-  char* c = or_die(static_cast<char*>(std::malloc(s.size() + 1)));
-  if (!s.empty()) std::memcpy(c, s.data(), s.size());
-  c[s.size()] = '\0';
-  if (VLK_StrArray_add(a, c) == nullptr) {
-    std::free(c);
-    vlk::fatal(kNoMemory);
-  }
-}
-
 // Fields between delimiters; always one more than the delimiters.
 template <class Fn>
 void each_field(std::string_view s, char delim, Fn fn) {
@@ -90,16 +71,6 @@ void each_field(std::string_view s, char delim, Fn fn) {
     if (p == std::string_view::npos) return;
     s.remove_prefix(p + 1);
   }
-}
-
-// String options keep the last value given (the binding's string kind would leak the earlier
-// copies of a repeated key).
-void bind_string(const char*, const char* value, void* target) {
-  auto* s = static_cast<std::optional<std::string>*>(target);
-  if (value != nullptr)
-    *s = value;
-  else
-    s->reset();
 }
 
 struct Options {
@@ -116,16 +87,16 @@ struct Options {
 // A rejected entry is reported and the entries after it are still bound.
 void bind_options(const VLK_KeyValues* list, Options* o) {
   const VLK_ArgDef table[] = {
-      vlk::arg_call3("delim", bind_string, &o->delim),
-      vlk::arg_call3("d", bind_string, &o->delim),
-      vlk::arg_call3("D", bind_string, &o->delim),
+      vlk::arg_call3("delim", vlk::bind_last_string, &o->delim),
+      vlk::arg_call3("d", vlk::bind_last_string, &o->delim),
+      vlk::arg_call3("D", vlk::bind_last_string, &o->delim),
       vlk::arg_onoff("allow_nan", &o->allow_nan),
-      vlk::arg_call3("nan", bind_string, &o->nan),
+      vlk::arg_call3("nan", vlk::bind_last_string, &o->nan),
       vlk::arg_flag_on("v", &o->verbose),
-      vlk::arg_call3("primarykey", bind_string, &o->primarykey),
-      vlk::arg_call3("secondarykey", bind_string, &o->secondarykey),
+      vlk::arg_call3("primarykey", vlk::bind_last_string, &o->primarykey),
+      vlk::arg_call3("secondarykey", vlk::bind_last_string, &o->secondarykey),
       vlk::arg_onoff("log", &o->log),
-      vlk::arg_call3("ext", bind_string, &o->ext),
+      vlk::arg_call3("ext", vlk::bind_last_string, &o->ext),
       vlk::arg_end(),
   };
   if (list == nullptr) return;
@@ -160,15 +131,6 @@ struct Attribute {
   std::string key;  // trimmed, lower-cased
   StrArrayPtr values;
 };
-
-void print_requires(size_t cells) {
-  const size_t bytes = cells * sizeof(double);
-  std::fprintf(VELK_ERR, "  Requires ");
-  VLK_Util_print_size_t_comma(VELK_ERR, bytes);
-  std::fprintf(VELK_ERR, " [bytes] (");
-  VLK_Util_print_size_t_comma(VELK_ERR, bytes >> 20);
-  std::fprintf(VELK_ERR, " [MiB])\n");
-}
 
 class Reader {
  public:
@@ -345,16 +307,9 @@ class Reader {
       vlk::fatal("ERROR: VLK_EDF: too many lines.\n");
     const int nodes = static_cast<int>(d->names->size);
     std::fprintf(VELK_ERR, "  %d nodes  x  %d samples read.\n", nodes, samples);
-    print_requires(VLK_Data_cells(nodes, samples));
+    vlk::print_requires(VLK_Data_cells(nodes, samples));
 
-    VLK_DoubleArray* v = values_.get();
-    if (v->size > 0) {
-      vlk::realloc_to(v, v->size);  // a failed shrink keeps the larger block
-      d->X = v->data;
-      v->data = nullptr;
-      v->size = v->capacity = 0;
-    }
-    d->Y = d->X;
+    d->X = d->Y = vlk::take_block(values_.get());
     d->n = samples;
     d->p = nodes;
     VLK_Data_set_meta_data_kv(d, meta_.get());

@@ -4,13 +4,12 @@
 
 #include "VLK_Data_merge.h"
 #include "velkcom.h"
-#include "vlk_owned.h"
+#include "vlk_data_read.h"
 
 namespace vlk {
 
 VLK_Data* read_files(const VLK_StrArray* paths, const VLK_KeyValues* options, DataFileReader read,
                      const char* module) {
-  using DataPtr = Owned<VLK_Data, VLK_Data_delete>;
   DataPtr result;
   for (size_t i = 0; i < VLK_StrArray_size(paths); ++i) {
     const char* path = VLK_StrArray_get(paths, i);

@@ -5,14 +5,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <vector>
 
 #include "VLK_Str.h"
 #include "velkcom.h"
+#include "vlk_data_read.h"
 #include "vlk_fatal.h"
 
 namespace {
+
+using vlk::StrArrayPtr;
 
 // A value block of `count` doubles; null for an empty block. Running out of memory for the
 // values leaves nothing sensible to continue with, so it ends the process.
@@ -91,10 +93,6 @@ VLK_StrArray* gather_labels(const VLK_StrArray* labels, const int* list, size_t 
   return block;
 }
 
-struct FileCloser {
-  void operator()(FILE* fp) const { std::fclose(fp); }
-};
-
 }  // namespace
 
 VLK_Data* VLK_Data_new() {
@@ -168,7 +166,7 @@ int VLK_Data_find_name(const VLK_Data* d, const char* name) {
 
 int VLK_Data_read_node_set_file(const VLK_Data* d, VLK_IntArray* list, const char* path,
                                 int column) {
-  std::unique_ptr<FILE, FileCloser> fp(path ? std::fopen(path, "r") : nullptr);
+  vlk::FilePtr fp(path ? std::fopen(path, "r") : nullptr);
   if (fp == nullptr) {
     std::fprintf(VELK_ERR, "ERROR: cannot open file: %s\n", path ? path : "(null)");
     return -1;
@@ -179,15 +177,11 @@ int VLK_Data_read_node_set_file(const VLK_Data* d, VLK_IntArray* list, const cha
     if (list->data[j] >= 0 && list->data[j] < d->p) listed[list->data[j]] = 1;
 
   const size_t before = list->size;
-  char* line = nullptr;
-  size_t cap = 0;
-  while (VLK_Str_readline(fp.get(), &line, &cap) == 0) {
-    VLK_StrArray* fields = check_alloc(VLK_Str_split(line, '\t'));
-    if (column < 0 || static_cast<size_t>(column) >= fields->size) {
-      VLK_StrArray_delete_all(fields);
-      std::free(line);
+  vlk::LineBuffer line;
+  while (line.read(fp.get())) {
+    const StrArrayPtr fields(check_alloc(VLK_Str_split(line.data, '\t')));
+    if (column < 0 || static_cast<size_t>(column) >= fields->size)
       vlk::fatal("ERROR: VLK_Data: node selection: index out of range :%d\n", column);
-    }
     const char* name = fields->data[column];
     const int v = VLK_Data_find_name(d, name);
     if (v < 0) {
@@ -199,9 +193,7 @@ int VLK_Data_read_node_set_file(const VLK_Data* d, VLK_IntArray* list, const cha
       listed[v] = 1;
       check_alloc(VLK_IntArray_add(list, v));
     }
-    VLK_StrArray_delete_all(fields);
   }
-  std::free(line);
   return static_cast<int>(list->size - before);
 }
 

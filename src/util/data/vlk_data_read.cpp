@@ -1,0 +1,56 @@
+#include "vlk_data_read.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "VLK_Util.h"
+#include "velkcom.h"
+
+namespace vlk {
+
+char* copy_or_die(std::string_view s, const char* no_memory) {
+  char* out = or_die(static_cast<char*>(std::malloc(s.size() + 1)), no_memory);
+  if (!s.empty()) std::memcpy(out, s.data(), s.size());
+  out[s.size()] = '\0';
+  return out;
+}
+
+void add_copy(VLK_StrArray* a, std::string_view s, const char* no_memory) {
+  char* c = copy_or_die(s, no_memory);
+  if (VLK_StrArray_add(a, c) == nullptr) {
+    std::free(c);
+    fatal(no_memory);
+  }
+}
+
+void bind_last_string(const char*, const char* value, void* target) {
+  auto* s = static_cast<std::optional<std::string>*>(target);
+  if (value != nullptr)
+    *s = value;
+  else
+    s->reset();
+}
+
+void print_requires(size_t cells) {
+  const size_t bytes = cells * sizeof(double);
+  std::fprintf(VELK_ERR, "  Requires ");
+  VLK_Util_print_size_t_comma(VELK_ERR, bytes);
+  std::fprintf(VELK_ERR, " [bytes] (");
+  VLK_Util_print_size_t_comma(VELK_ERR, bytes >> 20);
+  std::fprintf(VELK_ERR, " [MiB])\n");
+}
+
+double* take_block(VLK_DoubleArray* a) {
+  double* block = nullptr;
+  if (a->size > 0) {
+    realloc_to(a, a->size);  // a failed shrink keeps the larger block, which is fine
+    block = a->data;
+    a->data = nullptr;
+  }
+  a->size = a->capacity = 0;
+  return block;
+}
+
+}  // namespace vlk

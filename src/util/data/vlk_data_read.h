@@ -1,0 +1,50 @@
+// What the readers of expression data share: the data matrix and EDF readers (io) and the
+// node-set file reader of the data set, with the owning handles of the records they build. A
+// reader has nothing sensible to return half-way, so every failure here ends the process with
+// an "ERROR: " line.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string_view>
+
+#include "VLK_Data.h"
+#include "VLK_DoubleArray.h"
+#include "VLK_KeyValues.h"
+#include "VLK_StrArray.h"
+#include "vlk_fatal.h"
+#include "vlk_owned.h"
+
+namespace vlk {
+
+inline void close_file(FILE* fp) { std::fclose(fp); }
+
+using FilePtr = Owned<FILE, close_file>;
+using DataPtr = Owned<VLK_Data, VLK_Data_delete>;
+using KeyValuesPtr = Owned<VLK_KeyValues, VLK_KeyValues_delete>;
+using DoubleArrayPtr = Owned<VLK_DoubleArray, VLK_DoubleArray_delete>;
+using StrArrayPtr = Owned<VLK_StrArray, VLK_StrArray_delete_all>;  // strings included
+
+// p, or the end of the process with the reader's own out-of-memory line when p is null.
+template <class T>
+T* or_die(T* p, const char* no_memory) {
+  if (p == nullptr) fatal(no_memory);
+  return p;
+}
+
+// A malloc'ed copy of s.
+char* copy_or_die(std::string_view s, const char* no_memory);
+// Appends a malloc'ed copy of s to a.
+void add_copy(VLK_StrArray* a, std::string_view s, const char* no_memory);
+
+// An option binding (VLK_ARG_CALL3) for a std::optional<std::string> target: the last value
+// given wins. The binding's own string kind would leak the earlier copies of a repeated key.
+void bind_last_string(const char* key, const char* value, void* target);
+
+// "  Requires <bytes> [bytes] (<MiB> [MiB])\n" for a block of `cells` doubles.
+void print_requires(size_t cells);
+
+// The values of a as one exactly sized block (null for none); a is left empty.
+double* take_block(VLK_DoubleArray* a);
+
+}  // namespace vlk
