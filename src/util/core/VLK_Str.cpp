@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -143,13 +142,14 @@ int VLK_Str_num_tokens(const char* s, char c) {
   return static_cast<int>(std::count(sv.begin(), sv.end(), c)) + 1;
 }
 
-int VLK_Str_readline(FILE* fp, char** buf, size_t* cap) {
+int vlk::readline(FILE* fp, char** buf, size_t* cap, size_t* len) {
   constexpr size_t kChunk = 1024;
   std::array<char, kChunk> chunk;
-  size_t n = 0;    // characters in the chunk
-  size_t len = 0;  // characters already moved to *buf
+  size_t n = 0;     // characters in the chunk
+  size_t done = 0;  // characters already moved to *buf
   bool any = false;
   int ch;
+  *len = 0;
   while ((ch = getc(fp)) != EOF) {
     any = true;
     if (ch == '\n') break;
@@ -159,43 +159,55 @@ int VLK_Str_readline(FILE* fp, char** buf, size_t* cap) {
       break;
     }
     if (n == kChunk - 1) {
-      if (!append_exact(buf, cap, len, chunk.data(), n, 0)) return 1;
-      len += n;
+      if (!append_exact(buf, cap, done, chunk.data(), n, 0)) return 1;
+      done += n;
       n = 0;
     }
     chunk[n++] = static_cast<char>(ch);
   }
   // A read error ends the input the same way end of file does.
   if (!any) return 1;
-  if (!append_exact(buf, cap, len, chunk.data(), n, 1)) return 1;
-  (*buf)[len + n] = '\0';
+  if (!append_exact(buf, cap, done, chunk.data(), n, 1)) return 1;
+  *len = done + n;
+  (*buf)[*len] = '\0';
   return 0;
 }
 
+int vlk::readline_buff(FILE* fp, char** buf, size_t* cap, size_t* len) {
+  // fgets stores a NUL byte of the input like any other and does not say how much it stored.
+  // In a piece filled beforehand with bytes that are no NUL, the NUL it writes after the text
+  // is the last one, which gives the length; reading straight into *buf would cost a fill of
+  // the whole buffer per line.
+  constexpr size_t kPiece = 1024;
+  char piece[kPiece];
+  size_t done = 0;  // characters of this line in *buf
+  bool any = false;
+  *len = 0;
+  for (bool end = false; !end;) {
+    std::memset(piece, '\n', kPiece);
+    // Without a LF the line ends with the input (or a read error).
+    if (std::fgets(piece, kPiece, fp) == nullptr) break;
+    any = true;
+    size_t n = static_cast<size_t>(static_cast<char*>(memrchr(piece, '\0', kPiece)) - piece);
+    end = n > 0 && piece[n - 1] == '\n';
+    if (end) --n;  // the LF is not stored
+    if (!append_exact(buf, cap, done, piece, n, 1)) return 1;
+    done += n;
+  }
+  if (!any) return 1;
+  *len = done;
+  (*buf)[done] = '\0';
+  return 0;
+}
+
+int VLK_Str_readline(FILE* fp, char** buf, size_t* cap) {
+  size_t len;
+  return vlk::readline(fp, buf, cap, &len);
+}
+
 int VLK_Str_readline_buff(FILE* fp, char** buf, size_t* cap) {
-  size_t len = 0;  // characters of this line in *buf
-  if (*buf != nullptr && *cap > 1) {
-    if (std::fgets(*buf, static_cast<int>(std::min<size_t>(*cap, INT_MAX)), fp) == nullptr)
-      return 1;
-    len = std::strlen(*buf);
-    if (len && (*buf)[len - 1] == '\n') {
-      (*buf)[len - 1] = '\0';
-      return 0;
-    }
-  }
-  char piece[1024];
-  while (std::fgets(piece, sizeof piece, fp) != nullptr) {
-    const size_t n = std::strlen(piece);
-    if (!append_exact(buf, cap, len, piece, n, 1)) return 1;
-    len += n;
-    (*buf)[len] = '\0';
-    if (n && piece[n - 1] == '\n') {
-      (*buf)[len - 1] = '\0';
-      return 0;
-    }
-  }
-  // The input ended (or failed) before a LF: what was read is the last line.
-  return len ? 0 : 1;
+  size_t len;
+  return vlk::readline_buff(fp, buf, cap, &len);
 }
 
 char* VLK_Str_trim(char* s) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 
 #include "VLK_StrArray.h"
 
@@ -50,19 +51,29 @@ int VLK_Str_detect_string_double(const char* s);
 
 namespace vlk {
 
+// The two line readers above, also giving the number of bytes the line held (*len, its end not
+// counted). A line holding a NUL byte reads as a shorter C string; only *len tells.
+int readline(FILE* fp, char** buf, size_t* cap, size_t* len);
+int readline_buff(FILE* fp, char** buf, size_t* cap, size_t* len);
+
 // The caller's buffer of the line readers, reused across the lines of one read and freed at
 // scope exit. With `first`, that many bytes are allocated up front (data stays null when that
 // fails).
 struct LineBuffer {
   char* data = nullptr;
   size_t cap = 0;
+  size_t len = 0;  // bytes of the last line read, NUL bytes included
   LineBuffer() = default;
   explicit LineBuffer(size_t first);
   ~LineBuffer();
   LineBuffer(const LineBuffer&) = delete;
   LineBuffer& operator=(const LineBuffer&) = delete;
   // VLK_Str_readline into this buffer: true with a line.
-  bool read(FILE* fp) { return VLK_Str_readline(fp, &data, &cap) == 0 && data != nullptr; }
+  bool read(FILE* fp) { return readline(fp, &data, &cap, &len) == 0 && data != nullptr; }
+  // VLK_Str_readline_buff into this buffer: true with a line.
+  bool read_lf(FILE* fp) { return readline_buff(fp, &data, &cap, &len) == 0 && data != nullptr; }
+  // The last line held a NUL byte, so data stops short of its end.
+  bool holds_nul() const { return std::strlen(data) != len; }
 };
 
 }  // namespace vlk

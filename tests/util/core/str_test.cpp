@@ -221,6 +221,40 @@ TEST(StrReadline, CrLfSplitAcrossTheChunkBoundary) {
   EXPECT_EQ(read_all(VLK_Str_readline_buff, line + "\r\nz").lines, (Strings{line + "\r", "z"}));
 }
 
+// A NUL byte is part of its line: the line ends where the input says, and the length tells what
+// the C string cannot. The fgets reader once glued the next line on behind such a byte.
+TEST(StrReadline, NulBytesStayInsideTheirLine) {
+  using namespace std::string_literals;
+  const std::string longer = long_line(1500);
+  struct Case {
+    std::string bytes;
+    Strings lines;  // as the bytes they held
+  } cases[] = {
+      {"a\0b\nc\n"s, {"a\0b"s, "c"}},
+      {"\0\n\0"s, {"\0"s, "\0"s}},
+      {"x\ny\0z"s, {"x", "y\0z"s}},
+      {longer + "\0"s + longer + "\nend\n", {longer + "\0"s + longer, "end"}},
+      {std::string(1023, 'q') + "\0\n"s, {std::string(1023, 'q') + "\0"s}},
+  };
+  using LenReader = int (*)(FILE*, char**, size_t*, size_t*);
+  for (LenReader reader : {vlk::readline, vlk::readline_buff}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.lines.front().size());
+      FILE* fp = stream_of(c.bytes);
+      ASSERT_NE(fp, nullptr);
+      vlk::LineBuffer buf;
+      Strings got;
+      while (reader(fp, &buf.data, &buf.cap, &buf.len) == 0) {
+        got.emplace_back(buf.data, buf.len);
+        EXPECT_EQ(buf.holds_nul(), got.back().find('\0') != std::string::npos);
+        EXPECT_GT(buf.cap, buf.len);
+      }
+      EXPECT_EQ(got, c.lines);
+      std::fclose(fp);
+    }
+  }
+}
+
 TEST(StrReadline, ReadErrorEndsTheInput) {
   // Reading a directory fails with an error that is not end of file.
   for (Reader reader : {VLK_Str_readline, VLK_Str_readline_buff}) {
