@@ -218,10 +218,11 @@ VLK_Data* read_rows(FILE* fp, const Options& o, char delim) {
   int lineno = 0;
   int rows = 0;
   int samples = -1;
-  while (VLK_Str_readline_buff(fp, &buf.data, &buf.cap) == 0) {
+  while (buf.read_lf(fp)) {
     lineno = lines_or_die(lineno);
+    vlk::check_no_nul(buf, static_cast<size_t>(lineno));
     if (lineno <= skipped) continue;
-    const size_t len = std::strlen(buf.data);
+    const size_t len = buf.len;
     const std::string_view line(buf.data, len);
     const size_t n = count_fields(line, delim);
     if (samples < 0) {
@@ -322,7 +323,9 @@ VLK_Data* VLK_DataMatrix_read_trans_fp(FILE* fp, int trans, int header_rows, int
                                        char delim, int categorical) {
   refuse_negative("header_rows", header_rows);
   refuse_negative("label_columns", label_columns);
-  StrMatrixPtr m(VLK_StrMatrix_read_delim_fp(fp, delim));
+  size_t nul_line = 0;
+  StrMatrixPtr m(vlk::read_delim_fp(fp, delim, &nul_line));
+  if (nul_line != 0) vlk::refuse_nul_line(nul_line);
   if (!m) return nullptr;
   const auto hr = static_cast<size_t>(header_rows);
   const auto lc = static_cast<size_t>(label_columns);
@@ -468,11 +471,11 @@ void for_each_data_row(FILE* fp, int header_rows, Row row) {
   vlk::LineBuffer buf(128);
   if (buf.data == nullptr) vlk::fatal(kNoMemory);
   int lineno = 0;
-  while (VLK_Str_readline_buff(fp, &buf.data, &buf.cap) == 0) {
+  while (buf.read_lf(fp)) {
     lineno = lines_or_die(lineno);
+    vlk::check_no_nul(buf, static_cast<size_t>(lineno));
     if (lineno <= header_rows) continue;
-    const size_t len = std::strlen(buf.data);
-    row(buf.data, len, count_fields(std::string_view(buf.data, len), '\t'), lineno);
+    row(buf.data, buf.len, count_fields(std::string_view(buf.data, buf.len), '\t'), lineno);
   }
 }
 

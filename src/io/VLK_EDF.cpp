@@ -155,9 +155,10 @@ class Reader {
     } restore{fp, locking};
     vlk::LineBuffer buf;
     int lineno = 0;
-    while (VLK_Str_readline(fp, &buf.data, &buf.cap) == 0) {
+    while (buf.read(fp)) {
       if (lineno == INT_MAX) vlk::fatal("ERROR: VLK_EDF: too many lines.\n");
       ++lineno;
+      vlk::check_no_nul(buf, static_cast<size_t>(lineno));
       if (buf.data[0] == '#') continue;
       char* text = VLK_Str_trim(buf.data);
       const std::string_view line(text, std::strlen(text));

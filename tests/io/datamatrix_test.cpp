@@ -22,6 +22,7 @@ namespace {
 
 using vlk_test::CaptureErr;
 using vlk_test::TempFile;
+using namespace std::string_literals;
 
 using DataPtr = vlk::Owned<VLK_Data, VLK_Data_delete>;
 
@@ -305,6 +306,11 @@ TEST(DataMatrixRead, RefusesMalformedInput) {
        b + "ERROR: not a finite value at line 3, column 3: -inf\n"},
       {"overflow to infinity", "g\ta\t1e999\n", nullptr,
        b + "ERROR: not a finite value at line 1, column 3: 1e999\n"},
+      // A NUL byte once glued the next line on: 2 rows of 1 value read as 1 row of 2.
+      {"a NUL byte in a data row", "g1\ta\t1\0\ng2\ta\t2\n"s, nullptr,
+       b + "ERROR: a NUL byte in line 1\n"},
+      {"a NUL byte in an ignored line", "x\0\ng1\ta\t1\n"s, "I=1",
+       b + "ERROR: a NUL byte in line 1\n"},
       {"negative label columns", "g\t1\n", "l=-1",
        "Reading the data matrix. [labels=-1]\nERROR: VLK_DataMatrix: label_columns must not be "
        "negative: -1\n"},
@@ -411,6 +417,10 @@ TEST(DataMatrixTable, RefusesShortLinesAndEmptyShapes) {
        b + "ERROR: no value columns after the labels: line 1\n"},
       {"a non-finite cell", "n1\na1\ninf\n", "trans",
        b + "ERROR: not a finite value at line 3, column 1: inf\n"},
+      {"a NUL byte in a sample line", "n1\tn2\na1\ta2\n1\t2\0\t3\n3\t4\n"s, "trans",
+       b + "ERROR: a NUL byte in line 3\n"},
+      {"a NUL byte in a category", "g1\ta1\tx\ty\ng2\ta2\tx\0y\tz\n"s, "cat",
+       b + "ERROR: a NUL byte in line 2\n"},
   };
   for (const FatalCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -559,6 +569,8 @@ TEST(DataMatrixValues, BufferReaderStaysInsideTheBuffer) {
   TempFile short_row("g1\t1\t2\ng2\t3\n");
   EXPECT_FATAL_EXIT(read_into(short_row.path(), 8),
                     "ERROR: the number of columns inconsistent at line 2.\n");
+  TempFile nul("g1\t1\t2\ng2\t3\0\t4\n"s);
+  EXPECT_FATAL_EXIT(read_into(nul.path(), 8), "ERROR: a NUL byte in line 2\n");
 }
 
 TEST(DataMatrixValues, RefusesMalformedRows) {
@@ -566,6 +578,8 @@ TEST(DataMatrixValues, RefusesMalformedRows) {
                         "ERROR: the number of columns inconsisitent at line 3.\n");
   expect_values_refused("g1\ng2\n", 0, 1, "ERROR: no value columns after the labels: line 1\n");
   expect_values_refused("g1\tnan\n", 0, 1, "ERROR: not a finite value at line 1, column 2: nan\n");
+  expect_values_refused("h\0\ng1\t1\n"s, 1, 1, "ERROR: a NUL byte in line 1\n");
+  expect_values_refused("g1\t1\0\ng2\t2\n"s, 0, 1, "ERROR: a NUL byte in line 1\n");
   expect_values_refused("g1\t1\n", 0, -2,
                         "ERROR: VLK_DataMatrix: label_columns must not be negative: -2\n");
 }

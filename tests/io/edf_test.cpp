@@ -21,6 +21,7 @@ namespace {
 
 using vlk_test::CaptureErr;
 using vlk_test::TempFile;
+using namespace std::string_literals;
 
 using DataPtr = vlk::Owned<VLK_Data, VLK_Data_delete>;
 
@@ -288,6 +289,9 @@ TEST(EDFRead, RefusesMalformedInput) {
        "ERROR: VLK_EDF: column ID below 1 in attribute s at value column 1: -3\n"},
       {"a column ID that is no number", "@T\tfirst\t2\ng\t1\t2\n", "primarykey=t",
        "ERROR: VLK_EDF: column ID below 1 in attribute t at value column 1: first\n"},
+      {"a NUL byte in a data row", "g1\t1\t2\ng2\t3\0\t4\n"s, nullptr,
+       "ERROR: a NUL byte in line 2\n"},
+      {"a NUL byte in a comment", "# a\0b\ng\t1\n"s, nullptr, "ERROR: a NUL byte in line 1\n"},
       {"fewer values than expression columns", "@TypeID\texp\texp\texp\n@t\t1\t2\t3\ng\t1\t2\n",
        nullptr,
        sizes + "ERROR: VLK_EDF: inconsistent TypeID attribute number.\n"

@@ -237,6 +237,8 @@ ChildEnd run_from(size_t start, const std::vector<std::string>& mutants,
       fp = std::fopen(input.path().c_str(), "r");
       targets[i]->read(fp);
       std::fclose(fp);
+      // Every reader reads every line, and a line holding a NUL byte is refused.
+      require(mutants[i].find('\0') == std::string::npos);
     }
     std::fflush(VELK_ERR);
     _exit(0);

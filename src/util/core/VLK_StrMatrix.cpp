@@ -23,12 +23,17 @@ void VLK_StrMatrix_delete(VLK_StrMatrix* m) {
   vlk::destroy(m);
 }
 
-VLK_StrMatrix* VLK_StrMatrix_read_delim_fp(FILE* fp, char c) {
+VLK_StrMatrix* vlk::read_delim_fp(FILE* fp, char c, size_t* nul_line) {
+  if (nul_line != nullptr) *nul_line = 0;
   if (fp == nullptr) return nullptr;
   MatrixPtr m(VLK_StrMatrix_new());
   if (!m) return nullptr;
   vlk::LineBuffer buf;
-  while (VLK_Str_readline(fp, &buf.data, &buf.cap) == 0) {
+  while (buf.read(fp)) {
+    if (nul_line != nullptr && buf.holds_nul()) {
+      *nul_line = m->size + 1;
+      return nullptr;
+    }
     VLK_StrArray* line = VLK_Str_split(buf.data, c);
     if (line == nullptr) return nullptr;
     if (VLK_StrMatrix_add_line(m.get(), line) == nullptr) {
@@ -37,6 +42,10 @@ VLK_StrMatrix* VLK_StrMatrix_read_delim_fp(FILE* fp, char c) {
     }
   }
   return m.release();
+}
+
+VLK_StrMatrix* VLK_StrMatrix_read_delim_fp(FILE* fp, char c) {
+  return vlk::read_delim_fp(fp, c, nullptr);
 }
 
 VLK_StrMatrix* VLK_StrMatrix_read_fp(FILE* fp) { return VLK_StrMatrix_read_delim_fp(fp, '\t'); }

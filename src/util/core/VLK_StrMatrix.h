@@ -36,3 +36,13 @@ VLK_StrArray* VLK_StrMatrix_get_column(const VLK_StrMatrix* m, size_t j);
 // First line with a field equal to s / whose field j equals s; -1 for none.
 long VLK_StrMatrix_find_line(const VLK_StrMatrix* m, const char* s);
 long VLK_StrMatrix_find_line_col(const VLK_StrMatrix* m, const char* s, size_t j);
+
+namespace vlk {
+
+// VLK_StrMatrix_read_delim_fp for readers that refuse a line holding a NUL byte, which splitting
+// would cut short: with nul_line, reading stops at the first such line, whose number (from 1)
+// goes to *nul_line, and the result is null; *nul_line is 0 otherwise. Without nul_line such a
+// line is kept as far as its first NUL byte, as VLK_StrMatrix_read_delim_fp does.
+VLK_StrMatrix* read_delim_fp(FILE* fp, char c, size_t* nul_line);
+
+}  // namespace vlk

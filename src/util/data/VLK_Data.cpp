@@ -178,7 +178,8 @@ int VLK_Data_read_node_set_file(const VLK_Data* d, VLK_IntArray* list, const cha
 
   const size_t before = list->size;
   vlk::LineBuffer line;
-  while (line.read(fp.get())) {
+  for (size_t lineno = 1; line.read(fp.get()); ++lineno) {
+    vlk::check_no_nul(line, lineno);
     const StrArrayPtr fields(check_alloc(VLK_Str_split(line.data, '\t')));
     if (column < 0 || static_cast<size_t>(column) >= fields->size)
       vlk::fatal("ERROR: VLK_Data: node selection: index out of range :%d\n", column);

@@ -53,4 +53,6 @@ double* take_block(VLK_DoubleArray* a) {
   return block;
 }
 
+void refuse_nul_line(size_t line) { fatal("ERROR: a NUL byte in line %zu\n", line); }
+
 }  // namespace vlk

@@ -11,6 +11,7 @@
 #include "VLK_Data.h"
 #include "VLK_DoubleArray.h"
 #include "VLK_KeyValues.h"
+#include "VLK_Str.h"
 #include "VLK_StrArray.h"
 #include "vlk_fatal.h"
 #include "vlk_owned.h"
@@ -46,5 +47,12 @@ void print_requires(size_t cells);
 
 // The values of a as one exactly sized block (null for none); a is left empty.
 double* take_block(VLK_DoubleArray* a);
+
+// A line holding a NUL byte would be cut short, or read with the next one glued on: refused
+// with its number (from 1) in the file.
+[[noreturn]] void refuse_nul_line(size_t line);
+inline void check_no_nul(const LineBuffer& buf, size_t line) {
+  if (buf.holds_nul()) refuse_nul_line(line);
+}
 
 }  // namespace vlk

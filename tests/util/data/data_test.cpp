@@ -240,15 +240,19 @@ TEST(Data, ReadNodeSetFileAppendsToAListOnlyNewNodes) {
   VLK_IntArray_delete(list);
 }
 
-TEST(Data, NodeSetLineWithoutTheColumnEndsTheProcess) {
+TEST(Data, NodeSetLineWithoutTheColumnOrWithANulByteEndsTheProcess) {
   DataPtr d = make_data(4, 1);
   vlk_test::TempFile blank("g0\n\ng1\n");
   vlk_test::TempFile short_line("g0\tx\tg1\ng2\tx\n");
+  // The name would be cut at the NUL byte and looked up as "g1".
+  vlk_test::TempFile nul(std::string("g0\ng1\0x\n", 8));
   VLK_IntArray* list = VLK_IntArray_new();
   EXPECT_FATAL_EXIT(VLK_Data_read_node_set_file(d.get(), list, blank.path().c_str(), 0),
                     "ERROR: VLK_Data: node selection: index out of range :0\n");
   EXPECT_FATAL_EXIT(VLK_Data_read_node_set_file(d.get(), list, short_line.path().c_str(), 2),
                     "ERROR: VLK_Data: node selection: index out of range :2\n");
+  EXPECT_FATAL_EXIT(VLK_Data_read_node_set_file(d.get(), list, nul.path().c_str(), 0),
+                    "ERROR: a NUL byte in line 2\n");
   VLK_IntArray_delete(list);
 }
 
