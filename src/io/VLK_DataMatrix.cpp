@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -35,15 +34,6 @@ char* copy_or_die(std::string_view s) { return vlk::copy_or_die(s, kNoMemory); }
 
 void add_copy(VLK_StrArray* a, std::string_view s) { vlk::add_copy(a, s, kNoMemory); }
 
-// A value field, NUL-terminated in place. Infinities and NaNs would flow into every score, so
-// they are refused; text that is no number reads as 0.
-double to_value(const char* field, int line, size_t column) {
-  const double x = std::strtod(field, nullptr);
-  if (!std::isfinite(x))
-    vlk::fatal("ERROR: not a finite value at line %d, column %zu: %s\n", line, column, field);
-  return x;
-}
-
 // Converts the `count` fields after the first `skip` of a line that holds exactly
 // skip + count fields (the caller has counted its delimiters). Fields are cut in place.
 void convert_fields(char* line, char* end, char delim, size_t skip, size_t count, double* out,
@@ -56,7 +46,7 @@ void convert_fields(char* line, char* end, char delim, size_t skip, size_t count
                   ? static_cast<char*>(std::memchr(p, delim, static_cast<size_t>(end - p)))
                   : end;
     *q = '\0';
-    out[k] = to_value(p, lineno, skip + k + 1);
+    out[k] = vlk::finite_value(p, lineno, skip + k + 1);
     p = q + 1;
   }
 }
@@ -390,7 +380,7 @@ VLK_Data* VLK_DataMatrix_read_trans_fp(FILE* fp, int trans, int header_rows, int
       } else {
         const size_t line = trans ? lc + j : hr + i;
         const size_t field = trans ? hr + i : lc + j;
-        row[j] = to_value(text, static_cast<int>(line + 1), field + 1);
+        row[j] = vlk::finite_value(text, static_cast<int>(line + 1), field + 1);
       }
     }
   }

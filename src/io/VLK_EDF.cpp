@@ -286,9 +286,17 @@ class Reader {
         if (!o_.allow_nan) vlk::fatal("NAN value found at line %d.\n", lineno);
         x = std::numeric_limits<double>::quiet_NaN();
       } else {
+        // Only the keyword makes a missing value; any other value must be a number that every
+        // score can take, before and after the logarithm.
         *q = '\0';
-        x = std::strtod(p, nullptr);
-        if (o_.log) x = std::log(x);
+        const size_t column = k + 2;  // the name is the first field
+        x = vlk::finite_value(p, lineno, column);
+        if (o_.log) {
+          x = std::log(x);
+          if (!std::isfinite(x))
+            vlk::fatal("ERROR: VLK_EDF: log=on needs a value above 0 at line %d, column %zu: %s\n",
+                       lineno, column, p);
+        }
       }
       or_die(vlk::append(values_.get(), x));
       ++count;

@@ -11,10 +11,12 @@
 //   v (flag)                        report meta data, attributes and column IDs
 //   primarykey (string)             attribute of the primary column IDs (time points)
 //   secondarykey (string)           attribute of the secondary column IDs (series)
-//   log (on/off, off)               store the natural logarithm of each value
+//   log (on/off, off)               store the natural logarithm of each value (above 0)
 //   ext (string)                    file extension; "csv" selects ',' when delim is absent
 // The meta entries primarykeygroupid, secondarykeygroupid and keywordofna override primarykey,
 // secondarykey and nan.
+// A value field other than the missing-value keyword must read as a finite number: NaN and
+// infinity in any spelling, and numbers too large for a double, are refused like malformed input.
 #pragma once
 
 #include <cstdio>

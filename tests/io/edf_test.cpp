@@ -197,6 +197,34 @@ TEST(EDFRead, MissingValues) {
   expect_refused("$KeywordOfNA\t-\ng\t1\t2\nh\t-\t2\n", nullptr, "NAN value found at line 3.\n");
 }
 
+// Only the keyword makes a missing value: NaN and infinity in any other spelling, and numbers
+// that overflow, are refused whether missing values are allowed or not, and so is a value whose
+// logarithm is not finite. Columns that hold no values are not read as numbers.
+TEST(EDFRead, RefusesValuesThatAreNotFinite) {
+  const std::string log0 = "ERROR: VLK_EDF: log=on needs a value above 0 at line ";
+  struct Case {
+    std::string text;
+    const char* options;
+    std::string err;
+  } cases[] = {
+      {"g\t1\t-nan\n", nullptr, "ERROR: not a finite value at line 1, column 3: -nan\n"},
+      {"g\t+NaN\n", "allow_nan=on", "ERROR: not a finite value at line 1, column 2: +NaN\n"},
+      {"g\tnan(7)\n", "allow_nan=on", "ERROR: not a finite value at line 1, column 2: nan(7)\n"},
+      {"g\t1\n\nh\tinf\n", nullptr, "ERROR: not a finite value at line 3, column 2: inf\n"},
+      {"g\t-INFINITY\n", nullptr, "ERROR: not a finite value at line 1, column 2: -INFINITY\n"},
+      {"g\t1e999\n", "allow_nan=on", "ERROR: not a finite value at line 1, column 2: 1e999\n"},
+      {"@TypeID\tlabel\texp\ng\tinf\tinf\n", nullptr,
+       "ERROR: not a finite value at line 2, column 3: inf\n"},
+      {"g\t-1\t0\tinf\n", "log=on", log0 + "1, column 2: -1\n"},
+      {"g\t1\t0\n", "log=on,allow_nan=on", log0 + "1, column 3: 0\n"},
+      {"g\t1\tinf\n", "log=on", "ERROR: not a finite value at line 1, column 3: inf\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    expect_refused(c.text, c.options, c.err);
+  }
+}
+
 TEST(EDFRead, DelimitersAndTransforms) {
   struct Case {
     const char* what;

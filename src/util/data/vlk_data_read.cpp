@@ -1,5 +1,6 @@
 #include "vlk_data_read.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -51,6 +52,13 @@ double* take_block(VLK_DoubleArray* a) {
   }
   a->size = a->capacity = 0;
   return block;
+}
+
+double finite_value(const char* field, int line, size_t column) {
+  const double x = std::strtod(field, nullptr);
+  if (!std::isfinite(x))
+    fatal("ERROR: not a finite value at line %d, column %zu: %s\n", line, column, field);
+  return x;
 }
 
 void refuse_nul_line(size_t line) { fatal("ERROR: a NUL byte in line %zu\n", line); }
