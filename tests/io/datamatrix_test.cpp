@@ -26,6 +26,8 @@ using namespace std::string_literals;
 
 using DataPtr = vlk::Owned<VLK_Data, VLK_Data_delete>;
 
+constexpr char kBanner[] = "Reading the data matrix. [labels=2]\n";
+
 struct Read {
   DataPtr d;
   std::string err;  // what the reader wrote to VELK_ERR
@@ -270,6 +272,20 @@ TEST(DataMatrixRead, Discretize) {
   ASSERT_NE(r.d, nullptr);
   EXPECT_EQ(values(r.d.get()), (Values{0, 1.5, 3}));
   EXPECT_EQ(r.d->category, 0);
+
+  // More categories than samples, also when atoi wraps a longer number into a large one.
+  const std::string head = std::string(kBanner) + "  1 nodes  x  3 samples read.\n" +
+                           "  Requires 24 [bytes] (0 [MiB])\n" +
+                           "VLK_Data: discretizaing ... (categories = ";
+  const std::string bound =
+      "ERROR: VLK_Data_discretize(): the number of categories must not "
+      "exceed the number of samples (3): ";
+  for (const char* k : {"4", "2147483647"})
+    expect_refused("g\ta\t0\t1.5\t3\n", ("D=" + std::string(k)).c_str(),
+                   head + k + ")\n" + bound + k + "\n");
+  const int wrapped = static_cast<int>(99999999999LL & 0xffffffffLL);  // what atoi gives
+  expect_refused("g\ta\t0\t1.5\t3\n", "D=99999999999",
+                 head + std::to_string(wrapped) + ")\n" + bound + std::to_string(wrapped) + "\n");
 }
 
 struct FatalCase {
@@ -278,8 +294,6 @@ struct FatalCase {
   const char* options;
   std::string err;
 };
-
-constexpr char kBanner[] = "Reading the data matrix. [labels=2]\n";
 
 TEST(DataMatrixRead, RefusesMalformedInput) {
   const std::string b = kBanner;

@@ -300,6 +300,7 @@ TEST(ReadersFuzz, DataMatrixRows) {
       data_reader("matrix", Kind::matrix, "DUL,csv", VLK_DataMatrix_read_fp),
       data_reader("matrix", Kind::matrix, "DUL,l=1,dup=off", VLK_DataMatrix_read_fp),
       data_reader("matrix", Kind::matrix, "l=0,D=3", VLK_DataMatrix_read_fp),
+      data_reader("matrix", Kind::matrix, "D=2147483647", VLK_DataMatrix_read_fp),
       data_reader("matrix", Kind::matrix, "l=3,delim=;", VLK_DataMatrix_read_fp),
       data_reader("matrix", Kind::matrix, "alias_table=" + table.path() + ",l=1",
                   VLK_DataMatrix_read_fp),

@@ -352,6 +352,13 @@ void VLK_Data_discretize(VLK_Data* d, int k) {
         "ERROR: VLK_Data_discretize(): call this before converting for the dynamic model.\n");
   if (k < 1)
     vlk::fatal("ERROR: VLK_Data_discretize(): the number of categories must be 1 or more: %d\n", k);
+  // Every node gets a label per category; counts beyond the samples would only cost memory
+  // (an unchecked count from the command line asked for gigabytes).
+  if (k > d->n)
+    vlk::fatal(
+        "ERROR: VLK_Data_discretize(): the number of categories must not exceed the number of "
+        "samples (%d): %d\n",
+        d->n, k);
   const size_t p = count_of(d->p), n = count_of(d->n);
   if (d->labels != nullptr) VLK_StrArray_delete_ar_all(d->labels, p);
   d->labels = VLK_StrArray_new_ar(p);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -495,7 +496,10 @@ TEST(Discretize, EqualWidthBinsWithThresholdsByRepeatedAddition) {
       // min -1 and max 2 after truncation, so -0.5 lies below the first threshold 0.
       {"min and max truncated", {-1.7, -0.5, 0.2, 2.9}, 3, {0, 0, 1, 2}},
       // 0.1 added seven times is just below 0.8: this value is already in the ninth bin.
-      {"summed thresholds", {0, 0.7999999999999999, 0.75, 1}, 10, {0, 8, 7, 9}},
+      {"summed thresholds",
+       {0, 0.7999999999999999, 0.75, 1, 0.05, 0.05, 0.05, 0.05, 0.05, 0.05},
+       10,
+       {0, 8, 7, 9, 0, 0, 0, 0, 0, 0}},
       {"one category", {5, -2, 7}, 1, {0, 0, 0}},
       {"constant node", {4, 4}, 2, {1, 1}},
   };
@@ -522,7 +526,7 @@ TEST(Discretize, EqualWidthBinsWithThresholdsByRepeatedAddition) {
   }
 }
 
-TEST(Discretize, ReplacesEarlierLabelsAndRefusesConvertedData) {
+TEST(Discretize, ReplacesEarlierLabelsAndRefusesConvertedDataAndBadCounts) {
   DataPtr d = from_rows({{0, 1, 2, 3}});
   {
     vlk_test::CaptureErr cap;
@@ -544,6 +548,15 @@ TEST(Discretize, ReplacesEarlierLabelsAndRefusesConvertedData) {
   const auto end = vlk_test::run_fatal([&] { VLK_Data_discretize(plain.get(), 0); });
   EXPECT_TRUE(end.exit1());
   EXPECT_NE(end.err.find("\nERROR: VLK_Data_discretize(): "), std::string::npos) << end.err;
+  // More categories than samples: the largest count once allocated without limit.
+  for (int k : {4, INT_MAX}) {
+    const std::string count = std::to_string(k);
+    EXPECT_FATAL_EXIT(VLK_Data_discretize(plain.get(), k),
+                      "VLK_Data: discretizaing ... (categories = " + count +
+                          ")\nERROR: VLK_Data_discretize(): the number of categories must not "
+                          "exceed the number of samples (3): " +
+                          count + "\n");
+  }
 }
 
 // ---- time-lagged pairs ----
