@@ -407,20 +407,83 @@ VLK_Data* VLK_EDF_read_files(const VLK_StrArray* paths, const VLK_KeyValues* opt
   return vlk::read_files(paths, options, VLK_EDF_read_file, "VLK_EDF");
 }
 
-void VLK_EDF_write_fp(FILE* fp, const VLK_Data* d) {
+namespace {
+
+// Why the reader would not give `name` back as the name of row v (from 0), or null.
+const char* name_problem(const char* name, int v) {
+  const std::string_view s = name ? name : "";
+  if (s.empty()) return "is empty";
+  if (s.find('\t') != std::string_view::npos) return "holds a tab, the delimiter";
+  if (s.find_first_of("\r\n") != std::string_view::npos) return "holds a line end";
+  if (s.front() == '#') return "starts with '#', which makes a comment";
+  if (s.front() == ' ' || s.back() == ' ') return "starts or ends with a blank, which is trimmed";
+  if (v == 0 && (s.front() == '$' || s.front() == '@'))
+    return "starts with '$' or '@', which makes the first row a meta or attribute line";
+  return nullptr;
+}
+
+// The name as one line of text.
+std::string escaped(std::string_view s) {
+  std::string out;
+  for (const char c : s) {
+    if (c == '\t')
+      out += "\\t";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
+    else
+      out += c;
+  }
+  return out;
+}
+
+size_t row_length(const VLK_Data* d) { return static_cast<size_t>(d->n > 0 ? d->n : 0); }
+
+void write_rows(FILE* fp, const VLK_Data* d) {
   std::fprintf(fp, "$Version\t1.0\n");
-  const auto n = static_cast<size_t>(d->n > 0 ? d->n : 0);
+  const size_t n = row_length(d);
   for (int v = 0; v < d->p; ++v) {
-    const char* name = VLK_Data_get_name(d, v);
-    std::fprintf(fp, "%s", name ? name : "");
+    std::fprintf(fp, "%s", VLK_Data_get_name(d, v));
     const double* row = d->X + static_cast<size_t>(v) * n;
-    for (size_t s = 0; s < n; ++s) std::fprintf(fp, "\t%f", row[s]);
+    // A NaN is a missing value; "-nan" would not read back as the keyword.
+    for (size_t s = 0; s < n; ++s)
+      std::fprintf(fp, "\t%f", std::isnan(row[s]) ? std::fabs(row[s]) : row[s]);
     std::fprintf(fp, "\n");
   }
 }
 
+void refuse_unwritable(const VLK_Data* d) {
+  if (const std::string problem = vlk::edf_write_problem(d); !problem.empty())
+    vlk::fatal("%s", problem.c_str());
+}
+
+}  // namespace
+
+std::string vlk::edf_write_problem(const VLK_Data* d) {
+  const size_t n = row_length(d);
+  for (int v = 0; v < d->p; ++v) {
+    const char* name = VLK_Data_get_name(d, v);
+    if (const char* why = name_problem(name, v))
+      return "ERROR: VLK_EDF: cannot write node " + std::to_string(v + 1) + ": its name \"" +
+             escaped(name ? name : "") + "\" " + why + ".\n";
+    const double* row = d->X + static_cast<size_t>(v) * n;
+    for (size_t s = 0; s < n; ++s)
+      if (std::isinf(row[s]))
+        return "ERROR: VLK_EDF: cannot write node " + std::to_string(v + 1) + " (" + escaped(name) +
+               "): sample " + std::to_string(s + 1) + " is infinite, which does not read back.\n";
+  }
+  return {};
+}
+
+void VLK_EDF_write_fp(FILE* fp, const VLK_Data* d) {
+  refuse_unwritable(d);
+  write_rows(fp, d);
+}
+
 void VLK_EDF_write_file(const char* path, const VLK_Data* d) {
+  refuse_unwritable(d);  // before the file is made
   FilePtr fp(std::fopen(path, "w"));
   if (!fp) vlk::fatal("ERROR: Cannot open file: %s\n", path);
-  VLK_EDF_write_fp(fp.get(), d);
+  write_rows(fp.get(), d);
 }

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "VLK_Data.h"
 #include "VLK_KeyValues.h"
@@ -35,7 +36,20 @@ VLK_Data* VLK_EDF_read_file(const char* path, const VLK_KeyValues* options);
 // first data set. Null when no file was read.
 VLK_Data* VLK_EDF_read_files(const VLK_StrArray* paths, const VLK_KeyValues* options);
 
-// "$Version\t1.0", then every node's name and the values of its row of X ("%f").
+// "$Version\t1.0", then every node's name and the values of its row of X ("%f"; NaN, a
+// missing value, as "nan"). A data set the reader would not give back is refused before anything
+// is written (see vlk::edf_write_problem).
 void VLK_EDF_write_fp(FILE* fp, const VLK_Data* d);
-// The same into a new file; a file that cannot be opened is fatal.
+// The same into a new file; a file that cannot be opened is fatal. A refused data set leaves the
+// path alone.
 void VLK_EDF_write_file(const char* path, const VLK_Data* d);
+
+namespace vlk {
+
+// The "ERROR: " line the writer refuses d with, or an empty string when what it writes reads
+// back with the same names and values (NaN read as a missing value with allow_nan). Refused: a
+// node name that is empty, holds a tab or a line end, starts with '#', starts or ends with a
+// blank, or, in the first row, starts with '$' or '@'; an infinite value.
+std::string edf_write_problem(const VLK_Data* d);
+
+}  // namespace vlk

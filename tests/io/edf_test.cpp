@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -403,6 +404,116 @@ TEST(EDFWrite, WritesNamesAndValuesAndReadsBack) {
 
   EXPECT_FATAL_EXIT(VLK_EDF_write_file("/nonexistent/dir/x.edf", r.d.get()),
                     "ERROR: Cannot open file: /nonexistent/dir/x.edf\n");
+}
+
+// A data set of the named nodes with n values each (node-major).
+DataPtr make_data(const Names& names, const Values& x, int n) {
+  DataPtr d(VLK_Data_new());
+  d->p = static_cast<int>(names.size());
+  d->n = n;
+  d->X = d->Y = static_cast<double*>(std::malloc(std::max<size_t>(x.size(), 1) * sizeof(double)));
+  std::copy(x.begin(), x.end(), d->X);
+  for (const std::string& name : names) {
+    VLK_StrArray_add_copy(d->names, name.c_str());
+    VLK_StrArray_add_copy(d->aliases, name.c_str());
+  }
+  return d;
+}
+
+// Every name of up to three characters from a set of troublesome ones, in the first row (where
+// '$' and '@' start a meta or attribute line) and in a later one, with and without values: what
+// the writer accepts reads back as written, what it refuses is refused with the node's number.
+TEST(EDFWrite, EverythingTheWriterAcceptsReadsBack) {
+  const std::string alphabet = "a #$@,\t\n\r";
+  std::vector<std::string> names = {""};
+  for (size_t from = 0, length = 1; length <= 3; ++length) {
+    const size_t to = names.size();
+    for (size_t i = from; i < to; ++i)
+      for (const char c : alphabet) names.push_back(names[i] + c);
+    from = to;
+  }
+  int accepted = 0, refused = 0;
+  CaptureErr err;  // the reader's reports
+  for (const std::string& name : names) {
+    for (const bool first : {true, false}) {
+      for (const int n : {2, 0}) {
+        const Names rows = first ? Names{name, "g"} : Names{"g", name};
+        const DataPtr d = make_data(rows, n ? Values{1.5, -2.25, 0.125, 3} : Values{}, n);
+        const std::string problem = vlk::edf_write_problem(d.get());
+        SCOPED_TRACE("[" + name + "] first " + std::to_string(first) + " n " + std::to_string(n));
+        if (!problem.empty()) {
+          ++refused;
+          EXPECT_EQ(problem.rfind("ERROR: VLK_EDF: cannot write node " +
+                                      std::string(first ? "1" : "2") + ": its name \"",
+                                  0),
+                    0u)
+              << problem;
+          continue;
+        }
+        ++accepted;
+        const std::string text =
+            vlk_test::capture([&](FILE* fp) { VLK_EDF_write_fp(fp, d.get()); });
+        const Read back = read_text(text);
+        ASSERT_NE(back.d, nullptr);
+        EXPECT_EQ(strs(back.d->names), rows);
+        EXPECT_EQ(back.d->n, n);
+        EXPECT_EQ(values(back.d.get()), values(d.get()));
+      }
+    }
+  }
+  EXPECT_GT(accepted, 300);
+  EXPECT_GT(refused, 300);
+  (void)err.text();
+
+  // A NaN, whatever its sign, is written as the missing-value keyword.
+  const DataPtr d = make_data({"g"}, {-std::nan(""), 1}, 2);
+  const std::string text = vlk_test::capture([&](FILE* fp) { VLK_EDF_write_fp(fp, d.get()); });
+  EXPECT_EQ(text, "$Version\t1.0\ng\tnan\t1.000000\n");
+  const Read back = read_text(text, "allow_nan=on");
+  ASSERT_NE(back.d, nullptr);
+  EXPECT_TRUE(std::isnan(back.d->X[0]));
+  EXPECT_EQ(back.d->X[1], 1);
+}
+
+TEST(EDFWrite, RefusesWhatCannotBeReadBackBeforeWritingAnything) {
+  const std::string cannot = "ERROR: VLK_EDF: cannot write node ";
+  struct Case {
+    Names names;
+    Values x;  // two values per node
+    std::string err;
+  } cases[] = {
+      {{"g1", "a\tb"},
+       {1, 2, 3, 4},
+       cannot + "2: its name \"a\\tb\" holds a tab, the delimiter.\n"},
+      {{"", "g"}, {1, 2, 3, 4}, cannot + "1: its name \"\" is empty.\n"},
+      {{"g", "x\r"}, {1, 2, 3, 4}, cannot + "2: its name \"x\\r\" holds a line end.\n"},
+      {{"g", "#x"},
+       {1, 2, 3, 4},
+       cannot + "2: its name \"#x\" starts with '#', which makes a comment.\n"},
+      {{"g", "x "},
+       {1, 2, 3, 4},
+       cannot + "2: its name \"x \" starts or ends with a blank, which is trimmed.\n"},
+      {{"@x", "g"},
+       {1, 2, 3, 4},
+       cannot + "1: its name \"@x\" starts with '$' or '@', which makes the first row a meta or "
+                "attribute line.\n"},
+      {{"g1", "g2"},
+       {1, 2, 3, -HUGE_VAL},
+       cannot + "2 (g2): sample 2 is infinite, which does not read back.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.err);
+    const DataPtr d = make_data(c.names, c.x, 2);
+    // The child's exit flushes its stream: anything written would show in the file.
+    TempFile out("", ".edf");
+    FILE* fp = std::fopen(out.path().c_str(), "w");
+    EXPECT_FATAL_EXIT(VLK_EDF_write_fp(fp, d.get()), c.err);
+    std::fclose(fp);
+    EXPECT_EQ(vlk_test::read_file(out.path()), "");
+    const std::string path = out.path() + ".new";
+    EXPECT_FATAL_EXIT(VLK_EDF_write_file(path.c_str(), d.get()), c.err);
+    EXPECT_EQ(std::fopen(path.c_str(), "r"), nullptr);
+  }
 }
 
 // The bundled example: 500 probe sets x 26 samples, as a data matrix and as EDF.
