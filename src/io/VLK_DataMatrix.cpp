@@ -141,12 +141,11 @@ void bind_options(const VLK_KeyValues* list, Options* o) {
 // into `generated` or into `converted`, so a Labels record stays where it was filled.
 struct Labels {
   std::string_view name, alias;
-  std::string generated;      // "node_%d", or the first field as a C string for the table
-  char* converted = nullptr;  // the alias from the table (malloc'ed)
+  std::string generated;   // "node_%d", or the first field as a C string for the table
+  vlk::CharPtr converted;  // the alias from the table
   Labels() = default;
   Labels(const Labels&) = delete;
   Labels& operator=(const Labels&) = delete;
-  ~Labels() { std::free(converted); }
 };
 
 void row_labels(std::string_view line, char delim, const Options& o, const VLK_StrMatrix* table,
@@ -161,11 +160,11 @@ void row_labels(std::string_view line, char delim, const Options& o, const VLK_S
   if (table != nullptr) {
     // The table is searched with a C string; the first field is copied out of the line.
     l.generated = first;
-    l.converted =
-        VLK_DataMatrix_str_conv(l.generated.c_str(), table, o.alias_keycol, o.alias_newcol);
-    if (l.converted == nullptr) vlk::fatal(kNoMemory);
+    l.converted.reset(
+        VLK_DataMatrix_str_conv(l.generated.c_str(), table, o.alias_keycol, o.alias_newcol));
+    if (!l.converted) vlk::fatal(kNoMemory);
     l.name = l.generated;
-    l.alias = l.converted;
+    l.alias = l.converted.get();
   } else if (o.dul) {
     // alias__middle__name; the middle part is dropped.
     const size_t a = first.find("__");

@@ -9,6 +9,7 @@
 
 #include "VLK_Type.h"
 #include "velkcom.h"
+#include "vlk_data_read.h"
 #include "vlk_fatal.h"
 
 namespace {
@@ -206,11 +207,9 @@ void VLK_Data_set_meta_data_kv(VLK_Data* d, const VLK_KeyValues* list) {
 
 void VLK_Data_add_attributes(VLK_Data* d, const char* key, const VLK_StrArray* strings) {
   if (d->attributes == nullptr) d->attributes = check_alloc(VLK_KeyValues_new());
-  VLK_StrArray* copy = check_alloc(strings ? VLK_StrArray_clone(strings) : VLK_StrArray_new());
-  if (VLK_KeyValues_add(d->attributes, key, VLK_TYPE_STRARRAY, copy) == nullptr) {
-    VLK_StrArray_delete_all(copy);
-    vlk::fatal("ERROR: VLK_Data: memory allocation failure.\n");
-  }
+  vlk::StrArrayPtr copy(check_alloc(strings ? VLK_StrArray_clone(strings) : VLK_StrArray_new()));
+  check_alloc(VLK_KeyValues_add(d->attributes, key, VLK_TYPE_STRARRAY, copy.get()));
+  copy.release();  // the list owns it now
 }
 
 int VLK_Data_sort_t_cmp(const void* a, const void* b) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <string_view>
 
 #include "VLK_Data.h"
@@ -19,8 +20,10 @@
 namespace vlk {
 
 inline void close_file(FILE* fp) { std::fclose(fp); }
+inline void free_chars(char* s) { std::free(s); }
 
 using FilePtr = Owned<FILE, close_file>;
+using CharPtr = Owned<char, free_chars>;  // a malloc'ed string
 using DataPtr = Owned<VLK_Data, VLK_Data_delete>;
 using KeyValuesPtr = Owned<VLK_KeyValues, VLK_KeyValues_delete>;
 using DoubleArrayPtr = Owned<VLK_DoubleArray, VLK_DoubleArray_delete>;
