@@ -9,43 +9,19 @@
 
 #include "VLK_Str.h"
 #include "velkcom.h"
+#include "vlk_data_blocks.h"
 #include "vlk_data_read.h"
 #include "vlk_fatal.h"
 
 namespace {
 
 using vlk::StrArrayPtr;
-
-// A value block of `count` doubles; null for an empty block. Running out of memory for the
-// values leaves nothing sensible to continue with, so it ends the process.
-double* alloc_values(size_t count) {
-  if (count == 0) return nullptr;
-  if (count > std::numeric_limits<size_t>::max() / sizeof(double))
-    vlk::fatal("ERROR: VLK_Data: value block too large (%zu values).\n", count);
-  auto* block = static_cast<double*>(std::malloc(count * sizeof(double)));
-  if (block == nullptr)
-    vlk::fatal("ERROR: VLK_Data: memory allocation failure (%zu values).\n", count);
-  return block;
-}
-
-template <class T>
-T* check_alloc(T* ptr) {
-  if (ptr == nullptr) vlk::fatal("ERROR: VLK_Data: memory allocation failure.\n");
-  return ptr;
-}
-
-void free_values(VLK_Data* d) {
-  if (d->Y != d->X) std::free(d->Y);
-  std::free(d->X);
-  d->X = nullptr;
-  d->Y = nullptr;
-}
-
-size_t row_len(const VLK_Data* d) { return static_cast<size_t>(std::max(d->n, 0)); }
+using vlk::data::check_alloc;
+using vlk::data::free_values;
 
 // Copies of the rows list[0..k) of src (n values each) into a new block.
 double* gather_rows(const double* src, size_t n, const int* list, size_t k) {
-  double* block = alloc_values(k * n);
+  double* block = vlk::data::new_block(k * n);
   for (size_t j = 0; j < k; ++j)
     std::copy_n(src + static_cast<size_t>(list[j]) * n, n, block + j * n);
   return block;
@@ -54,7 +30,7 @@ double* gather_rows(const double* src, size_t n, const int* list, size_t k) {
 // Column j of the new p x m block is column cols[j] (0-based) of src.
 double* gather_columns(const double* src, size_t p, size_t n, const std::vector<size_t>& cols) {
   const size_t m = cols.size();
-  double* block = alloc_values(p * m);
+  double* block = vlk::data::new_block(p * m);
   for (size_t v = 0; v < p; ++v) {
     const double* row = src + v * n;
     double* out = block + v * m;
@@ -109,13 +85,13 @@ VLK_Data* VLK_Data_clone(const VLK_Data* d) {
   c->category = d->category;
   const size_t cells = VLK_Data_cells(d->p, d->n);
   if (d->X != nullptr) {
-    c->X = alloc_values(cells);
+    c->X = vlk::data::new_block(cells);
     std::copy_n(d->X, cells, c->X);
   }
   if (d->Y == d->X) {
     c->Y = c->X;
   } else if (d->Y != nullptr) {
-    c->Y = alloc_values(cells);
+    c->Y = vlk::data::new_block(cells);
     std::copy_n(d->Y, cells, c->Y);
   }
   c->names = check_alloc(d->names ? VLK_StrArray_clone(d->names) : VLK_StrArray_new());
@@ -214,7 +190,7 @@ void VLK_Data_select_nodes_files(VLK_Data* d, const VLK_StrArray* files, int col
 VLK_Data* VLK_Data_select_nodes_index(VLK_Data* d, const VLK_IntArray* list) {
   check_node_list(d, list);
   const size_t k = list->size;
-  const size_t n = row_len(d);
+  const size_t n = vlk::data::count_of(d->n);
   double* X = gather_rows(d->X, n, list->data, k);
   // A separate second matrix (time-lagged pairs) keeps its rows in step with X.
   double* Y = d->Y != d->X ? gather_rows(d->Y, n, list->data, k) : X;
@@ -239,7 +215,7 @@ VLK_Data* VLK_Data_select_nodes_index(VLK_Data* d, const VLK_IntArray* list) {
 VLK_Data* VLK_Data_select_nodes_index_new(const VLK_Data* d, const VLK_IntArray* list) {
   check_node_list(d, list);
   const size_t k = list->size;
-  const size_t n = row_len(d);
+  const size_t n = vlk::data::count_of(d->n);
   auto* c = check_alloc(static_cast<VLK_Data*>(std::calloc(1, sizeof(VLK_Data))));
   c->n = d->n;
   c->p = static_cast<int>(k);
@@ -260,7 +236,7 @@ VLK_Data* VLK_Data_select_samples(VLK_Data* d, const VLK_IntArray* list) {
     cols[j] = static_cast<size_t>(s - 1);
   }
   const size_t p = static_cast<size_t>(std::max(d->p, 0));
-  const size_t n = row_len(d);
+  const size_t n = vlk::data::count_of(d->n);
   double* X = gather_columns(d->X, p, n, cols);
   double* Y = d->Y != d->X ? gather_columns(d->Y, p, n, cols) : X;
 

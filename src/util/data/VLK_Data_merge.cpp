@@ -9,28 +9,15 @@
 
 #include "VLK_Type.h"
 #include "velkcom.h"
+#include "vlk_data_blocks.h"
 #include "vlk_data_read.h"
 #include "vlk_fatal.h"
 
 namespace {
 
-size_t count_of(int v) { return static_cast<size_t>(std::max(v, 0)); }
-
-template <class T>
-T* check_alloc(T* ptr) {
-  if (ptr == nullptr) vlk::fatal("ERROR: VLK_Data: memory allocation failure.\n");
-  return ptr;
-}
-
-// A value block of `count` doubles with an address of its own even when empty.
-double* new_block(size_t count) {
-  double* block = nullptr;
-  if (count <= SIZE_MAX / sizeof(double))
-    block = static_cast<double*>(std::malloc(std::max<size_t>(count, 1) * sizeof(double)));
-  if (block == nullptr)
-    vlk::fatal("ERROR: VLK_Data: memory allocation failure (%zu values).\n", count);
-  return block;
-}
+using vlk::data::check_alloc;
+using vlk::data::count_of;
+using vlk::data::new_block;
 
 // d's p rows followed by the listed rows of src (both n values wide).
 double* stack_rows(const double* rows, size_t p, const double* src, const std::vector<size_t>& list,
@@ -49,11 +36,6 @@ void pad_to(VLK_StrArray* a, size_t size) {
 
 void copy_strings(VLK_StrArray* to, const VLK_StrArray* from) {
   for (size_t c = 0; c < from->size; ++c) check_alloc(VLK_StrArray_add_copy(to, from->data[c]));
-}
-
-void free_blocks(VLK_Data* d) {
-  if (d->Y != d->X) std::free(d->Y);
-  std::free(d->X);
 }
 
 // ---- column IDs ----
@@ -107,7 +89,7 @@ void sort_columns(VLK_Data* d, bool primary_first, const char* fn) {
     d->sample_names = names;
   }
 
-  free_blocks(d);
+  vlk::data::free_values(d);
   VLK_IntArray_delete(d->primary_ids);
   VLK_IntArray_delete(d->secondary_ids);
   d->X = X;
@@ -187,7 +169,7 @@ int VLK_Data_append(VLK_Data* d, const VLK_Data* e) {
     VLK_StrArray_delete_ar_all(d->labels, p);
   }
 
-  free_blocks(d);
+  vlk::data::free_values(d);
   d->X = X;
   d->Y = Y;
   d->labels = labels;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "VLK_Array_mpi.h"
+#include "vlk_data_blocks.h"
 #include "vlk_fatal.h"
 
 namespace {
@@ -21,11 +22,8 @@ int rank_of(MPI_Comm comm) {
   return rank;
 }
 
-// A receive block with an address of its own even when empty, so X and a separate Y stay apart.
 double* receive_block(size_t count) {
-  double* block = nullptr;
-  if (count <= SIZE_MAX / sizeof(double))
-    block = static_cast<double*>(std::malloc(std::max<size_t>(count, 1) * sizeof(double)));
+  double* block = vlk::data::try_block(count);
   if (block == nullptr)
     vlk::fatal_mpi("FATAL ERROR: %s(): cannot allocate %zu values\n", kFn, count);
   return block;

@@ -12,6 +12,7 @@
 #include "VLK_StrArray.h"
 #include "VLK_Util_jobs.h"
 #include "velkcom.h"
+#include "vlk_data_blocks.h"
 #include "vlk_fatal.h"
 
 namespace {
@@ -19,27 +20,8 @@ namespace {
 // The largest value the record's integer draws of the pseudo bootstrap may take, plus one.
 constexpr int kDrawLimit = 536870911;
 
-// A value block of `count` doubles, never null and never shared: an empty block still gets its
-// own address, so two empty blocks stay told apart as X and a separate Y.
-double* new_block(size_t count, const char* fn = nullptr) {
-  double* block = nullptr;
-  if (count <= SIZE_MAX / sizeof(double))
-    block = static_cast<double*>(std::malloc(std::max<size_t>(count, 1) * sizeof(double)));
-  if (block == nullptr) {
-    if (fn != nullptr) vlk::fatal("ERROR: %s(): memory allocation failure.\n", fn);
-    vlk::fatal("ERROR: VLK_Data: memory allocation failure (%zu values).\n", count);
-  }
-  return block;
-}
-
-void free_blocks(VLK_Data* d) {
-  if (d->Y != d->X) std::free(d->Y);
-  std::free(d->X);
-  d->X = nullptr;
-  d->Y = nullptr;
-}
-
-size_t count_of(int v) { return static_cast<size_t>(std::max(v, 0)); }
+using vlk::data::count_of;
+using vlk::data::new_block;
 
 // Column j of the p x cols.size() block out is column cols[j] of the p rows of src, which are n
 // values apart.
@@ -226,7 +208,7 @@ void VLK_Data_random_sampling(VLK_Data* d) {
   for (size_t s = 0; s < n; ++s) cols[s] = static_cast<size_t>(random() % static_cast<long>(n));
   double* block = new_block(p * n);
   copy_columns(d->X, p, n, cols, block);
-  free_blocks(d);
+  vlk::data::free_values(d);
   d->X = block;
   d->Y = block;
 }
@@ -268,7 +250,7 @@ void VLK_Data_random_sampling2(VLK_Data* d, int m) {
     VLK_StrArray_delete_all(d->sample_names);
     d->sample_names = names;
   }
-  free_blocks(d);
+  vlk::data::free_values(d);
   d->X = block;
   d->Y = block;
   d->n = m;
@@ -338,7 +320,7 @@ void VLK_Data_pseudo_bootstrap(VLK_Data* d, const VLK_IntArray* reps, int m) {
   double* Xn = new_block(cells);
   double* Yn = new_block(cells);
   VLK_Data_pseudo_bootstrap2(d->X, n, d->p, R.data(), static_cast<int>(T), m, nullptr, 0, Xn, Yn);
-  free_blocks(d);
+  vlk::data::free_values(d);
   d->X = Xn;
   d->Y = Yn;
   d->n = static_cast<int>(cols);
@@ -400,10 +382,11 @@ void VLK_Data_dynamic(VLK_Data* d, const VLK_IntArray* points) {
   std::fflush(err);
 
   const size_t p = count_of(d->p);
-  double* X = new_block(p * n_new, fn);
-  double* Y = new_block(p * n_new, fn);
+  double* X = vlk::data::try_block(p * n_new);
+  double* Y = vlk::data::try_block(p * n_new);
+  if (X == nullptr || Y == nullptr) vlk::fatal("ERROR: %s(): memory allocation failure.\n", fn);
   copy_lagged(d->X, count_of(d->n), p, blocks, n_new, X, Y);
-  free_blocks(d);
+  vlk::data::free_values(d);
   d->X = X;
   d->Y = Y;
   d->n = static_cast<int>(n_new);
