@@ -425,6 +425,8 @@ VLK_Data* VLK_DataMatrix_read_file(const char* path, const VLK_KeyValues* option
 
 VLK_Data* VLK_DataMatrix_read_file_sa(const char* path, const char* options) {
   KeyValuesPtr list(VLK_KeyValues_parse(options));
+  // A refused option text (the parser said why) must not be read as "no options".
+  if (list == nullptr) return nullptr;
   return VLK_DataMatrix_read_file(path, list.get());
 }
 

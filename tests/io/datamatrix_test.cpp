@@ -467,6 +467,13 @@ TEST(DataMatrixFiles, ReadFileSaParsesTheOptions) {
   EXPECT_EQ(values(d.get()), (Values{1, 2}));
 }
 
+TEST(DataMatrixFiles, ReadFileSaRefusesAnOptionTextTheParserRefuses) {
+  TempFile file("Feature\tA\tB\nx\t1\t2\n");
+  CaptureErr err;
+  EXPECT_EQ(VLK_DataMatrix_read_file_sa(file.path().c_str(), "h=1,l={1"), nullptr);
+  EXPECT_EQ(err.text().rfind("ERROR: VLK_KeyValues_parse(): unclosed '{'", 0), 0u) << err.text();
+}
+
 TEST(DataMatrixFiles, ReadFilesMergesNewNodes) {
   TempFile a("g1\ta1\t1\t2\ng2\ta2\t3\t4\n");
   TempFile b("g2\tb2\t9\t9\ng3\tb3\t5\t6\n");
