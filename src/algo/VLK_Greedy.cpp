@@ -72,9 +72,13 @@ constexpr int kMarked = 1;
 
 }  // namespace
 
+int team_size(const VLK_Score* score) {
+  return std::clamp(omp_get_max_threads(), 1, VLK_Score_threads(score));
+}
+
 double* parallel_table(VLK_Greedy_score_fn score, void* state, int n, int samples,
                        const PairRules& rules, VLK_MultiTimer* timer, const char* first_line,
-                       bool marks, bool totals) {
+                       bool marks, bool totals, int threads) {
   double* table = new_table(n);
   if (table == nullptr) return nullptr;
   const size_t nn = n > 0 ? static_cast<size_t>(n) : 0;
@@ -86,7 +90,7 @@ double* parallel_table(VLK_Greedy_score_fn score, void* state, int n, int sample
   switch_section(timer, VLK_GREEDY_TIMER_OTO_PARALLEL);
   // Per-thread counts summed by the reduction: no increment is lost, and 64 bits hold n * n.
   std::uint64_t count = 0;
-#pragma omp parallel for schedule(static) reduction(+ : count)
+#pragma omp parallel for schedule(static) reduction(+ : count) num_threads(std::max(threads, 1))
   for (int p = 0; p < n; ++p) {
     if (marks) progress_mark(p + 1);
     for (int c = 0; c < n; ++c) {
@@ -242,10 +246,11 @@ using namespace vlk::greedy;
 
 double* VLK_Greedy_one_to_one(VLK_Greedy_score_fn score, void* state, int n, int samples,
                               int selfloop, const VLK_Graph* excluded, const GraphI* fixed,
-                              VLK_MultiTimer* timer, int verbosity) {
+                              VLK_MultiTimer* timer, int verbosity, int threads) {
   const PairRules rules{excluded, fixed, nullptr, selfloop};
   return parallel_table(score, state, n, samples, rules, timer,
-                        "Greedy: Calculating 1-to-1 scores: ", verbosity >= 0, verbosity >= 1);
+                        "Greedy: Calculating 1-to-1 scores: ", verbosity >= 0, verbosity >= 1,
+                        threads);
 }
 
 double* VLK_Greedy_one_to_one_cands(VLK_Greedy_score_fn score, void* state, int n, int samples,
@@ -432,7 +437,7 @@ VLK_Graph* VLK_Greedy_exec(VLK_AlgoArgs* a) {
                                             a->excluded, a->fixed, parents.get(), verbosity));
   } else {
     table.reset(VLK_Greedy_one_to_one(score->score, score->state, n, a->data->n, a->selfloop,
-                                      a->excluded, a->fixed, timer, verbosity));
+                                      a->excluded, a->fixed, timer, verbosity, team_size(score)));
   }
   switch_section(timer, VLK_GREEDY_TIMER_OTO_SINGLE);
   set_cache(score, 1);

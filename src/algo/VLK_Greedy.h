@@ -41,12 +41,13 @@ using VLK_Greedy_score_fn = double (*)(void* state, int child, int* parents, int
 // `results` ("score" = best total score).
 VLK_Graph* VLK_Greedy_exec(VLK_AlgoArgs* a);
 
-// The 1-to-1 table of all pairs, computed by an OpenMP loop over the parent index. A pair is
-// refused (DBL_MAX) when `excluded` or `fixed` holds p -> c, or p == c while selfloop is 0.
-// Null when the table cannot be allocated.
+// The 1-to-1 table of all pairs, computed by an OpenMP loop over the parent index with a team of
+// at most `threads` (no more than the state serves: see VLK_Score_threads). A pair is refused
+// (DBL_MAX) when `excluded` or `fixed` holds p -> c, or p == c while selfloop is 0. Null when
+// the table cannot be allocated.
 double* VLK_Greedy_one_to_one(VLK_Greedy_score_fn score, void* state, int n, int samples,
                               int selfloop, const VLK_Graph* excluded, const GraphI* fixed,
-                              VLK_MultiTimer* timer, int verbosity);
+                              VLK_MultiTimer* timer, int verbosity, int threads = 1);
 // The same table restricted to the parents listed in `parents` (serial); every other entry is
 // DBL_MAX.
 double* VLK_Greedy_one_to_one_cands(VLK_Greedy_score_fn score, void* state, int n, int samples,
@@ -93,7 +94,7 @@ double* VLK_Greedy_one_to_one2(VLK_Score* score, int n, int samples, int selfloo
                                const GraphI* fixed, const GraphI* skeleton, VLK_MultiTimer* timer);
 
 // One climb of version 2 (a null skeleton allows every pair). tmp holds 2T scratch lists,
-// T = omp_get_max_threads() at the time of the call.
+// T = vlk::greedy::team_size(score) at the time of the call.
 double VLK_Greedy_step2(VLK_Graph* g, int** cands, int candidates, int dynamic, int max_parents,
                         VLK_IntArray* tmp, const GraphI* fixed, const GraphI* skeleton,
                         VLK_Score* score, double* node_scores, int max_loops, VLK_MultiTimer* timer,
@@ -113,6 +114,11 @@ int VLK_Greedy_one2(int n, int** cands, int candidates, int max_parents, int dyn
 // ---- Shared by both versions ------------------------------------------------------------
 
 namespace vlk::greedy {
+
+// The team of every parallel region that scores: OpenMP's thread count, but never more than
+// the threads the score's state serves (VLK_Score_threads), whose buffers two threads must not
+// share.
+int team_size(const VLK_Score* score);
 
 struct FreeDeleter {
   void operator()(void* p) const { std::free(p); }
@@ -191,7 +197,7 @@ inline void switch_section(VLK_MultiTimer* timer, int id) {
 // print when `marks` is set, the count and rates when `totals` is set.
 double* parallel_table(VLK_Greedy_score_fn score, void* state, int n, int samples,
                        const PairRules& rules, VLK_MultiTimer* timer, const char* first_line,
-                       bool marks, bool totals);
+                       bool marks, bool totals, int threads);
 
 // Local score of child c given the whole list.
 inline double local_score(VLK_Score* score, int c, const VLK_IntArray* list) {

@@ -54,7 +54,7 @@ double* VLK_Greedy_one_to_one2(VLK_Score* score, int n, int samples, int selfloo
                                const GraphI* fixed, const GraphI* skeleton, VLK_MultiTimer* timer) {
   const PairRules rules{nullptr, fixed, skeleton, selfloop};
   return parallel_table(score->score, score->state, n, samples, rules, timer,
-                        "Greedy: Calculating 1-to-1 scores (v.2): ", true, true);
+                        "Greedy: Calculating 1-to-1 scores (v.2): ", true, true, team_size(score));
 }
 
 int VLK_Greedy_one2mp(int n, int** cands, int candidates, int max_parents, int dynamic,
@@ -62,7 +62,7 @@ int VLK_Greedy_one2mp(int n, int** cands, int candidates, int max_parents, int d
                       double* ns, VLK_IntArray* tmp, VLK_MultiTimer* timer) {
   switch_section(timer, VLK_GREEDY_TIMER_HC_SINGLE);
   if (skeleton == nullptr) skeleton = complete_graph();
-  const int T = std::max(omp_get_max_threads(), 1);
+  const int T = team_size(score);
   const size_t nn = static_cast<size_t>(std::max(n, 0));
   std::vector<int> order(nn), marks(nn), moves;
   moves.reserve(static_cast<size_t>(std::max(candidates, 0)) + nn);
@@ -210,7 +210,7 @@ VLK_Graph* VLK_Greedy_exec2(VLK_AlgoArgs* a) {
   require_inputs(a);
   const int n = std::max(a->data->p, 0);
   const size_t nn = static_cast<size_t>(n);
-  const int T = std::max(omp_get_max_threads(), 1);
+  const int T = team_size(a->score);
 
   MallocPtr<double> ns(static_cast<double*>(std::malloc(std::max<size_t>(nn, 1) * sizeof(double))));
   ScratchLists tmp(2 * static_cast<size_t>(T), static_cast<size_t>(std::max(a->max_parents, 0)));

@@ -10,6 +10,7 @@
 
 #include "BSpline_kernels.h"
 #include "VLK_BNRC.h"
+#include "vlk_check.h"
 #include "vlk_fatal.h"
 
 namespace {
@@ -37,6 +38,9 @@ inline double finite_or_worst(double score) { return std::isfinite(score) ? scor
 
 double VLK_BNRC_score(VLK_BNRCBuff* bf, int child, int* parents, int q) {
   int t = omp_get_thread_num();
+  // Two threads on one buffer set would overwrite each other's fit: a caller's team must not be
+  // wider than the threads the state was made for (the clamp only keeps the index in range).
+  vlk::check(t < bf->threads, "BNRC score called by more threads than the state has buffers for");
   if (t >= bf->threads) t = bf->threads - 1;
   const int n = bf->n;
   const size_t sn = static_cast<size_t>(n);

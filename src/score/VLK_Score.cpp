@@ -3,6 +3,7 @@
 #include <omp.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 
@@ -54,6 +55,14 @@ VLK_Score* VLK_Score_get(const char* name) {
   }
   return nullptr;
 }
+
+void* VLK_Score_init(VLK_Score* score, VLK_Data* data, VLK_ScoreArgs* args) {
+  score->state = score->init(data, args);
+  score->reserved0 = std::max(args->threads, 1);
+  return score->state;
+}
+
+int VLK_Score_threads(const VLK_Score* score) { return std::max(score->reserved0, 1); }
 
 VLK_Score* VLK_Score_omp_init(VLK_Score* score, VLK_ScoreArgs* args, int nthreads) {
   if (score == nullptr || score->omp_init == nullptr || nthreads <= 0) return nullptr;

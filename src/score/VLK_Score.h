@@ -4,9 +4,15 @@
 // the searches, the driver and the score caches can use any module without knowing which.
 //
 // Use of a module: VLK_Score_get(name) gives a private record; the caller fills a
-// VLK_ScoreArgs and stores init(data, args) in the record's state; a cache may then wrap the
-// record in place; score is called many times, from several threads at once; finalize(state)
-// releases the state, and the caller frees the record with free().
+// VLK_ScoreArgs and stores init(data, args) in the record's state (VLK_Score_init, which also
+// notes how many threads the state serves); a cache may then wrap the record in place; score is
+// called many times, from several threads at once; finalize(state) releases the state, and the
+// caller frees the record with free().
+//
+// Threads: a module keeps its scratch buffers per thread, as many sets as the arguments'
+// `threads` at init, so no more threads than that may score one state at once. The searches
+// read that count from the record (VLK_Score_threads) and size every parallel region that
+// scores by it.
 #pragma once
 
 #include <cstddef>
@@ -51,8 +57,11 @@ struct VLK_Score {
   void (*evaluate)(void* state, VLK_Network* network);
   // nthreads per-thread states made from one; the caller frees the returned array only.
   void** (*omp_init)(VLK_ScoreArgs* args, void* state, int nthreads);
-  void* state;    // null in a fresh record; the caller stores init's result here
-  int reserved0;  // set to 0 by VLK_Score_get
+  void* state;  // null in a fresh record; the caller stores init's result here
+  // The number of threads that may call score on `state` at once: 0 from VLK_Score_get (not
+  // known: the searches then score with one thread); VLK_Score_init sets it. Score caches and
+  // VLK_Score_omp_init copy it with the rest of the record.
+  int reserved0;
   int reserved1;  // copied from the table
 };
 
@@ -65,6 +74,12 @@ extern const VLK_Score VLK_Score_list[VLK_SCORE_MODULES + 1];
 VLK_Score* VLK_Score_get(const char* name);
 void VLK_Score_default_cache(void* state, int on);
 void VLK_Score_default_status(void* state, FILE* fp);
+// Stores init(data, args) in score->state and notes in the record that the state serves
+// args->threads threads (at least 1); returns the state.
+void* VLK_Score_init(VLK_Score* score, VLK_Data* data, VLK_ScoreArgs* args);
+// How many threads may score the record's state at once: the count VLK_Score_init noted, or 1
+// when none was noted.
+int VLK_Score_threads(const VLK_Score* score);
 // nthreads records, each a copy of *score holding one per-thread state of the module's
 // omp_init; null when the module has none (or it fails). The caller frees the array.
 VLK_Score* VLK_Score_omp_init(VLK_Score* score, VLK_ScoreArgs* args, int nthreads);

@@ -188,6 +188,22 @@ TEST(GreedyV2, SameGraphForAnyThreadCount) {
   }
 }
 
+// A score that serves fewer threads than OpenMP offers is called only by the threads it
+// serves, all of them taking part, in the 1-to-1 table and the climbs of both versions.
+TEST(GreedyV2, TeamIsNeverWiderThanTheScoreServes) {
+  for (int version : {1, 2})
+    for (int served : {1, 3}) {
+      SCOPED_TRACE(testing::Message() << "version " << version << ", " << served << " served");
+      Threads team(4);
+      TestScoreConfig cfg;
+      cfg.mode = TestScoreMode::random;
+      cfg.threads = served;
+      SearchPtr a(new_test_search(30, cfg, "trials=1", false));
+      GraphPtr g(run(a.get(), version, nullptr));
+      EXPECT_EQ(test_state(a.get()).thread_mask.load(), (std::uint64_t{1} << served) - 1);
+    }
+}
+
 // Removing parent 1 of node 0 and adding 2 lower its score equally. Version 2 scores the
 // additions first and takes the addition; a current parent that is also a candidate keeps
 // its rank slot, so listed before 2 its removal wins. The serial pass of version 2 keeps the
@@ -640,6 +656,42 @@ TEST(GreedyBNRC, RecoversASparseNonlinearDag) {
     EXPECT_GE(recall, 0.85) << "chance level " << chance;  // measured: 0.91 for both
     EXPECT_GT(recall, 3 * chance);
   }
+}
+
+// A state with buffers for one thread, searched while OpenMP offers four: the searches must
+// not let more threads score at once than the state has buffers for, so the graph and score
+// equal those of the one-thread run. The record notes the state's threads (VLK_Score_init) or,
+// with the state stored by hand, says nothing, which the searches take as one thread.
+TEST(GreedyBNRC, StateForOneThreadUnderATeamOfFour) {
+  for (int version : {1, 2})
+    for (bool noted : {true, false}) {
+      SCOPED_TRACE(testing::Message() << "version " << version << (noted ? ", noted" : ""));
+      Lists graph[2];
+      double best[2] = {0.0, 0.0};
+      for (int r = 0; r < 2; ++r) {
+        Threads team(r == 0 ? 1 : 4);
+        vlk_test::CaptureErr quiet;
+        Simulated sim;
+        VLK_Score* score = VLK_Score_get("BNRC");
+        VLK_ScoreArgs* args = VLK_ScoreArgs_new();
+        args->threads = 1;
+        args->verbosity = -1;
+        if (noted)
+          VLK_Score_init(score, sim.data, args);
+        else
+          score->state = score->init(sim.data, args);
+        VLK_ScoreArgs_delete(args);
+        SearchPtr a(new_search(sim.data, score, "trials=1"));
+        a->verbosity = -1;
+        srandom(5);
+        GraphPtr g(run(a.get(), version, nullptr));
+        ASSERT_NE(g, nullptr);
+        graph[r] = lists_of(g.get());
+        best[r] = result_score(a.get());
+      }
+      EXPECT_EQ(graph[1], graph[0]);
+      EXPECT_EQ(best[1], best[0]);
+    }
 }
 
 }  // namespace

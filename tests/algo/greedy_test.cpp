@@ -740,7 +740,7 @@ TEST(GreedyV1, OneToOneTableCountsEveryScore) {
   VLK_Score* score = vlk_test::test_score_new(cfg);
   vlk_test::CaptureErr capture;
   double* table =
-      VLK_Greedy_one_to_one(score->score, score->state, p, 4, 0, nullptr, nullptr, nullptr, 1);
+      VLK_Greedy_one_to_one(score->score, score->state, p, 4, 0, nullptr, nullptr, nullptr, 1, 8);
   const std::string err = capture.text();
   ASSERT_NE(table, nullptr);
   const auto& ts = *vlk_test::test_score_state(score);

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "VLK_ArgDef.h"
+#include "vlk_check.h"
 #include "vlk_fatal.h"
 
 namespace vlk_test {
@@ -160,6 +161,7 @@ void* test_score_init(VLK_Data* data, VLK_ScoreArgs* args) {
   cfg.nodes = data->p;
   cfg.seed = static_cast<std::uint64_t>(seed);
   cfg.max_parents = args->max_parents;
+  cfg.threads = std::max(args->threads, 1);
   cfg.allow_self = self != 0;
   if (cfg.mode == TestScoreMode::planted) cfg.parents = random_dag(data->p, indegree, cfg.seed);
   auto* state = new TestScore(std::move(cfg));
@@ -170,6 +172,7 @@ void* test_score_init(VLK_Data* data, VLK_ScoreArgs* args) {
 double test_score_score(TestScore* state, int child, int* parents, int q) {
   state->calls.fetch_add(1, std::memory_order_relaxed);
   const int t = omp_get_thread_num();
+  vlk::check(t < state->config.threads, "TestScore called by more threads than it was made for");
   if (t >= 0 && t < 64)
     state->thread_mask.fetch_or(std::uint64_t{1} << t, std::memory_order_relaxed);
   raise_to(state->max_q, q);
@@ -239,6 +242,7 @@ VLK_Score* test_score_record() {
 VLK_Score* test_score_new(const TestScoreConfig& cfg) {
   VLK_Score* s = test_score_record();
   s->state = new TestScore(cfg);
+  s->reserved0 = cfg.threads;
   return s;
 }
 

@@ -10,8 +10,11 @@
 //   tie      score(c | S) = base - step * |S|: every parent helps by the same amount, so a
 //            search must break ties by its own order (step 0: every set scores the same).
 //
-// The state is read-only during scoring except for atomic counters, so score may be called
-// from any number of threads at once. Calls with bad arguments (child or parent out of range,
+// The state is read-only during scoring except for atomic counters, so score could be called
+// from any number of threads at once; like a module with per-thread buffers it still serves only
+// `threads` threads, and a call from a thread index at or above that fails its internal check
+// (Debug and sanitizer builds), so the searches' tests catch a team wider than the score's.
+// Calls with bad arguments (child or parent out of range,
 // a repeated parent, the child among its parents unless allowed, more than max_parents
 // parents) are scored as usual but counted in bad_calls.
 #pragma once
@@ -39,6 +42,7 @@ struct TestScoreConfig {
   double step = 1.0;        // tie: reward of any parent
   int max_parents = 0;      // larger parent sets count as bad calls; 0 for no limit
   bool allow_self = false;  // a child among its own parents is not a bad call
+  int threads = 64;         // threads that may score at once (noted in the record)
 };
 
 struct TestScore {
@@ -67,12 +71,12 @@ struct TestScore {
 // Options of the record's init slot (a key/value list, e.g. "mode=random,seed=7"):
 //   mode=planted|random|tie, seed, base, gain, penalty, step, indegree, self.
 // In planted mode the DAG is random_dag(p, indegree (default 2), seed) over the data set's
-// nodes; max_parents comes from the score arguments. Unknown keys end the process.
+// nodes; max_parents and threads come from the score arguments. Unknown keys end the process.
 inline constexpr const char* kTestScoreName = "TestScore";
 
 // A record as VLK_Score_get would give it: every slot filled, no state yet.
 VLK_Score* test_score_record();
-// A record with a state made from cfg (init already done).
+// A record with a state made from cfg (init already done; the record notes cfg.threads).
 VLK_Score* test_score_new(const TestScoreConfig& cfg);
 // finalize on the record's state, then free of the record.
 void test_score_delete(VLK_Score* score);
