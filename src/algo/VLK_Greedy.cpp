@@ -57,16 +57,6 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-enum class MoveType { none, add, remove, reverse };
-
-struct Move {
-  MoveType type = MoveType::none;
-  int node = -1;  // the added parent, or the other node of a reversal
-  int pos = -1;   // position in the child's parent list
-  double child_score = 0.0;
-  double other_score = 0.0;
-};
-
 constexpr int kUnmarked = 0;
 constexpr int kMarked = 1;
 
@@ -119,15 +109,58 @@ void node_scores(const VLK_Graph* g, VLK_Score* score, double* out) {
     out[c] = local_score(score, static_cast<int>(c), VLK_Graph_parents(g, static_cast<int>(c)));
 }
 
-int serial_pass(const int* order, int n, int** cands, int candidates, VLK_Graph* g, int dynamic,
+bool apply_move(const Move& m, int c, VLK_Graph* g, double* ns) {
+  switch (m.type) {
+    case Move::none:
+      return false;
+    case Move::add:
+      VLK_Graph_add_edge(g, m.node, c);
+      break;
+    case Move::remove:
+      VLK_Graph_remove_parent_index(g, c, m.pos);
+      break;
+    case Move::reverse:
+      VLK_Graph_remove_parent_index(g, c, m.pos);
+      VLK_Graph_add_edge(g, c, m.node);
+      ns[m.node] = m.other_score;
+      break;
+  }
+  ns[c] = m.child_score;
+  return true;
+}
+
+double climb(VLK_Graph* g, VLK_Score* score, double* ns, int max_loops, int verbosity,
+             int limit_verbosity, VLK_MultiTimer* timer, const std::function<int()>& pass) {
+  switch_section(timer, VLK_GREEDY_TIMER_HC_SINGLE);
+  const int n = static_cast<int>(g->n);
+  node_scores(g, score, ns);
+  for (int loop = 1;; ++loop) {
+    const int changed = pass();
+    switch_section(timer, VLK_GREEDY_TIMER_HC_SINGLE);
+    if (changed == 0) break;
+    const double total = VLK_Greedy_calc_score(ns, n);
+    if (verbosity >= 1) {
+      std::fprintf(VELK_ERR, "Greedy:   Loop %2d  (%4d) : score = %.3f\n", loop, changed, total);
+      std::fflush(VELK_ERR);
+    }
+    if (loop > max_loops) {
+      if (verbosity >= limit_verbosity)
+        std::fprintf(VELK_ERR, "Greedy: Reached the maximum loop limit.\n");
+      break;
+    }
+  }
+  return VLK_Greedy_calc_score(ns, n);
+}
+
+int serial_pass(SerialWork& w, int n, int** cands, int candidates, VLK_Graph* g, int dynamic,
                 int max_parents, VLK_IntArray* tmp, const PairRules& rules, VLK_Score* score,
                 double* ns, int rev) {
-  std::vector<int> marks(static_cast<size_t>(std::max(n, 0)));
+  std::vector<int>& marks = w.marks;
   VLK_IntArray* s1 = &tmp[0];
   VLK_IntArray* s2 = &tmp[1];
   int changed = 0;
   for (int i = 0; i < n; ++i) {
-    const int c = order[i];
+    const int c = w.order[static_cast<size_t>(i)];
     VLK_IntArray* list = VLK_Graph_parents(g, c);
     const int q = static_cast<int>(list->size);
     const int* cand = cands[c];
@@ -151,7 +184,7 @@ int serial_pass(const int* order, int n, int** cands, int candidates, VLK_Graph*
       const double removal = v1 - ns[c];
       if (removal < best) {
         best = removal;
-        move = {MoveType::remove, p, k, v1, 0.0};
+        move = {Move::remove, p, k, v1, 0.0};
       }
       // A self-loop turned round is the same edge; its "reversal" would count c twice.
       if (rev == 0 || p == c) continue;
@@ -165,7 +198,7 @@ int serial_pass(const int* order, int n, int** cands, int candidates, VLK_Graph*
       const double reversal = (v1 - ns[c]) + (v2 - ns[p]);
       if (reversal < best) {
         best = reversal;
-        move = {MoveType::reverse, p, k, v1, v2};
+        move = {Move::reverse, p, k, v1, v2};
       }
     }
 
@@ -181,27 +214,10 @@ int serial_pass(const int* order, int n, int** cands, int candidates, VLK_Graph*
       const double addition = v - ns[c];
       if (addition < best) {
         best = addition;
-        move = {MoveType::add, x, -1, v, 0.0};
+        move = {Move::add, x, -1, v, 0.0};
       }
     }
-
-    switch (move.type) {
-      case MoveType::none:
-        continue;
-      case MoveType::add:
-        VLK_Graph_add_edge(g, move.node, c);
-        break;
-      case MoveType::remove:
-        VLK_Graph_remove_parent_index(g, c, move.pos);
-        break;
-      case MoveType::reverse:
-        VLK_Graph_remove_parent_index(g, c, move.pos);
-        VLK_Graph_add_edge(g, c, move.node);
-        ns[move.node] = move.other_score;
-        break;
-    }
-    ns[c] = move.child_score;
-    ++changed;
+    if (apply_move(move, c, g, ns)) ++changed;
   }
   return changed;
 }
@@ -226,18 +242,89 @@ const char* now_text(char* buf) {
   return ctime_r(&now, buf);
 }
 
-void require_inputs(const VLK_AlgoArgs* a) {
-  if (a->data == nullptr || a->score == nullptr || a->score->score == nullptr)
-    vlk::fatal("ERROR: Greedy: no data set or no score module given.\n");
-}
-
 void set_cache(VLK_Score* score, int on) {
   if (score->cache != nullptr) score->cache(score->state, on);
 }
 
-void memory_error(const char* what) {
+Search::Search(VLK_AlgoArgs* a) : a_(a) {
+  VLK_Greedy_prepare_timer(a);
+  switch_section(a->timer, VLK_GREEDY_TIMER_PREPARATION);
+  // Without a data set or a score module there is nothing to search: a message, not a crash.
+  if (a->data == nullptr || a->score == nullptr || a->score->score == nullptr)
+    vlk::fatal("ERROR: Greedy: no data set or no score module given.\n");
+  n_ = std::max(a->data->p, 0);
+  const size_t nn = static_cast<size_t>(n_);
+  ns_.reset(static_cast<double*>(std::malloc(std::max<size_t>(nn, 1) * sizeof(double))));
+  work_.reset(VLK_Graph_new(nn));
+  best_.reset(VLK_Graph_new(nn));
+}
+
+VLK_Graph* Search::fail(const char* what) {
   std::fprintf(VELK_ERR, "ERROR: Greedy: Memory allocation failed.%s\n", what);
   std::fflush(VELK_ERR);
+  VLK_MultiTimer_stop(a_->timer);
+  return nullptr;
+}
+
+void Search::clamp_candidates() {
+  a_->candidates = std::clamp(a_->candidates, 0, std::max(a_->dynamic != 0 ? n_ : n_ - 1, 0));
+}
+
+void Search::print_dynamic() const {
+  std::fprintf(VELK_ERR, "Greedy:   dynamic mode enabled.\n");
+  std::fprintf(VELK_ERR, "Greedy:     selfloop = %s\n", a_->selfloop != 0 ? "yes" : "no");
+}
+
+MallocPtr<double> Search::one_to_one(const std::function<double*()>& make) {
+  switch_section(a_->timer, VLK_GREEDY_TIMER_OTO_SINGLE);
+  set_cache(a_->score, 0);
+  MallocPtr<double> table(make());
+  switch_section(a_->timer, VLK_GREEDY_TIMER_OTO_SINGLE);
+  set_cache(a_->score, 1);
+  return table;
+}
+
+VLK_Graph* Search::trials(const Version& v, int trials,
+                          const std::function<double(VLK_Graph*, double*)>& climb) {
+  VLK_AlgoArgs* a = a_;
+  VLK_Score* score = a->score;
+  char when[32];
+  double best_score = DBL_MAX;
+  for (int t = 1; t <= trials; ++t) {
+    switch_section(a->timer, VLK_GREEDY_TIMER_HC_SINGLE);
+    if (a->verbosity >= 1)
+      std::fprintf(VELK_ERR, "Greedy: Trail %2d --------------------------------\n", t);
+    if (a->fixed != nullptr)
+      VLK_Graph_copy_GraphI(a->fixed, work_.get());
+    else
+      VLK_Graph_clear(work_.get());
+    const double s = climb(work_.get(), ns_.get());
+    if (a->verbosity >= 0) std::fprintf(VELK_ERR, v.trial_line, t, s);
+    if (a->verbosity >= 1) {
+      if (score->status != nullptr) score->status(score->state, VELK_ERR);
+      std::fprintf(VELK_ERR, "Time: %s", now_text(when));
+      std::fprintf(VELK_ERR, "\n");
+    }
+    // Strictly lower only: ties keep the earlier trial, and a NaN never wins.
+    if (s < best_score) {
+      VLK_Graph_copy(work_.get(), best_.get());
+      best_score = s;
+    }
+  }
+
+  switch_section(a->timer, VLK_GREEDY_TIMER_HC_SINGLE2);
+  if (a->verbosity >= 0) {
+    std::fprintf(VELK_ERR, v.finished_line, best_score);
+    std::fprintf(VELK_ERR, "X-BESTSCORE\t%f\n", best_score);
+    std::fflush(VELK_ERR);
+  }
+  if (a->results == nullptr) a->results = VLK_KeyValues_new();
+  VLK_KeyValues_clear(a->results);
+  VLK_KeyValues_put_double(a->results, "score", best_score);
+  if (v.prints_best && a->verbosity >= 1)
+    VLK_Graph_print_name(best_.get(), VELK_ERR, a->data->names);
+  VLK_MultiTimer_stop(a->timer);
+  return best_.release();
 }
 
 }  // namespace vlk::greedy
@@ -329,186 +416,112 @@ double VLK_Greedy_calc_score(const double* node_scores, int n) {
   return sum;
 }
 
+namespace {
+
+// A pass of version 1: the children in the order of the run's random-number record (index
+// order without one).
+int pass1(SerialWork& w, int n, int** cands, int candidates, VLK_Graph* g, int dynamic,
+          int max_parents, VLK_IntArray* tmp, const VLK_Graph* excluded, const GraphI* fixed,
+          VLK_Score* score, double* ns, int rev, VLK_RNG* rng, VLK_MultiTimer* timer) {
+  switch_section(timer, VLK_GREEDY_TIMER_HC_SINGLE);
+  if (rng != nullptr)
+    VLK_RNG_perm(rng, w.order.data(), n);
+  else
+    std::iota(w.order.begin(), w.order.end(), 0);
+  const PairRules rules{excluded, fixed, nullptr, 0};
+  return serial_pass(w, n, cands, candidates, g, dynamic, max_parents, tmp, rules, score, ns, rev);
+}
+
+double climb1(SerialWork& w, VLK_Graph* g, int** cands, int candidates, int dynamic,
+              int max_parents, VLK_IntArray* tmp, const VLK_Graph* excluded, const GraphI* fixed,
+              VLK_Score* score, double* ns, int max_loops, int rev, VLK_RNG* rng,
+              VLK_MultiTimer* timer, int verbosity) {
+  const int n = static_cast<int>(g->n);
+  return climb(g, score, ns, max_loops, verbosity, kVersion1.limit_verbosity, timer, [&] {
+    return pass1(w, n, cands, candidates, g, dynamic, max_parents, tmp, excluded, fixed, score, ns,
+                 rev, rng, timer);
+  });
+}
+
+}  // namespace
+
 int VLK_Greedy_one(int n, int** cands, int candidates, VLK_Graph* g, int dynamic, int max_parents,
                    VLK_IntArray* tmp, const VLK_Graph* excluded, const GraphI* fixed,
                    VLK_Score* score, double* node_scores, int rev, VLK_RNG* rng,
                    VLK_MultiTimer* timer) {
-  switch_section(timer, VLK_GREEDY_TIMER_HC_SINGLE);
-  std::vector<int> order(static_cast<size_t>(std::max(n, 0)));
-  if (rng != nullptr)
-    VLK_RNG_perm(rng, order.data(), n);
-  else
-    std::iota(order.begin(), order.end(), 0);
-  const PairRules rules{excluded, fixed, nullptr, 0};
-  return serial_pass(order.data(), n, cands, candidates, g, dynamic, max_parents, tmp, rules, score,
-                     node_scores, rev);
+  SerialWork w(n);
+  return pass1(w, n, cands, candidates, g, dynamic, max_parents, tmp, excluded, fixed, score,
+               node_scores, rev, rng, timer);
 }
 
 double VLK_Greedy_step(VLK_Graph* g, int** cands, int candidates, int dynamic, int max_parents,
                        VLK_IntArray* tmp, const VLK_Graph* excluded, const GraphI* fixed,
                        VLK_Score* score, double* ns, int max_loops, int rev, VLK_RNG* rng,
                        VLK_MultiTimer* timer, int verbosity) {
-  switch_section(timer, VLK_GREEDY_TIMER_HC_SINGLE);
-  const int n = static_cast<int>(g->n);
-  node_scores(g, score, ns);
-  for (int loop = 1;; ++loop) {
-    const int changed = VLK_Greedy_one(n, cands, candidates, g, dynamic, max_parents, tmp, excluded,
-                                       fixed, score, ns, rev, rng, timer);
-    if (changed == 0) break;
-    const double total = VLK_Greedy_calc_score(ns, n);
-    if (verbosity >= 1) {
-      std::fprintf(VELK_ERR, "Greedy:   Loop %2d  (%4d) : score = %.3f\n", loop, changed, total);
-      std::fflush(VELK_ERR);
-    }
-    if (loop > max_loops) {
-      if (verbosity >= 1) std::fprintf(VELK_ERR, "Greedy: Reached the maximum loop limit.\n");
-      break;
-    }
-  }
-  return VLK_Greedy_calc_score(ns, n);
+  SerialWork w(static_cast<int>(g->n));
+  return climb1(w, g, cands, candidates, dynamic, max_parents, tmp, excluded, fixed, score, ns,
+                max_loops, rev, rng, timer, verbosity);
 }
 
 VLK_Graph* VLK_Greedy_exec(VLK_AlgoArgs* a) {
-  VLK_Greedy_prepare_timer(a);
-  VLK_MultiTimer* timer = a->timer;
-  switch_section(timer, VLK_GREEDY_TIMER_PREPARATION);
-  require_inputs(a);
-  const int n = std::max(a->data->p, 0);
-  const size_t nn = static_cast<size_t>(n);
-
-  MallocPtr<double> ns(static_cast<double*>(std::malloc(std::max<size_t>(nn, 1) * sizeof(double))));
-  ScratchLists tmp(2, nn);
-  GraphPtr work(VLK_Graph_new(nn));
-  GraphPtr best(VLK_Graph_new(nn));
-
+  Search search(a);
+  const int n = search.nodes();
+  ScratchLists tmp(2, static_cast<size_t>(n));
   if (a->verbosity >= 0) {
     std::fprintf(VELK_ERR, "Greedy: Starting the greedy hill-climbing algorithm.\n");
     std::fflush(VELK_ERR);
   }
   if (a->skeleton != nullptr) vlk::fatal("ERROR: Greedy: Skeleton specified but not supported.\n");
-  if (tmp.get() == nullptr) {
-    memory_error(" [tmp_ar]");
-    VLK_MultiTimer_stop(timer);
-    return nullptr;
-  }
-  if (work == nullptr || best == nullptr || ns == nullptr) {
-    memory_error("");
-    VLK_MultiTimer_stop(timer);
-    return nullptr;
-  }
+  if (tmp.get() == nullptr) return search.fail(" [tmp_ar]");
+  if (!search.allocated()) return search.fail("");
 
   GreedyArgsPtr ga(VLK_Greedy_init(a));
-  if (ga == nullptr) {
-    memory_error("");
-    VLK_MultiTimer_stop(timer);
-    return nullptr;
-  }
+  if (ga == nullptr) return search.fail("");
   if (ga->fast) std::fprintf(VELK_ERR, "Greedy:   fast mode enabled.\n");
   if (a->verbosity >= 0)
     std::fprintf(VELK_ERR, "Greedy: Candidates = %d, Max Parents = %d, Trials = %d\n",
                  a->candidates, a->max_parents, ga->trials);
   if (ga->v != -99) a->verbosity = ga->v;
   const int verbosity = a->verbosity;
+  search.clamp_candidates();
+  if (a->dynamic != 0 && verbosity >= 0) search.print_dynamic();
 
-  a->candidates = std::clamp(a->candidates, 0, std::max(a->dynamic != 0 ? n : n - 1, 0));
-  if (a->dynamic != 0 && verbosity >= 0) {
-    std::fprintf(VELK_ERR, "Greedy:   dynamic mode enabled.\n");
-    std::fprintf(VELK_ERR, "Greedy:     selfloop = %s\n", a->selfloop != 0 ? "yes" : "no");
-  }
-
-  switch_section(timer, VLK_GREEDY_TIMER_OTO_SINGLE);
   VLK_Score* score = a->score;
-  set_cache(score, 0);
-  MallocPtr<double> table;
-  if (ga->parent != nullptr) {
+  MallocPtr<double> table = search.one_to_one([&]() -> double* {
+    if (ga->parent == nullptr)
+      return VLK_Greedy_one_to_one(score->score, score->state, n, a->data->n, a->selfloop,
+                                   a->excluded, a->fixed, a->timer, verbosity, team_size(score));
     std::fprintf(VELK_ERR, "Greedy:   reading parent candidates.\n");
-    std::unique_ptr<VLK_IntArray, void (*)(VLK_IntArray*)> parents(VLK_IntArray_new(),
-                                                                   VLK_IntArray_delete);
-    if (parents == nullptr) {
-      memory_error("");
-      VLK_MultiTimer_stop(timer);
-      return nullptr;
-    }
+    vlk::Owned<VLK_IntArray, VLK_IntArray_delete> parents(VLK_IntArray_new());
+    if (parents == nullptr) return nullptr;
     // An unreadable file would leave no parent at all: a search over nothing.
     if (VLK_Data_read_node_set_file(a->data, parents.get(), ga->parent, 0) < 0)
       vlk::fatal("ERROR: Greedy: cannot read the parent candidates: %s\n", ga->parent);
     std::fprintf(VELK_ERR, "Greedy:     # of parents = %zu\n", parents->size);
-    table.reset(VLK_Greedy_one_to_one_cands(score->score, score->state, n, a->data->n, a->selfloop,
-                                            a->excluded, a->fixed, parents.get(), verbosity));
-  } else {
-    table.reset(VLK_Greedy_one_to_one(score->score, score->state, n, a->data->n, a->selfloop,
-                                      a->excluded, a->fixed, timer, verbosity, team_size(score)));
-  }
-  switch_section(timer, VLK_GREEDY_TIMER_OTO_SINGLE);
-  set_cache(score, 1);
-  if (table == nullptr) {
-    memory_error("");
-    VLK_MultiTimer_stop(timer);
-    return nullptr;
-  }
+    return VLK_Greedy_one_to_one_cands(score->score, score->state, n, a->data->n, a->selfloop,
+                                       a->excluded, a->fixed, parents.get(), verbosity);
+  });
+  if (table == nullptr) return search.fail("");
 
   Candidates cands(VLK_Greedy_candidates(table.get(), a), n);
-  if (cands.get() == nullptr) {
-    memory_error("");
-    VLK_MultiTimer_stop(timer);
-    return nullptr;
-  }
-  char when[32];
+  if (cands.get() == nullptr) return search.fail("");
   if (verbosity >= 1) {
+    char when[32];
     print_candidates(VELK_ERR, cands.get(), table.get(), n, a->candidates, a->data);
     std::fprintf(VELK_ERR, "Greedy: 121 finished at %s", now_text(when));
   }
 
   // Without a record of its own the run still needs a child order; a private one keeps the
   // call reproducible.
-  std::unique_ptr<VLK_RNG, void (*)(VLK_RNG*)> own_rng(nullptr, VLK_RNG_delete);
-  VLK_RNG* rng = a->rng;
-  if (rng == nullptr) {
-    own_rng.reset(VLK_RNG_new());
-    rng = own_rng.get();
-  }
+  vlk::Owned<VLK_RNG, VLK_RNG_delete> own_rng(a->rng == nullptr ? VLK_RNG_new() : nullptr);
+  VLK_RNG* rng = a->rng != nullptr ? a->rng : own_rng.get();
 
-  switch_section(timer, VLK_GREEDY_TIMER_HC_SINGLE);
-  double best_score = DBL_MAX;
-  for (int t = 1; t <= ga->trials; ++t) {
-    if (verbosity >= 1)
-      std::fprintf(VELK_ERR, "Greedy: Trail %2d --------------------------------\n", t);
-    if (a->fixed != nullptr)
-      VLK_Graph_copy_GraphI(a->fixed, work.get());
-    else
-      VLK_Graph_clear(work.get());
-    const double s = VLK_Greedy_step(work.get(), cands.get(), a->candidates, a->dynamic,
-                                     a->max_parents, tmp.get(), a->excluded, a->fixed, score,
-                                     ns.get(), ga->max_loops, ga->rev, rng, timer, verbosity);
-    if (verbosity >= 0)
-      std::fprintf(VELK_ERR, "Greedy: Trial %d. Reached local optimal (score = %f).\n", t, s);
-    if (verbosity >= 1) {
-      if (score->status != nullptr) score->status(score->state, VELK_ERR);
-      std::fprintf(VELK_ERR, "Time: %s", now_text(when));
-      std::fprintf(VELK_ERR, "\n");
-    }
-    if (s < best_score) {
-      VLK_Graph_copy(work.get(), best.get());
-      best_score = s;
-    }
-  }
-
-  switch_section(timer, VLK_GREEDY_TIMER_HC_SINGLE2);
-  if (verbosity >= 0) {
-    std::fprintf(VELK_ERR, "Greedy: Finished. Best score = %f\n", best_score);
-    std::fprintf(VELK_ERR, "X-BESTSCORE\t%f\n", best_score);
-    std::fflush(VELK_ERR);
-  }
-  table.reset();
-  cands.reset();
-  ga.reset();
-  work.reset();
-  tmp.reset();
-  if (a->results == nullptr) a->results = VLK_KeyValues_new();
-  VLK_KeyValues_clear(a->results);
-  VLK_KeyValues_put_double(a->results, "score", best_score);
-  VLK_MultiTimer_stop(timer);
-  return best.release();
+  SerialWork w(n);
+  return search.trials(kVersion1, ga->trials, [&](VLK_Graph* g, double* ns) {
+    return climb1(w, g, cands.get(), a->candidates, a->dynamic, a->max_parents, tmp.get(),
+                  a->excluded, a->fixed, score, ns, ga->max_loops, ga->rev, rng, a->timer,
+                  verbosity);
+  });
 }
 
 VLK_Network* VLK_Greedy_gen_network(const VLK_Graph* g, const VLK_Data* d) {

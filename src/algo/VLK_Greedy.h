@@ -17,8 +17,11 @@
 // node, -1 for "none" (always the tail of a list).
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "GraphI.h"
 #include "VLK_AlgoArgs.h"
@@ -29,6 +32,7 @@
 #include "VLK_RNG.h"
 #include "VLK_Score.h"
 #include "VLK_Timer.h"
+#include "vlk_owned.h"
 
 // The score slot of a VLK_Score record: score(state, child, parents, q).
 using VLK_Greedy_score_fn = double (*)(void* state, int child, int* parents, int q);
@@ -125,16 +129,8 @@ struct FreeDeleter {
 };
 template <class T>
 using MallocPtr = std::unique_ptr<T, FreeDeleter>;
-
-struct GraphDeleter {
-  void operator()(VLK_Graph* g) const { VLK_Graph_delete(g); }
-};
-using GraphPtr = std::unique_ptr<VLK_Graph, GraphDeleter>;
-
-struct GreedyArgsDeleter {
-  void operator()(VLK_GreedyArgs* g) const { VLK_GreedyArgs_delete(g); }
-};
-using GreedyArgsPtr = std::unique_ptr<VLK_GreedyArgs, GreedyArgsDeleter>;
+using GraphPtr = vlk::Owned<VLK_Graph, VLK_Graph_delete>;
+using GreedyArgsPtr = vlk::Owned<VLK_GreedyArgs, VLK_GreedyArgs_delete>;
 
 // A block of scratch lists made by VLK_IntArray_new_ar.
 class ScratchLists {
@@ -145,11 +141,6 @@ class ScratchLists {
   ScratchLists(const ScratchLists&) = delete;
   ScratchLists& operator=(const ScratchLists&) = delete;
   VLK_IntArray* get() const { return lists_; }
-  // Releases the block now (the lists are released before the results are written).
-  void reset() {
-    VLK_IntArray_delete_ar(lists_, count_);
-    lists_ = nullptr;
-  }
 
  private:
   size_t count_;
@@ -159,14 +150,10 @@ class ScratchLists {
 class Candidates {
  public:
   Candidates(int** lists, int n) : lists_(lists), n_(n) {}
-  ~Candidates() { reset(); }
+  ~Candidates() { VLK_Greedy_free_candidates(lists_, n_); }
   Candidates(const Candidates&) = delete;
   Candidates& operator=(const Candidates&) = delete;
   int** get() const { return lists_; }
-  void reset() {
-    VLK_Greedy_free_candidates(lists_, n_);
-    lists_ = nullptr;
-  }
 
  private:
   int** lists_;
@@ -193,8 +180,9 @@ inline void switch_section(VLK_MultiTimer* timer, int id) {
   if (timer != nullptr) VLK_MultiTimer_start(timer, id);
 }
 
-// The 1-to-1 table of both versions: `first_line` opens it; the progress marks and "  done"
-// print when `marks` is set, the count and rates when `totals` is set.
+// The 1-to-1 table of both versions, scored by a team of at most `threads`: `first_line` opens
+// it; the progress marks and "  done" print when `marks` is set, the count and rates when
+// `totals` is set.
 double* parallel_table(VLK_Greedy_score_fn score, void* state, int n, int samples,
                        const PairRules& rules, VLK_MultiTimer* timer, const char* first_line,
                        bool marks, bool totals, int threads);
@@ -206,10 +194,36 @@ inline double local_score(VLK_Score* score, int c, const VLK_IntArray* list) {
 // Node scores of every node given its current parents.
 void node_scores(const VLK_Graph* g, VLK_Score* score, double* out);
 
-// One serial pass in the move order of version 1 over the children in `order`: for each
+// A move of one child and the local scores it leads to.
+struct Move {
+  enum Type : int { none, add, remove, reverse };
+  Type type = none;
+  int node = -1;  // the added parent, or the other node of a reversal
+  int pos = -1;   // position in the child's parent list
+  double child_score = 0.0;
+  double other_score = 0.0;
+};
+// Makes the move of child c in g and the node scores; false for no move.
+bool apply_move(const Move& m, int c, VLK_Graph* g, double* node_scores);
+
+// One climb from g: node scores, then passes (`pass` returns how many children moved) until a
+// pass moves nothing or max_loops + 1 passes ran; returns the total score. The loop limit is
+// announced from verbosity `limit_verbosity` on.
+double climb(VLK_Graph* g, VLK_Score* score, double* node_scores, int max_loops, int verbosity,
+             int limit_verbosity, VLK_MultiTimer* timer, const std::function<int()>& pass);
+
+// What a serial pass needs besides the graph, made once per search: the child order and one
+// mark per node.
+struct SerialWork {
+  explicit SerialWork(int n) : order(static_cast<size_t>(std::max(n, 0))), marks(order.size()) {}
+  std::vector<int> order;
+  std::vector<int> marks;
+};
+
+// One serial pass in the move order of version 1 over the children in w.order: for each
 // non-fixed parent its removal, then (when rev) its reversal; then the additions of the
 // candidates. Returns the number of children that took a move.
-int serial_pass(const int* order, int n, int** cands, int candidates, VLK_Graph* g, int dynamic,
+int serial_pass(SerialWork& w, int n, int** cands, int candidates, VLK_Graph* g, int dynamic,
                 int max_parents, VLK_IntArray* tmp, const PairRules& rules, VLK_Score* score,
                 double* node_scores, int rev);
 
@@ -217,15 +231,54 @@ int serial_pass(const int* order, int n, int** cands, int candidates, VLK_Graph*
 void print_candidates(FILE* fp, int** lists, const double* table, int n, int candidates,
                       const VLK_Data* d);
 
+// What tells the two versions apart in the frame they share: the wording of the trial and
+// closing lines, the verbosity that announces the loop limit, and whether the best graph is
+// printed at verbosity 1.
+struct Version {
+  const char* trial_line;
+  const char* finished_line;
+  int limit_verbosity;
+  bool prints_best;
+};
+inline constexpr Version kVersion1{"Greedy: Trial %d. Reached local optimal (score = %f).\n",
+                                   "Greedy: Finished. Best score = %f\n", 1, false};
+inline constexpr Version kVersion2{"Greedy: Trial %d. Reached the local optimal (score = %f).\n",
+                                   "Greedy: Finished.  Best score = %f\n", 0, true};
+
+// The frame of both searches: the timer, the node scores, the working and the best graph, the
+// 1-to-1 table with its cache switches, the trials and the results.
+class Search {
+ public:
+  // Creates the timer when missing and switches it to the preparation; without a data set or a
+  // score module ends the program; allocates the node scores and both graphs.
+  explicit Search(VLK_AlgoArgs* a);
+  bool allocated() const { return ns_ != nullptr && work_ != nullptr && best_ != nullptr; }
+  int nodes() const { return n_; }
+  // "ERROR: Greedy: Memory allocation failed.<what>", flushed; stops the timer; null for the
+  // search to return.
+  VLK_Graph* fail(const char* what);
+  // Clamps a->candidates to the nodes that may be parents (n in dynamic mode, else n - 1).
+  void clamp_candidates();
+  // The dynamic-mode lines.
+  void print_dynamic() const;
+  // The 1-to-1 table made by `make` with the score cache off (its sets are scored once each).
+  MallocPtr<double> one_to_one(const std::function<double*()>& make);
+  // `trials` climbs from the start graph (the fixed graph, or none), keeping the strictly
+  // best; the closing lines and results; stops the timer and returns the best graph.
+  VLK_Graph* trials(const Version& v, int trials,
+                    const std::function<double(VLK_Graph* g, double* node_scores)>& climb);
+
+ private:
+  VLK_AlgoArgs* a_;
+  int n_;
+  MallocPtr<double> ns_;
+  GraphPtr work_;
+  GraphPtr best_;
+};
+
 // The ctime text of now (with its newline); buf holds at least 26 chars.
 const char* now_text(char* buf);
-
-// Without a data set or a score module there is nothing to search: ends the program with a
-// message instead of crashing.
-void require_inputs(const VLK_AlgoArgs* a);
 // The score module's cache switch (no-op without the slot).
 void set_cache(VLK_Score* score, int on);
-// "ERROR: Greedy: Memory allocation failed.<what>", flushed.
-void memory_error(const char* what);
 
 }  // namespace vlk::greedy
