@@ -124,11 +124,7 @@ namespace vlk::greedy {
 // share.
 int team_size(const VLK_Score* score);
 
-struct FreeDeleter {
-  void operator()(void* p) const { std::free(p); }
-};
-template <class T>
-using MallocPtr = std::unique_ptr<T, FreeDeleter>;
+using vlk::MallocPtr;
 using GraphPtr = vlk::Owned<VLK_Graph, VLK_Graph_delete>;
 using GreedyArgsPtr = vlk::Owned<VLK_GreedyArgs, VLK_GreedyArgs_delete>;
 

@@ -18,6 +18,13 @@ struct FreeWith {
 template <class T, auto Fn>
 using Owned = std::unique_ptr<T, FreeWith<Fn>>;
 
+// A block or string from malloc/strdup, released with free().
+struct FreeMalloced {
+  void operator()(void* p) const noexcept { std::free(p); }
+};
+template <class T>
+using MallocPtr = std::unique_ptr<T, FreeMalloced>;
+
 // A malloc'ed copy of v (so that free() and the registry's delete release it); null when the
 // allocation fails.
 template <class T>

@@ -20,10 +20,9 @@
 namespace vlk {
 
 inline void close_file(FILE* fp) { std::fclose(fp); }
-inline void free_chars(char* s) { std::free(s); }
 
 using FilePtr = Owned<FILE, close_file>;
-using CharPtr = Owned<char, free_chars>;  // a malloc'ed string
+using CharPtr = MallocPtr<char>;  // a malloc'ed string
 using DataPtr = Owned<VLK_Data, VLK_Data_delete>;
 using KeyValuesPtr = Owned<VLK_KeyValues, VLK_KeyValues_delete>;
 using DoubleArrayPtr = Owned<VLK_DoubleArray, VLK_DoubleArray_delete>;
