@@ -6,22 +6,13 @@
 #include <vector>
 
 #include "VLK_Array_mpi.h"
+#include "mpi_test.h"
 
 namespace {
 
-constexpr int kRoot = 1;
-
-int rank() {
-  int r = 0;
-  MPI_Comm_rank(MPI_COMM_WORLD, &r);
-  return r;
-}
-
-int procs() {
-  int n = 0;
-  MPI_Comm_size(MPI_COMM_WORLD, &n);
-  return n;
-}
+using vlk_test::kRoot;
+using vlk_test::procs;
+using vlk_test::rank;
 
 std::vector<std::string> strs(const VLK_StrArray* a) { return {a->data, a->data + a->size}; }
 

@@ -12,19 +12,14 @@
 #include "VLK_Data_merge.h"
 #include "VLK_Data_mpi.h"
 #include "VLK_KeyValues.h"
+#include "mpi_test.h"
 #include "vlk_owned.h"
 
 namespace {
 
-constexpr int kRoot = 1;
-
-int rank() {
-  int r = 0;
-  MPI_Comm_rank(MPI_COMM_WORLD, &r);
-  return r;
-}
-
-bool is_root() { return rank() == kRoot; }
+using vlk_test::is_root;
+using vlk_test::kRoot;
+using vlk_test::rank;
 
 using DataPtr = vlk::Owned<VLK_Data, VLK_Data_delete>;
 

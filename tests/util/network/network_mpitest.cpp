@@ -8,17 +8,13 @@
 
 #include "VLK_DoubleArray.h"
 #include "VLK_Network_mpi.h"
+#include "mpi_test.h"
 #include "vlk_test.h"
 
 namespace {
 
-constexpr int kRoot = 1;
-
-int rank() {
-  int r = 0;
-  MPI_Comm_rank(MPI_COMM_WORLD, &r);
-  return r;
-}
+using vlk_test::kRoot;
+using vlk_test::rank;
 
 std::string color(const VLK_Color* c) {
   if (c == nullptr) return "unset";
