@@ -36,10 +36,6 @@ const char* const VLK_Matrix_LU = "U";
 
 namespace {
 
-// Every program that does linear algebra through these helpers links this file; pinning OpenBLAS
-// to one thread here keeps the calls from inside OpenMP regions from oversubscribing the cores.
-[[maybe_unused]] const bool blas_serial_at_load = (vlk_blas_serial(), true);
-
 // Element count of an m x n block in 64 bits; 0 for a non-positive size.
 size_t count(int m, int n) {
   if (m <= 0 || n <= 0) return 0;

@@ -111,18 +111,6 @@ double dlange_(const char* norm, const int* m, const int* n, const double* a, co
 double dlansy_(const char* norm, const char* uplo, const int* n, const double* a, const int* lda,
                double* work, size_t norm_len, size_t uplo_len);
 
-// Thread control of OpenBLAS. Weak, so the program still links against a BLAS without it (the
-// reference BLAS, a serial build); then the address is null and vlk_blas_serial does nothing.
-void openblas_set_num_threads(int num_threads) __attribute__((weak));
-int openblas_get_num_threads(void) __attribute__((weak));
-
 #ifdef __cplusplus
 }  // extern "C"
 #endif
-
-// The numerics call BLAS on small matrices from inside OpenMP regions; a threaded BLAS would start
-// its own pool per calling thread and oversubscribe the cores. The library calls this once when
-// it is loaded (VLK_Matrix.cpp); calling it again is harmless.
-static inline void vlk_blas_serial(void) {
-  if (openblas_set_num_threads) openblas_set_num_threads(1);
-}
