@@ -116,6 +116,10 @@ namespace vlk::bnrc {
 void node_tables(const VLK_BNRCBuff* bf, int v, int t, double* inv, double* inv_Bt,
                  double* log_det);
 
+// Ends the process unless the state's M and degree are the sizes the score's fixed-size kernels
+// are written for (20 and 3); init calls it before it builds anything.
+void check_kernel_sizes(const VLK_BNRCBuff* bf);
+
 // The score of a child whose values are all equal, whatever its parents.
 inline constexpr double kFlatChildScore = 0.0;
 
