@@ -213,6 +213,17 @@ void VLK_BNRC_alloc_Lambda_inv_Bt(VLK_BNRCBuff* bf, int p, int n, int M) {
                                        "Lambda_inv_Bt", "bf->Lambda_inv_Bt[0]");
 }
 
+void vlk::bnrc::check_kernel_sizes(const VLK_BNRCBuff* bf) {
+  // The sizes of BSpline_Mv20, BSpline_Bx3_var, BSpline_gKg20L and BSpline_dsycopy20. Every
+  // level's backfitting runs them, so a lower level (the memory fall-back) is no way out.
+  constexpr int kernel_M = 20, kernel_degree = 3;
+  if (bf->M != kernel_M || bf->degree != kernel_degree)
+    vlk::fatal(
+        "ERROR: BNRC: Not supported (implemented) M = %d, degree = %d (the score is built for "
+        "M = %d, degree = %d)\n",
+        bf->M, bf->degree, kernel_M, kernel_degree);
+}
+
 void vlk::bnrc::node_tables(const VLK_BNRCBuff* bf, int v, int t, double* inv, double* inv_Bt,
                             double* log_det) {
   const int M = bf->M, n = bf->n, hn = bf->hyper_num;
@@ -221,15 +232,15 @@ void vlk::bnrc::node_tables(const VLK_BNRCBuff* bf, int v, int t, double* inv, d
   double* L = bf->Lambda[t];
   BSpline_syBtB(bf->B[v], bf->Bindex[v], n, M, bf->degree, BtB);
   for (int h = 0; h < hn; ++h) {
-    if (M == 20)
-      BSpline_dsycopy20(BtB, L);
-    else
-      VLK_Matrix_dsycopy(M, BtB, L);
+    BSpline_dsycopy20(BtB, L);
     VLK_Matrix_dsyaxpy(M, n * bf->beta[h], bf->K, L);
     // Singular factors are not trapped here: the score refuses what they lead to.
     int info = 0;
     dsytrf_("U", &M, L, &M, bf->S1[t], bf->dsytrf_work[t], &bf->lwork, &info, 1);
-    // The product of the diagonal of D: a 2 x 2 pivot block counts by its two diagonal entries.
+    // det L = det D (U is unit triangular), taken as the product of D's diagonal without a
+    // case for 2 x 2 pivot blocks. None arise: L = B'B + n beta K with beta > 0 is positive
+    // (semi)definite, and the Bunch-Kaufman pivoting of dsytrf_ takes a 2 x 2 block at column k
+    // only when a_kk a_rr < alpha^2 a_rk^2 (alpha < 1), which such a matrix never has.
     double det = 1.0;
     for (int i = 0; i < M; ++i) det *= std::fabs(L[i * (M + 1)]);
     log_det[h] = std::log(det);
@@ -278,6 +289,7 @@ VLK_BNRCBuff* VLK_BNRC_init(VLK_Data* data, VLK_ScoreArgs* args) {
   // Only levels 1 to 3 have tables and a score path.
   if (bf->level <= 0 || bf->level > 3)
     vlk::fatal("ERROR: BNRC: Not supported (implemented) level = %d\n", bf->level);
+  vlk::bnrc::check_kernel_sizes(bf);
   if (linear) {
     bf->hyper_num = 2;
     hi = 1.0;
@@ -362,6 +374,10 @@ VLK_BNRCBuff* VLK_BNRC_init(VLK_Data* data, VLK_ScoreArgs* args) {
   if (bf->level >= 2)
     bf->log_det_Lambda = per_node<double>(bf, p, shn, "log_det_Lambda", "log_det_Lambda[0]");
 
+  // The query is for order n although the matrices factored are M x M: this buffer is part of
+  // the memory estimate above, so sizing it by M would move the level a given budget falls
+  // back to. It is enough for both calls: dsytrf_ factors an order below its block size (64)
+  // unblocked and needs one double, dsytri_ needs M, and the buffer holds max(lwork, M).
   bf->lwork = VLK_Matrix_dsytrf_work_size(n);
   bf->dsytrf_work =
       per_thread<double>(bf, std::max(count(bf->lwork), sM), "dsytrf_work", "dsytrf_work[]");

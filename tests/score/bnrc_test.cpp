@@ -733,6 +733,23 @@ TEST(BnrcInit, RefusesWhatItCannotDo) {
   EXPECT_FATAL_EXIT(init_only(empty.get(), {}), "ERROR: BNRC: No samples in the data set.\n");
 }
 
+// The score's kernels are written for 20 cubic B-splines, at every level: a state of other
+// sizes is refused rather than scored with kernels of the wrong size.
+TEST(BnrcInit, RefusesSizesTheKernelsAreNotWrittenFor) {
+  const BnrcPtr fresh(VLK_BNRCBuff_new());
+  vlk::bnrc::check_kernel_sizes(fresh.get());  // the defaults pass
+  const struct { int M, degree; } cases[] = {{19, 3}, {21, 3}, {20, 2}, {20, 4}, {10, 1}};
+  for (const auto& c : cases) {
+    BnrcPtr bf(VLK_BNRCBuff_new());
+    bf->M = c.M;
+    bf->degree = c.degree;
+    EXPECT_FATAL_EXIT(vlk::bnrc::check_kernel_sizes(bf.get()),
+                      "ERROR: BNRC: Not supported (implemented) M = " + std::to_string(c.M) +
+                          ", degree = " + std::to_string(c.degree) +
+                          " (the score is built for M = 20, degree = 3)\n");
+  }
+}
+
 TEST(BnrcInit, ReinitRetargetsTheState) {
   DataPtr d = fixture_data();
   for (int level = 1; level <= 3; ++level) {
