@@ -3,9 +3,13 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -14,10 +18,6 @@
 #include "VLK_Score.h"
 #include "test_score.h"
 #include "vlk_test.h"
-
-// The test score module belongs to the test support library; until that library lists it,
-// this program compiles it itself. (Once it is listed, the archive member is simply not
-// pulled into this program, whose own copy already defines every symbol.)
 
 using vlk_test::TestScore;
 using vlk_test::TestScoreConfig;
@@ -30,11 +30,23 @@ struct ScoreFree {
 };
 using ScorePtr = std::unique_ptr<VLK_Score, ScoreFree>;
 
-bool same_record(const VLK_Score& a, const VLK_Score& b) {
-  return a.name == b.name && a.init == b.init && a.score == b.score && a.finalize == b.finalize &&
-         a.prop == b.prop && a.cache == b.cache && a.status == b.status && a.reinit == b.reinit &&
-         a.evaluate == b.evaluate && a.omp_init == b.omp_init && a.state == b.state &&
-         a.reserved0 == b.reserved0 && a.reserved1 == b.reserved1;
+// Four genes over 30 samples: two independent, one a smooth function of them, one noise.
+VLK_Data* small_data() {
+  VLK_Data* d = VLK_Data_new();
+  d->p = 4;
+  d->n = 30;
+  d->X = static_cast<double*>(std::malloc(sizeof(double) * 4 * 30));
+  d->Y = d->X;
+  std::mt19937 gen(5);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  for (int s = 0; s < 30; ++s) {
+    const double a = u(gen), b = u(gen);
+    d->X[s] = a;
+    d->X[30 + s] = b;
+    d->X[60 + s] = std::sin(2.0 * a) + b * b + 0.1 * u(gen);
+    d->X[90 + s] = u(gen);
+  }
+  return d;
 }
 
 double fake_score(void*, int, int*, int) { return -1.0; }
@@ -78,63 +90,79 @@ TEST(ScoreTable, LookupIgnoresCase) {
   }
 }
 
-TEST(ScoreTable, RowsInOrderWithTheirDefaultsLeftEmpty) {
-  const char* names[] = {"BNRC", "BNRC2", "ContPrior", "BDE"};
-  for (int i = 0; i < VLK_SCORE_MODULES; ++i) {
-    const VLK_Score& row = VLK_Score_list[i];
-    EXPECT_STREQ(row.name, names[i]);
-    EXPECT_EQ(row.cache, nullptr);
-    EXPECT_EQ(row.status, nullptr);
-    EXPECT_EQ(row.state, nullptr);
-    EXPECT_EQ(row.reserved0, 0);
-    EXPECT_EQ(row.reserved1, 0);
+// Code that walks the table stops at the row without a name, after the four modules.
+TEST(ScoreTable, ListsTheModulesInOrderThenEnds) {
+  std::vector<std::string> names;
+  for (const VLK_Score* row = VLK_Score_list; row->name != nullptr; ++row)
+    names.emplace_back(row->name);
+  EXPECT_EQ(names, (std::vector<std::string>{"BNRC", "BNRC2", "ContPrior", "BDE"}));
+  EXPECT_EQ(names.size(), static_cast<size_t>(VLK_SCORE_MODULES));
+}
+
+// Every record VLK_Score_get hands out, built module or not, has no state yet and default
+// cache and status operations that can be called on any state and do nothing to it.
+TEST(ScoreTable, FreshRecordsHaveWorkingDefaults) {
+  for (const char* name : {"BNRC", "BNRC2", "ContPrior", "BDE"}) {
+    SCOPED_TRACE(name);
+    ScorePtr s(VLK_Score_get(name));
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->state, nullptr);
+    EXPECT_EQ(s->reserved0, 0);
+    ASSERT_NE(s->cache, nullptr);
+    ASSERT_NE(s->status, nullptr);
+    const int original[4] = {1, 2, 3, 4};
+    int state[4] = {1, 2, 3, 4};
+    for (int on : {0, 1, 0}) s->cache(state, on);
+    s->cache(nullptr, 1);
+    EXPECT_EQ(vlk_test::capture([&](FILE* fp) { s->status(state, fp); }), "");
+    EXPECT_EQ(vlk_test::capture([&](FILE* fp) { s->status(nullptr, fp); }), "");
+    EXPECT_TRUE(std::equal(std::begin(state), std::end(state), std::begin(original)));
   }
-  EXPECT_EQ(VLK_Score_list[VLK_SCORE_MODULES].name, nullptr);
-  // Modules without these operations keep them null whatever gets built.
-  EXPECT_EQ(VLK_Score_list[0].evaluate, nullptr);
-  EXPECT_EQ(VLK_Score_list[1].evaluate, nullptr);
-  EXPECT_EQ(VLK_Score_list[2].reinit, nullptr);
-  EXPECT_EQ(VLK_Score_list[2].omp_init, nullptr);
-  EXPECT_EQ(VLK_Score_list[3].prop, nullptr);
+  // BNRC evaluates no network: callers must find the slot empty rather than call it.
+  ScorePtr bnrc(VLK_Score_get("BNRC"));
+  EXPECT_EQ(bnrc->evaluate, nullptr);
 }
 
-TEST(ScoreTable, FreshRecordHasDefaultsAndNoState) {
-  ScorePtr s(VLK_Score_get("bnrc"));
-  ASSERT_NE(s, nullptr);
-  EXPECT_EQ(s->cache, &VLK_Score_default_cache);
-  EXPECT_EQ(s->status, &VLK_Score_default_status);
-  EXPECT_EQ(s->state, nullptr);
-  EXPECT_EQ(s->reserved0, 0);
-  EXPECT_EQ(s->reserved1, VLK_Score_list[0].reserved1);
-  EXPECT_EQ(s->evaluate, nullptr);
-  EXPECT_EQ(s->init, VLK_Score_list[0].init);
-  EXPECT_EQ(s->score, VLK_Score_list[0].score);
-  s->cache(s->state, 0);
-  EXPECT_EQ(vlk_test::capture([&](FILE* fp) { s->status(s->state, fp); }), "");
-}
+// A record is the caller's own: wrapping one in place, as a score cache does, changes neither
+// a record got before nor one got after, and both still score through the module.
+TEST(ScoreTable, RecordsArePrivateCopies) {
+  VLK_Data* data = small_data();
+  ScorePtr before(VLK_Score_get("BNRC"));
+  ScorePtr wrapped(VLK_Score_get("bnrc"));
+  ASSERT_NE(before, nullptr);
+  ASSERT_NE(wrapped, nullptr);
+  EXPECT_NE(before.get(), wrapped.get());
+  VLK_ScoreArgs args{nullptr, 2, size_t{64} << 20, 0, 1, 0, -1};
+  void* state = nullptr;
+  {
+    vlk_test::CaptureErr quiet;
+    state = before->init(data, &args);
+  }
+  ASSERT_NE(state, nullptr);
+  int parents[] = {0, 1};
+  const double module_score = before->score(state, 2, parents, 2);
+  EXPECT_TRUE(std::isfinite(module_score));
 
-TEST(ScoreTable, RecordsAreIndependentCopies) {
-  ScorePtr a(VLK_Score_get("BNRC"));
-  ScorePtr b(VLK_Score_get("bnrc"));
-  ASSERT_NE(a, nullptr);
-  ASSERT_NE(b, nullptr);
-  EXPECT_NE(a.get(), b.get());
-  EXPECT_TRUE(same_record(*a, *b));
-  const VLK_Score row = VLK_Score_list[0];
+  int cache_state = 0;
+  wrapped->score = fake_score;
+  wrapped->cache = fake_cache;
+  wrapped->init = nullptr;
+  wrapped->state = &cache_state;
+  EXPECT_EQ(wrapped->score(state, 2, parents, 2), -1.0);
 
-  // What a cache does when it wraps a record in place.
-  int wrapped_state = 0;
-  a->score = fake_score;
-  a->cache = fake_cache;
-  a->init = nullptr;
-  a->state = &wrapped_state;
-
-  EXPECT_TRUE(same_record(VLK_Score_list[0], row));
-  EXPECT_EQ(b->score, row.score);
-  EXPECT_EQ(b->cache, &VLK_Score_default_cache);
-  EXPECT_EQ(b->state, nullptr);
-  ScorePtr c(VLK_Score_get("BNRC"));
-  EXPECT_TRUE(same_record(*b, *c));
+  ScorePtr after(VLK_Score_get("BNRC"));
+  for (VLK_Score* s : {before.get(), after.get()}) {
+    EXPECT_NE(s->init, nullptr);
+    EXPECT_EQ(s->state, nullptr);
+    EXPECT_NE(s->cache, &fake_cache);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(s->score(state, 2, parents, 2)),
+              std::bit_cast<std::uint64_t>(module_score));
+  }
+  {
+    vlk_test::CaptureErr quiet;
+    after->finalize(state);
+  }
+  VLK_Data_delete(data);
 }
 
 TEST(ScoreOmpInit, OneRecordPerThreadState) {
