@@ -14,6 +14,7 @@
 #include "VLK_KeyValues.h"
 #include "VLK_StrArray.h"
 #include "VLK_StrMatrix.h"
+#include "reader_testing.h"
 #include "velkcom.h"
 #include "vlk_owned.h"
 #include "vlk_test.h"
@@ -24,57 +25,21 @@ using vlk_test::CaptureErr;
 using vlk_test::TempFile;
 using namespace std::string_literals;
 
-using DataPtr = vlk::Owned<VLK_Data, VLK_Data_delete>;
+using reader_test::DataPtr;
+using reader_test::Names;
+using reader_test::Read;
+using reader_test::strs;
+using reader_test::Values;
+using reader_test::values;
 
 constexpr char kBanner[] = "Reading the data matrix. [labels=2]\n";
 
-struct Read {
-  DataPtr d;
-  std::string err;  // what the reader wrote to VELK_ERR
-};
-
-// Reads text as a file with the options given as an argument string (null: no options).
 Read read_text(const std::string& text, const char* options) {
-  TempFile file(text);
-  CaptureErr err;
-  Read r;
-  VLK_KeyValues* list = options ? VLK_KeyValues_parse(options) : nullptr;
-  FILE* fp = std::fopen(file.path().c_str(), "r");
-  r.d.reset(VLK_DataMatrix_read_fp(fp, list));
-  std::fclose(fp);
-  VLK_KeyValues_delete(list);
-  r.err = err.text();
-  return r;
+  return reader_test::read_text(VLK_DataMatrix_read_fp, text, options);
 }
-
-// The fatal paths: the file is made in the parent, since a child that stops never runs its
-// destructors, and nothing captures VELK_ERR in the child but the check itself.
-void read_path(const std::string& path, const char* options) {
-  VLK_KeyValues* list = options ? VLK_KeyValues_parse(options) : nullptr;
-  FILE* fp = std::fopen(path.c_str(), "r");
-  VLK_Data_delete(VLK_DataMatrix_read_fp(fp, list));
-  std::fclose(fp);
-  VLK_KeyValues_delete(list);
-}
-
 void expect_refused(const std::string& text, const char* options, const std::string& err) {
-  TempFile file(text);
-  EXPECT_FATAL_EXIT(read_path(file.path(), options), err);
+  reader_test::expect_refused(VLK_DataMatrix_read_fp, text, options, err);
 }
-
-std::vector<std::string> strs(const VLK_StrArray* a) {
-  std::vector<std::string> out;
-  if (a != nullptr)
-    for (size_t i = 0; i < a->size; ++i) out.emplace_back(a->data[i] ? a->data[i] : "<null>");
-  return out;
-}
-
-std::vector<double> values(const VLK_Data* d) {
-  return std::vector<double>(d->X, d->X + VLK_Data_cells(d->p, d->n));
-}
-
-using Names = std::vector<std::string>;
-using Values = std::vector<double>;
 
 struct LayoutCase {
   const char* what;

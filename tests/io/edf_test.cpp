@@ -14,6 +14,7 @@
 #include "VLK_IntArray.h"
 #include "VLK_KeyValues.h"
 #include "VLK_StrArray.h"
+#include "reader_testing.h"
 #include "velkcom.h"
 #include "vlk_owned.h"
 #include "vlk_test.h"
@@ -24,53 +25,20 @@ using vlk_test::CaptureErr;
 using vlk_test::TempFile;
 using namespace std::string_literals;
 
-using DataPtr = vlk::Owned<VLK_Data, VLK_Data_delete>;
-
-using Names = std::vector<std::string>;
-using Values = std::vector<double>;
+using reader_test::DataPtr;
+using reader_test::Names;
+using reader_test::Read;
+using reader_test::strs;
+using reader_test::Values;
+using reader_test::values;
 using Ints = std::vector<int>;
 
-struct Read {
-  DataPtr d;
-  std::string err;
-};
-
 Read read_text(const std::string& text, const char* options = nullptr) {
-  TempFile file(text);
-  CaptureErr err;
-  Read r;
-  VLK_KeyValues* list = options ? VLK_KeyValues_parse(options) : nullptr;
-  FILE* fp = std::fopen(file.path().c_str(), "r");
-  r.d.reset(VLK_EDF_read_fp(fp, list));
-  std::fclose(fp);
-  VLK_KeyValues_delete(list);
-  r.err = err.text();
-  return r;
+  return reader_test::read_text(VLK_EDF_read_fp, text, options);
 }
-
-// The fatal paths: the file is made in the parent, since a child that stops never runs its
-// destructors, and nothing captures VELK_ERR in the child but the check itself.
-void read_path(const std::string& path, const char* options) {
-  VLK_KeyValues* list = options ? VLK_KeyValues_parse(options) : nullptr;
-  FILE* fp = std::fopen(path.c_str(), "r");
-  VLK_Data_delete(VLK_EDF_read_fp(fp, list));
-  std::fclose(fp);
-  VLK_KeyValues_delete(list);
-}
-
 void expect_refused(const std::string& text, const char* options, const std::string& err) {
-  TempFile file(text);
-  EXPECT_FATAL_EXIT(read_path(file.path(), options), err);
+  reader_test::expect_refused(VLK_EDF_read_fp, text, options, err);
 }
-
-Names strs(const VLK_StrArray* a) {
-  Names out;
-  if (a != nullptr)
-    for (size_t i = 0; i < a->size; ++i) out.emplace_back(a->data[i] ? a->data[i] : "<null>");
-  return out;
-}
-
-Values values(const VLK_Data* d) { return Values(d->X, d->X + VLK_Data_cells(d->p, d->n)); }
 
 Ints ints(const VLK_IntArray* a) { return a ? Ints(a->data, a->data + a->size) : Ints{}; }
 
