@@ -36,7 +36,7 @@ const VLK_PCGraphSlot& slot(const VLK_PCGraph* g, size_t id) {
   return g->slots[id];
 }
 
-// Slots in use past the heads: the edges and the holes on the free list.
+// Length of the free list.
 size_t free_count(const VLK_PCGraph* g) {
   size_t m = 0;
   for (size_t h = g->free_head; h != none; h = g->slots[h].pa_next) {
@@ -46,6 +46,7 @@ size_t free_count(const VLK_PCGraph* g) {
   return m;
 }
 
+// Slots in use past the heads: the edges and the holes on the free list.
 size_t slots_in_use(const VLK_PCGraph* g) { return g->edges + free_count(g); }
 
 // The slot array holds n + cap slots afterwards; a size that cannot be allocated ends the run
