@@ -16,6 +16,7 @@
 
 struct VLK_Network;
 struct VLK_PCGraph;
+struct ExchangeWork;
 
 struct Args {
   char* input_file;              // the positional word: expression data file
@@ -103,6 +104,8 @@ struct Args {
   std::uint64_t cache_bytes;     // --cache-size (MiB): memory of the score cache
   VLK_MultiTimer* timer;         // section profile of the run
   double rw_accept;              // --rw-pr: base of the acceptance test of random walks
+  // Scratch of the exchanges beyond the buffers above (exchange_parts.h), made with them.
+  ExchangeWork* exchange_work;
 };
 
 // Defaults of every field; rank and processes from the world communicator (after MPI_Init).

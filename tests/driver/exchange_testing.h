@@ -1,0 +1,60 @@
+// What the exchange tests share: one process's run settings with the tables and buffers the
+// start-up makes, and readers of its counts.
+#pragma once
+
+#include <cstdint>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "args.h"
+#include "exchange.h"
+#include "exchange_parts.h"
+#include "vlk_test.h"
+
+namespace vlk_test {
+
+using Ids = std::vector<unsigned short>;
+
+// One process's run settings with its tables and buffers, made as the start-up makes them.
+class Tables {
+ public:
+  Tables(int genes, int K, int rank, int P) : a_(Args_new_rank(rank, P)) {
+    a_->nodes = genes;
+    a_->module_size = K;
+    vlk_test::CaptureErr quiet;
+    edge_tables_alloc(a_);
+    exchange_buffers_new(a_);
+    startup_ = quiet.text();
+  }
+  ~Tables() {
+    edge_tables_free(a_);
+    exchange_buffers_delete(a_);
+    Args_delete(a_);
+  }
+  Tables(const Tables&) = delete;
+  Tables& operator=(const Tables&) = delete;
+  Args* operator->() const { return a_; }
+  Args* get() const { return a_; }
+  GeneLayout layout() const { return Args_gene_layout(a_); }
+  const std::string& startup() const { return startup_; }
+  int forward(int v, int w) const {
+    return a_->edge_counts[layout().forward(layout().local(v), w)];
+  }
+  int backward(int v, int w) const {
+    return a_->edge_counts[layout().backward(layout().local(v), w)];
+  }
+  int pairs(int v, int w) const { return a_->pair_counts[layout().pair(layout().local(v), w)]; }
+  long edge_total() const {
+    return std::accumulate(a_->edge_counts, a_->edge_counts + layout().edge_cells(), 0L);
+  }
+  long pair_total() const {
+    return std::accumulate(a_->pair_counts, a_->pair_counts + layout().pair_cells(), 0L);
+  }
+
+ private:
+  Args* a_;
+  std::string startup_;
+};
+
+}  // namespace vlk_test
