@@ -99,30 +99,55 @@ void accumulate_edge_records(const unsigned short* ids, const int* counts, const
   }
 }
 
-void count_pairs(VLK_SelectedNodes rows, int N, const GeneLayout& layout, int* PP, FILE* trace) {
+void count_pairs(VLK_SelectedNodes rows, int N, const GeneLayout& layout, int* PP,
+                 ExchangeWork& work, FILE* trace) {
   const int K = rows.K;
-  for (int t = 0; t < rows.rows; ++t) {
-    const unsigned short* s = rows.row(t);
-    if (trace) {
+  if (trace) {
+    for (int t = 0; t < rows.rows; ++t) {
       std::fprintf(trace, "[n=%d] sel proc %d:", t % N, t / N);
-      for (int a = 0; a < K; ++a) std::fprintf(trace, " %d", s[a]);
+      for (int a = 0; a < K; ++a) std::fprintf(trace, " %d", rows.row(t)[a]);
       std::fprintf(trace, "\n");
     }
+  }
+  // Every (row, position) whose gene is owned here, grouped by the gene's local index (a
+  // counting sort), so that each pair-count row is updated while it sits in cache: a row
+  // has n cells and takes the prefixes of all the nuclei its gene was in.
+  std::vector<int>& start = work.pair_starts;
+  std::vector<int>& items = work.pair_items;
+  start.assign(static_cast<size_t>(layout.own) + 1, 0);
+  for (int t = 0; t < rows.rows; ++t) {
+    const unsigned short* s = rows.row(t);
     if (s[0] == kNoGene) continue;
-    for (int a = 1; a < K; ++a) {
-      const unsigned short u = s[a];
-      if (!layout.owns(u)) continue;
-      vlk::check(u < layout.n && s[a - 1] <= u, "a row of genes in ascending order");
-      int* row = PP + layout.pair(layout.local(u), 0);
+    for (int a = 1; a < K; ++a)
+      if (layout.owns(s[a])) ++start[static_cast<size_t>(layout.local(s[a])) + 1];
+  }
+  for (size_t l = 1; l < start.size(); ++l) start[l] += start[l - 1];
+  items.resize(static_cast<size_t>(start.back()));
+  std::vector<int>& next = work.pair_fill;
+  next.assign(start.begin(), start.end() - 1);
+  for (int t = 0; t < rows.rows; ++t) {
+    const unsigned short* s = rows.row(t);
+    if (s[0] == kNoGene) continue;
+    for (int a = 1; a < K; ++a)
+      if (layout.owns(s[a])) items[next[layout.local(s[a])]++] = t * K + a;  // fits: P N K does
+  }
+
+  for (std::int64_t l = 0; l < layout.own; ++l) {
+    int* row = PP + layout.pair(l, 0);
+    for (int i = start[l]; i < start[l + 1]; ++i) {
+      const int a = items[i] % K;
+      const unsigned short* s = rows.ids + (items[i] - a);
+      vlk::check(s[a] < layout.n && s[a - 1] <= s[a], "a row of genes in ascending order");
       if (trace) {
+        const int t = items[i] / K;
         for (int b = 0; b < a; ++b)
-          std::fprintf(trace, " (%d,%d,%d,%d,%d)", t / N, t % N, u, s[b], ++row[s[b]]);
+          std::fprintf(trace, " (%d,%d,%d,%d,%d)", t / N, t % N, s[a], s[b], ++row[s[b]]);
       } else {
         for (int b = 0; b < a; ++b) ++row[s[b]];
       }
     }
-    if (trace) std::fprintf(trace, "\n");
   }
+  if (trace) std::fprintf(trace, "\n");
 }
 
 }  // namespace exchange

@@ -101,7 +101,7 @@ void exchange_graph(Args* args, VLK_Graph** graphs, const unsigned short* sel, i
                   recv_displs, MPI_UNSIGNED_SHORT, MPI_COMM_WORLD);
   });
   std::fflush(VELK_ERR);
-  count_pairs(VLK_SelectedNodes{recv->data, P * N, K}, N, layout, args->pair_counts, trace);
+  count_pairs(VLK_SelectedNodes{recv->data, P * N, K}, N, layout, args->pair_counts, w, trace);
 
   gettimeofday(&end, nullptr);
   std::fprintf(VELK_ERR, "exchange_graph() done at %s", now_text());

@@ -23,6 +23,7 @@ struct ExchangeWork {
   std::vector<int> sizes;                                               // two per process
   std::vector<unsigned short> child_ids;  // the current gene's child ids while collecting
   std::vector<float> child_values;        // and their values
+  std::vector<int> pair_starts, pair_fill, pair_items;  // selections grouped by owned gene
 };
 
 namespace exchange {
@@ -62,6 +63,7 @@ void accumulate_edge_records(const unsigned short* ids, const int* counts, const
 
 // Adds the pairs of every real row of `rows` (senders x N rows, sender by sender) whose larger
 // gene is owned here into the pair-count table PP.
-void count_pairs(VLK_SelectedNodes rows, int N, const GeneLayout& layout, int* PP, FILE* trace);
+void count_pairs(VLK_SelectedNodes rows, int N, const GeneLayout& layout, int* PP,
+                 ExchangeWork& work, FILE* trace);
 
 }  // namespace exchange

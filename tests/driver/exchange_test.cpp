@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -77,7 +77,7 @@ TEST(GraphRecords, PairsAreCountedByTheOwnerOfTheLargerGene) {
     SCOPED_TRACE(rank);
     Tables t(10, 3, rank, 2);
     exchange::count_pairs(VLK_SelectedNodes{rows.data(), 3, 3}, 3, t.layout(), t->pair_counts,
-                          nullptr);
+                          *t->exchange_work, nullptr);
     if (rank == 0) {
       EXPECT_EQ(t.pair_total(), 0);  // gene 2 and 4 are never the larger of a pair
       continue;
@@ -98,7 +98,7 @@ TEST(GraphRecords, DumpListsEveryPairThatMetWithBothCounts) {
   t->output_prefix = strdup(prefix.c_str());
   const Ids rows{1, 3, 5, 0, 3, 4};
   exchange::count_pairs(VLK_SelectedNodes{rows.data(), 2, 3}, 2, t.layout(), t->pair_counts,
-                        nullptr);
+                        *t->exchange_work, nullptr);
   const Ids records{3, 1, 1, 1, 0, 5, 0, 2, 1, 3};  // 1 -> 3, 3 -> 0, 5 -> 1, 5 -> 3
   const int counts[] = {10}, displs[] = {0};
   exchange::accumulate_edge_records(records.data(), counts, displs, 1, t.layout(), t->edge_counts,
