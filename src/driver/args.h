@@ -106,6 +106,12 @@ struct Args {
   double rw_accept;              // --rw-pr: base of the acceptance test of random walks
   // Scratch of the exchanges beyond the buffers above (exchange_parts.h), made with them.
   ExchangeWork* exchange_work;
+  // Process 0 only: the network that send_network2/3/4/5 gather for the evaluation and the
+  // final output, and its edge values (stride of the form). Kept apart from the walk network
+  // and its values, which only exchange_network rebuilds, so that gathering never changes the
+  // root's node selection. Null on the other processes.
+  VLK_PCGraph* gathered_network;
+  VLK_FloatArray* gathered_values;
 };
 
 // Defaults of every field; rank and processes from the world communicator (after MPI_Init).

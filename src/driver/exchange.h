@@ -28,8 +28,8 @@ GeneLayout Args_gene_layout(const Args* a);
 // the two tables zeroed, prints their size and charges it to the memory budget.
 void edge_tables_alloc(Args* a);
 void edge_tables_free(Args* a);
-// The exchange buffers of the run settings (and process 0's gathered network); all of them
-// are reused by every exchange and keep their largest size.
+// The exchange buffers of the run settings, the walk network over all genes and, on process 0,
+// the gathered network; all of them are reused by every exchange and keep their largest size.
 void exchange_buffers_new(Args* a);
 void exchange_buffers_delete(Args* a);
 
@@ -37,3 +37,27 @@ void exchange_buffers_delete(Args* a);
 // 0 .. K-1 (ignored for a dummy job), sel holds N rows of K gene ids (VLK_SelectedNodes).
 // N must be the same on every process.
 void exchange_graph(Args* args, VLK_Graph** graphs, const unsigned short* sel, int N);
+
+// The frequent-edge network: every pair w < v whose pair count reaches -c (compared as floats)
+// contributes the directions its frequency keeps at threshold th (network_forms.h has the
+// rules of each form). Edge index k of a rebuilt graph owns values k * stride .. + stride - 1.
+
+// Rebuilds the walk network (whole_network) and its frequencies (edge_values, one per edge)
+// on every process. The frequency is a float quotient compared with the double th.
+void exchange_network(Args* args, double th);
+// Gather the network at process 0 into gathered_network and gathered_values; the walk network
+// and its values are left as they are on every process. Thresholds are compared in single
+// precision. Values per edge: send_network3 the frequency; send_network4 the frequency and the
+// pair count; send_network5 one edge per pair in the majority direction (v -> w on a tie) with
+// the undirected frequency (f + b) / pc, the share of the kept direction and the pair count
+// (a pair never seen as an edge is skipped, also at th <= 0). send_network4 runs in section 4
+// of the run's section timer.
+void send_network3(Args* args, float th);
+void send_network4(Args* args, float th);
+void send_network5(Args* args, float th);
+// send_network3's network, sent to process 0 by point-to-point messages instead of a gather.
+void send_network2(Args* args, float th);
+// Collects this process's kept edges (f / pc >= th in double precision) as (parent, child)
+// pairs in the send id array, reports their number and ends the process with abort: an
+// unfinished form kept for its collection rule. Not collective.
+[[noreturn]] void send_network(Args* args, float th);

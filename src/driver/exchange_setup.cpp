@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "VLK_PCGraph.h"
 #include "VLK_Util.h"
 #include "VLK_Util_jobs.h"
 #include "exchange_parts.h"
@@ -56,6 +57,12 @@ void exchange_buffers_new(Args* a) {
   a->send_values = exchange::need(VLK_FloatArray_new(), what);
   a->edge_values = exchange::need(VLK_FloatArray_new(), what);
   a->node_lists = exchange::need(VLK_UShortArray_new_ar(static_cast<size_t>(a->processes)), what);
+  const auto genes = static_cast<size_t>(a->nodes);
+  a->whole_network = exchange::need(VLK_PCGraph_new(genes), what);
+  if (a->rank == 0) {
+    a->gathered_network = exchange::need(VLK_PCGraph_new(genes), what);
+    a->gathered_values = exchange::need(VLK_FloatArray_new(), what);
+  }
   auto* work = exchange::need(new (std::nothrow) ExchangeWork, what);
   const auto P = static_cast<size_t>(a->processes);
   for (auto* v : {&work->send_counts, &work->send_displs, &work->recv_counts, &work->recv_displs})
@@ -72,10 +79,15 @@ void exchange_buffers_delete(Args* a) {
   VLK_FloatArray_delete(a->edge_values);
   VLK_UShortArray_delete_ar(a->node_lists, static_cast<size_t>(a->processes));
   VLK_IntArray_delete_ar(a->exchange_lists, static_cast<size_t>(a->module_size));
+  VLK_PCGraph_delete(a->whole_network);
+  VLK_PCGraph_delete(a->gathered_network);
+  VLK_FloatArray_delete(a->gathered_values);
   delete a->exchange_work;
   a->send_records = a->recv_records = nullptr;
   a->send_values = a->edge_values = nullptr;
   a->node_lists = nullptr;
   a->exchange_lists = nullptr;
   a->exchange_work = nullptr;
+  a->whole_network = a->gathered_network = nullptr;
+  a->gathered_values = nullptr;
 }

@@ -19,6 +19,7 @@
 
 #include <cstdio>
 
+#include "VLK_PCGraph.h"
 #include "VLK_UShortArray.h"
 #include "edge_records.h"
 #include "exchange_parts.h"
@@ -168,6 +169,29 @@ size_t collect_network(const GeneLayout& layout, const int* E, const int* PP, in
   });
   close_gene();
   return values->size;
+}
+
+// Adds the edges of a record stream to g in stream order: per record the parent edges u -> v,
+// then the child edges v -> u. on_record(rec) sees every record, on_edge(k, v, pa, ch) every
+// edge with its number k among those added here. Returns the number of edges added.
+template <class OnRecord, class OnEdge>
+size_t add_stream_edges(const unsigned short* ids, size_t count, VLK_PCGraph* g,
+                        OnRecord&& on_record, OnEdge&& on_edge) {
+  EdgeRecordReader records(ids, count);
+  VLK_EdgeRecord rec;
+  size_t k = 0;
+  while (records.next(&rec)) {
+    on_record(rec);
+    for (int i = 0; i < rec.num_pa; ++i) {
+      VLK_PCGraph_add_edge(g, rec.parents[i], rec.v);
+      on_edge(k++, rec.v, rec.parents[i], rec.v);
+    }
+    for (int i = 0; i < rec.num_ch; ++i) {
+      VLK_PCGraph_add_edge(g, rec.v, rec.children[i]);
+      on_edge(k++, rec.v, rec.v, rec.children[i]);
+    }
+  }
+  return k;
 }
 
 }  // namespace exchange

@@ -148,4 +148,13 @@ TEST(NetworkForms, AProcessWithoutKeptEdgesContributesNothing) {
   EXPECT_EQ(fx.edges(2), std::vector<std::string>{"4->7:5,1"});
 }
 
+TEST(NetworkForms, TheCollectionOnlyFormCountsItsEdgesInDoublePrecisionAndAborts) {
+  Fixture fx;
+  // 3 -> 0 (0.75), 1 -> 3 (0.5), 6 -> 7 (1); 2 -> 7 and 7 -> 2 are 1/3 each.
+  EXPECT_FATAL_ABORT(send_network(fx.t.get(), 0.5f),
+                     "Collecting significant edges\n  Collected 3 edges\n");
+  EXPECT_FATAL_ABORT(send_network(fx.t.get(), 0.3f),
+                     "Collecting significant edges\n  Collected 5 edges\n");
+}
+
 }  // namespace
