@@ -114,7 +114,8 @@ void count_pairs(VLK_SelectedNodes rows, int N, const GeneLayout& layout, int* P
   // has n cells and takes the prefixes of all the nuclei its gene was in.
   std::vector<int>& start = work.pair_starts;
   std::vector<int>& items = work.pair_items;
-  start.assign(static_cast<size_t>(layout.own) + 1, 0);
+  resize(start, static_cast<size_t>(layout.own) + 1, "exchange_graph(): pair groups");
+  std::fill(start.begin(), start.end(), 0);
   for (int t = 0; t < rows.rows; ++t) {
     const unsigned short* s = rows.row(t);
     if (s[0] == kNoGene) continue;
@@ -122,9 +123,10 @@ void count_pairs(VLK_SelectedNodes rows, int N, const GeneLayout& layout, int* P
       if (layout.owns(s[a])) ++start[static_cast<size_t>(layout.local(s[a])) + 1];
   }
   for (size_t l = 1; l < start.size(); ++l) start[l] += start[l - 1];
-  items.resize(static_cast<size_t>(start.back()));
+  resize(items, static_cast<size_t>(start.back()), "exchange_graph(): pair groups");
   std::vector<int>& next = work.pair_fill;
-  next.assign(start.begin(), start.end() - 1);
+  resize(next, start.size(), "exchange_graph(): pair groups");
+  std::copy(start.begin(), start.end(), next.begin());
   for (int t = 0; t < rows.rows; ++t) {
     const unsigned short* s = rows.row(t);
     if (s[0] == kNoGene) continue;

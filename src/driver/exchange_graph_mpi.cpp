@@ -36,7 +36,7 @@ void exchange_graph(Args* args, VLK_Graph** graphs, const unsigned short* sel, i
   if (args->exchange_lists == nullptr)
     args->exchange_lists =
         need(VLK_IntArray_new_ar(static_cast<size_t>(K), 1), "exchange_graph(): child lists");
-  w.entries.resize(static_cast<size_t>(K));
+  resize(w.entries, static_cast<size_t>(K), "exchange_graph(): gene entries");
 
   // The edge records of this process's nuclei, one stream per owner.
   for (int o = 0; o < P; ++o) VLK_UShortArray_clear(&args->node_lists[o]);

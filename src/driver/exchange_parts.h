@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <ctime>
+#include <new>
 #include <vector>
 
 #include "VLK_Graph.h"
@@ -22,7 +23,7 @@ struct ExchangeWork {
   std::vector<int> send_counts, send_displs, recv_counts, recv_displs;  // one per process
   std::vector<int> sizes;                                               // two per process
   std::vector<unsigned short> child_ids;  // the current gene's child ids while collecting
-  std::vector<float> child_values;        // and their values
+  std::vector<float> child_values;        // and their values (room for every gene made once)
   std::vector<int> pair_starts, pair_fill, pair_items;  // selections grouped by owned gene
 };
 
@@ -39,6 +40,21 @@ template <class T>
 T* need(T* grown, const char* what) {
   if (grown == nullptr) vlk::fatal_mpi("ERROR: %s: memory allocation failure.\n", what);
   return grown;
+}
+
+// Runs a call that grows scratch vectors; ends every process when the memory is not there.
+template <class Grow>
+void growing(const char* what, Grow&& grow) {
+  try {
+    grow();
+  } catch (const std::bad_alloc&) {
+    vlk::fatal_mpi("ERROR: %s: memory allocation failure.\n", what);
+  }
+}
+
+template <class V>
+void resize(V& v, size_t n, const char* what) {
+  growing(what, [&] { v.resize(n); });
 }
 
 // n as an MPI count; a transfer an int cannot count ends every process.

@@ -66,9 +66,17 @@ void exchange_buffers_new(Args* a) {
   auto* work = exchange::need(new (std::nothrow) ExchangeWork, what);
   const auto P = static_cast<size_t>(a->processes);
   for (auto* v : {&work->send_counts, &work->send_displs, &work->recv_counts, &work->recv_displs})
-    v->resize(P);
-  work->sizes.resize(2 * P);
-  work->entries.resize(static_cast<size_t>(a->module_size));
+    exchange::resize(*v, P, what);
+  exchange::resize(work->sizes, 2 * P, what);
+  exchange::resize(work->entries, static_cast<size_t>(a->module_size), what);
+  const auto own = static_cast<size_t>(Args_gene_layout(a).own);
+  exchange::resize(work->pair_starts, own + 1, what);
+  exchange::resize(work->pair_fill, own + 1, what);
+  // A gene has fewer children than there are genes, so staging never grows after this.
+  exchange::growing(what, [&] {
+    work->child_ids.reserve(genes);
+    work->child_values.reserve(3 * genes);
+  });
   a->exchange_work = work;
 }
 

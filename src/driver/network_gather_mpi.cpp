@@ -96,12 +96,13 @@ void gather_at_root(Args* a, const Form& form, const char* name, const char* cal
     std::fflush(VELK_ERR);
     VLK_PCGraph* g = a->gathered_network;
     VLK_PCGraph_clear(g);
+    const VLK_EdgeValues edge{values, a->gathered_values->size, Form::stride};
     add_stream_edges(
         ids, static_cast<size_t>(total.ids), g, [](const VLK_EdgeRecord&) {},
         [&](size_t k, int v, int pa, int ch) {
-          if (trace) Form::print(trace, "ADDING: ", v, pa, ch, values + k * Form::stride);
+          if (trace) Form::print(trace, "ADDING: ", v, pa, ch, edge.of(k));
         });
-    vlk::check(g->edges * Form::stride == a->gathered_values->size, "stride values per edge");
+    vlk::check(g->edges == edge.edges(), "stride values per edge");
     a->single_time += MPI_Wtime() - t0;
   }
   std::fprintf(VELK_ERR, "%s(): Finished at %s", name, now_text());
@@ -170,7 +171,8 @@ void exchange_network(Args* a, double th) {
           std::fprintf(trace, "  %hu -> %hu\n", static_cast<unsigned short>(pa),
                        static_cast<unsigned short>(ch));
       });
-  vlk::check(g->edges == a->edge_values->size, "one value per edge");
+  vlk::check(g->edges == VLK_EdgeValues{values, a->edge_values->size, 1}.edges(),
+             "one value per edge");
   if (trace) VLK_PCGraph_print_all_parents(g, trace);
   std::fprintf(VELK_ERR, "exchange_network() done at %s", now_text());
   print_running_time("exchange_network() Running time: ", start);

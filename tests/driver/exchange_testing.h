@@ -2,8 +2,11 @@
 // start-up makes, and readers of its counts.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <numeric>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -56,5 +59,26 @@ class Tables {
   Args* a_;
   std::string startup_;
 };
+
+// The lines of a captured stream against their patterns: a pattern matches its line exactly;
+// one with '*' matches any text in its place (the clock of the progress lines).
+inline void expect_lines(const std::string& text, const std::vector<std::string>& patterns) {
+  std::vector<std::string> got;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) got.push_back(line);
+  ASSERT_EQ(got.size(), patterns.size()) << text;
+  for (size_t i = 0; i < got.size(); ++i) {
+    const std::string& p = patterns[i];
+    const size_t star = p.find('*');
+    if (star == std::string::npos) {
+      EXPECT_EQ(got[i], p) << "line " << i;
+      continue;
+    }
+    const std::string head = p.substr(0, star), tail = p.substr(star + 1);
+    EXPECT_TRUE(got[i].size() >= head.size() + tail.size() && got[i].starts_with(head) &&
+                got[i].ends_with(tail))
+        << "line " << i << ": " << got[i] << " does not match " << p;
+  }
+}
 
 }  // namespace vlk_test

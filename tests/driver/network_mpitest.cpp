@@ -196,50 +196,36 @@ TEST_F(Pinned, EachFormKeepsWhatItsRuleKeepsWithItsValues) {
             (Edges{"3->12:0.7", "4->24:0.8"}));
 }
 
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) out.push_back(line);
-  return out;
-}
-
-// Each line begins with its expected prefix, and there are as many.
-void expect_prefixes(const std::string& text, const std::vector<std::string>& prefixes) {
-  const auto got = lines(text);
-  ASSERT_EQ(got.size(), prefixes.size()) << text;
-  for (size_t i = 0; i < got.size(); ++i)
-    EXPECT_EQ(got[i].substr(0, prefixes[i].size()), prefixes[i]) << "line " << i;
-}
-
 TEST_F(Pinned, ProgressLinesAndTraces) {
   CaptureErr err;
   t->debug = 1;
   send_network4(t.get(), 0.7f);
-  std::vector<std::string> expected = {"send_network4 (th=0.700000) called at "};
+  std::vector<std::string> expected = {"send_network4 (th=0.700000) called at *"};
   if (rank() == 0)
     expected.insert(expected.end(), {"[12] 3 -> 12 (0.700000, 10)", "[24] 4 -> 24 (0.800000, 5)"});
-  expected.push_back("  gathering edges to the root at ");
-  expected.push_back("  finished gathering edges at ");
+  expected.push_back("  gathering edges to the root at *");
+  expected.push_back("  finished gathering edges at *");
   if (rank() == 0)
     expected.insert(expected.end(),
                     {"  Constructing a whole network (total_num=8)",
                      "ADDING: [12] 3 -> 12 (0.700000, 10)", "ADDING: [24] 4 -> 24 (0.800000, 5)"});
-  expected.insert(expected.end(), {"send_network4(): Finished at ",
-                                   "send_network4(): Running time: 0 day 00 hour 00 min ", ""});
-  expect_prefixes(err.text(), expected);
+  expected.insert(expected.end(),
+                  {"send_network4(): Finished at *",
+                   "send_network4(): Running time: 0 day 00 hour 00 min *", "*\tsec in total."});
+  expect_lines(err.text(), expected);
   EXPECT_GT(t->timer->times[4], 0.0);
   EXPECT_EQ(t->timer->current, -1);
 
   CaptureErr err2;
   t->debug = 0;
   exchange_network(t.get(), 0.5);
-  expect_prefixes(
+  expect_lines(
       err2.text(),
-      {"exchange_network(th=0.500000) called at ", "Collecting significant edges.",
-       rank() == 0 ? "  Collected 2 edges at " : "  Collected 0 edges at ",
-       "Edge numbers received. total_num=8, total_edges=2", "  at ", "Finished edge exchange at ",
-       "Constructing a whole network.", "exchange_network() done at ",
-       "exchange_network() Running time: 0 day 00 hour 00 min ", ""});
+      {"exchange_network(th=0.500000) called at *", "Collecting significant edges.",
+       rank() == 0 ? "  Collected 2 edges at *" : "  Collected 0 edges at *",
+       "Edge numbers received. total_num=8, total_edges=2", "  at *", "Finished edge exchange at *",
+       "Constructing a whole network.", "exchange_network() done at *",
+       "exchange_network() Running time: 0 day 00 hour 00 min *", "*\tsec in total."});
 }
 
 }  // namespace
