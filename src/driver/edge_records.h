@@ -18,7 +18,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 
 #include "VLK_UShortArray.h"
 

@@ -1,6 +1,8 @@
-// Edge statistics across processes: the collective steps that fold finished nuclei into the
-// edge-count and pair-count tables (exchange_graph), and the start-up that makes those tables
-// and the exchange buffers. The layout of the tables is in gene_layout.h.
+// Edge statistics across processes: the start-up that makes the edge-count and pair-count
+// tables and the exchange buffers, the collective step that folds finished nuclei into the
+// tables (exchange_graph), and the ones that turn the tables into a network of frequent edges
+// (exchange_network, send_network2/3/4/5). The layout of the tables is in gene_layout.h, the
+// wire formats in edge_records.h.
 //
 // Every function here is collective over MPI_COMM_WORLD unless it says otherwise: every
 // process calls it at the same point with the same arguments where they are shared (batch

@@ -29,16 +29,17 @@ void own_sizes(const Args* a, int sizes[2], const char* what) {
   sizes[1] = mpi_count(a->send_values->size, what);
 }
 
-// From the gathered (ids, values) count pairs: per-process counts and displacements of both.
-struct Layout {
-  int ids = 0, values = 0;  // totals
+// From the gathered (ids, values) count pairs: per-process counts and displacements of both
+// (ids in recv_counts/recv_displs, values in send_counts/send_displs) and their totals.
+struct Totals {
+  int ids = 0, values = 0;
 };
-Layout split_sizes(ExchangeWork& w, int P, const char* what) {
+Totals split_sizes(ExchangeWork& w, int P, const char* what) {
   for (int k = 0; k < P; ++k) {
     w.recv_counts[k] = w.sizes[2 * k];
     w.send_counts[k] = w.sizes[2 * k + 1];
   }
-  Layout t;
+  Totals t;
   t.ids = prefix_sums(w.recv_counts.data(), w.recv_displs.data(), P, what);
   t.values = prefix_sums(w.send_counts.data(), w.send_displs.data(), P, what);
   return t;
@@ -72,7 +73,7 @@ void gather_at_root(Args* a, const Form& form, const char* name, const char* cal
   const bool root = a->rank == kRoot;
   unsigned short* ids = nullptr;
   float* values = nullptr;
-  Layout total;
+  Totals total;
   if (root) {
     const double t0 = MPI_Wtime();
     total = split_sizes(w, P, what);
@@ -130,7 +131,7 @@ void exchange_network(Args* a, double th) {
   int sizes[2];
   own_sizes(a, sizes, what);
   timed(a, [&] { MPI_Allgather(sizes, 2, MPI_INT, w.sizes.data(), 2, MPI_INT, MPI_COMM_WORLD); });
-  const Layout total = split_sizes(w, P, what);
+  const Totals total = split_sizes(w, P, what);
   FILE* trace = a->debug ? VELK_ERR : nullptr;
   if (trace) {
     std::fprintf(trace, "buff:");
@@ -232,7 +233,7 @@ void send_network2(Args* a, float th) {
         MPI_Recv(&w.sizes[2 * k], 2, MPI_INT, k, 0, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
       });
     std::fprintf(VELK_ERR, "send_network2(): Building a VLK_PCGraph ... at %s", now_text());
-    const Layout total = split_sizes(w, P, what);
+    const Totals total = split_sizes(w, P, what);
     float* values = need(VLK_FloatArray_set_size(a->gathered_values, total.values), what)->data;
     VLK_PCGraph* g = a->gathered_network;
     VLK_PCGraph_clear(g);
