@@ -21,6 +21,10 @@ double* new_work(std::int32_t len) {
 }
 
 void draw_uniform(VLK_RNG* rng, double* out, int n) {
+  if (rng->source != nullptr) {
+    rng->source(rng->source_context, out, n);
+    return;
+  }
   std::int32_t ierr = 0;
   platform_uniform(&rng->useed, out, n, rng->uwork, rng->uwork_len, &ierr);
 }
@@ -39,6 +43,8 @@ VLK_RNG* VLK_RNG_new() {
   rng->nseed = 1;
   rng->nwork_len = platform_normal_work_length;
   rng->nwork = new_work(rng->nwork_len);
+  rng->source = nullptr;
+  rng->source_context = nullptr;
   return rng;
 }
 

@@ -13,6 +13,11 @@ struct VLK_RNG {
   std::int32_t nseed;      // seed word of the normal stream
   double* nwork;           // its work area
   std::int32_t nwork_len;  // doubles in nwork
+  // Replaces the uniform generator when set (tests script their draws through it): every
+  // uniform number of the record, and so every integer and permutation draw, is then
+  // source(source_context, out, n) with n numbers of [0, 1). Null from VLK_RNG_new.
+  void (*source)(void* context, double* out, int n);
+  void* source_context;
 };
 
 // Both seed words 1; free with VLK_RNG_delete.

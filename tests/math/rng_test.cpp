@@ -229,6 +229,38 @@ TEST(RngDraws, NormalMeanAndSpread) {
   for (size_t i = 0; i < w.size(); ++i) EXPECT_DOUBLE_EQ(w[i], 10.0 + 0.5 * z[i]);
 }
 
+// A source set on the record takes the generator's place for every uniform-based draw and
+// leaves the generator's stream where it was.
+TEST(RngDraws, SourceReplacesTheUniformGenerator) {
+  Rng r = seeded(5);
+  std::vector<double> script = {0.25, 0.5, 0.75, 0.999, 0.1, 0.6};
+  size_t next = 0;
+  std::vector<int> calls;
+  struct Ctx {
+    std::vector<double>* script;
+    size_t* next;
+    std::vector<int>* calls;
+  } ctx{&script, &next, &calls};
+  r->source_context = &ctx;
+  r->source = [](void* c, double* out, int n) {
+    auto* x = static_cast<Ctx*>(c);
+    x->calls->push_back(n);
+    for (int i = 0; i < n; ++i) out[i] = (*x->script)[(*x->next)++];
+  };
+  EXPECT_EQ(uniforms(r.get(), 2, 1.0, 3.0), (std::vector<double>{1.5, 2.0}));
+  int k[2];
+  VLK_RNG_integer(r.get(), k, 2, 10, 20);
+  EXPECT_EQ(k[0], 17);
+  EXPECT_EQ(k[1], 19);
+  int perm[3];
+  VLK_RNG_perm(r.get(), perm, 3);  // k = 2: j = (int)(3 * 0.1) = 0; k = 1: j = (int)(2 * 0.6) = 1
+  EXPECT_EQ(std::vector<int>(perm, perm + 3), (std::vector<int>{2, 1, 0}));
+  EXPECT_EQ(calls, (std::vector<int>{2, 2, 1, 1}));
+
+  r->source = nullptr;
+  EXPECT_EQ(uniforms(r.get(), 5), uniforms(seeded(5).get(), 5));
+}
+
 TEST(RngPlatform, SeedWordAndWorkArea) {
   const int32_t len = platform_uniform_min_work();
   std::unique_ptr<double, decltype(&std::free)> work(
