@@ -1,0 +1,211 @@
+#include "oto.h"
+
+#include <omp.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "VLK_BNRC.h"
+#include "VLK_Data_resample.h"
+#include "VLK_Util.h"
+#include "VLK_Util_jobs.h"
+#include "velkcom.h"
+#include "vlk_check.h"
+#include "vlk_fatal.h"
+#include "vlk_owned.h"
+
+namespace {
+
+// The gain of a score over a base as a weight: a loss counts as no gain (a NaN stays NaN), and
+// the power sharpens every row toward the strongest partners.
+inline double weight(double base, double score) {
+  double x = base - score;
+  if (x < 0.0) x = 0.0;
+  return std::pow(x, 10.0);
+}
+
+inline double score_with(const VLK_Score* s, int child, int parent) {
+  return s->score(s->state, child, &parent, 1);
+}
+
+inline double score_alone(const VLK_Score* s, int child) {
+  int none = -1;
+  return s->score(s->state, child, &none, 0);
+}
+
+void progress_mark(int c) {
+  if (c % 10 != 0) return;
+  std::fprintf(VELK_ERR, "-");
+  if (c % 100 == 0) std::fprintf(VELK_ERR, "[%d]", c);
+  std::fflush(VELK_ERR);
+}
+
+// This thread's contiguous block of items: every thread item / threads of them, the first
+// (items mod threads) threads one more.
+struct Block {
+  int first = 0;
+  int count = 0;
+  int end() const { return first + count; }
+};
+
+Block thread_block(int items) {
+  Block b;
+  VLK_Util_job_split(items, omp_get_num_threads(), omp_get_thread_num(), &b.first, &b.count);
+  return b;
+}
+
+double* new_table(const Args* a) {
+  const size_t cells = VLK_Data_cells(a->own_genes, a->nodes);
+  auto* table = static_cast<double*>(std::malloc(cells * sizeof(double)));
+  if (table == nullptr && cells != 0)
+    vlk::fatal_mpi("ERROR: Memory allocation failure (1-to-1 table: %zu bytes)\n",
+                   cells * sizeof(double));
+  return table;
+}
+
+// The nucleus data set fields the call borrows.
+struct Borrowed {
+  VLK_Data* data;
+  double* X;
+  double* Y;
+  int n;
+  int p;
+  void restore() const {
+    data->X = X;
+    data->Y = Y;
+    data->n = n;
+    data->p = p;
+  }
+};
+
+// The pseudo bootstrap series of dynamic data over all genes, in blocks of the call's own: the
+// nucleus buffer need not be sized for the whole gene count.
+void bootstrap_whole(Args* a, VLK_Data* d, vlk::MallocPtr<double>* X, vlk::MallocPtr<double>* Y) {
+  if (a->bootstrap_blocks == -1) vlk::fatal("ERROR: Normal dynamic model not supported.\n");
+  std::fprintf(VELK_ERR, "Performing pseudo-bootstrap resampling.\n");
+  const std::int64_t cols = static_cast<std::int64_t>(a->bootstrap_blocks) *
+                            (static_cast<std::int64_t>(a->time_points) - 1);
+  if (cols < 0 || cols > INT32_MAX)
+    vlk::fatal_mpi("ERROR: %lld pseudo-bootstrap columns do not fit a data set.\n",
+                   static_cast<long long>(cols));
+  const size_t cells = VLK_Data_cells(a->nodes, static_cast<int>(cols));
+  X->reset(static_cast<double*>(std::malloc(cells * sizeof(double))));
+  Y->reset(static_cast<double*>(std::malloc(cells * sizeof(double))));
+  if (cells != 0 && (*X == nullptr || *Y == nullptr))
+    vlk::fatal_mpi(
+        "ERROR: Memory allocation failure (1-to-1 pseudo-bootstrap data: 2 x %zu bytes)\n",
+        cells * sizeof(double));
+  VLK_Data_pseudo_bootstrap_RNG(a->whole_values, a->samples, a->nodes, a->replicates,
+                                a->time_points, a->bootstrap_blocks, nullptr, 0, X->get(), Y->get(),
+                                a->algo_args->rng);
+  d->X = X->get();
+  d->Y = Y->get();
+  d->n = static_cast<int>(cols);
+}
+
+// A state of the run's score over the whole data, with one parent at most and the level of --lv
+// (appended last, so it wins over a level given in -S).
+void init_whole(Args* a, VLK_Score* score) {
+  VLK_ScoreArgs* sa = a->score_args;
+  sa->max_parents = 1;
+  sa->max_memory = a->memory;
+  VLK_KeyValues* saved = sa->options;
+  VLK_KeyValues* options = saved != nullptr ? VLK_KeyValues_clone(saved) : VLK_KeyValues_new();
+  if (options == nullptr || VLK_KeyValues_put_int(options, "level", a->score_level) == nullptr)
+    vlk::fatal_mpi("ERROR: Memory allocation failure (1-to-1 score options)\n");
+  sa->options = options;
+  VLK_Score_init(score, a->nucleus_data, sa);
+  sa->options = saved;
+  VLK_KeyValues_delete(options);
+}
+
+}  // namespace
+
+namespace vlk::oto {
+
+void fill_table(VLK_Score* score, const Layout& g, double* table, double* base, bool marks) {
+  const size_t n = g.n > 0 ? static_cast<size_t>(g.n) : 0;
+#pragma omp parallel num_threads(VLK_Score_threads(score))
+  {
+    const Block genes = thread_block(g.n);
+    for (int j = genes.first; j < genes.end(); ++j) base[j] = score_alone(score, j);
+#pragma omp barrier
+    const Block own = thread_block(g.rows);
+    // Parent-major over the block: each parent's tables serve all rows of the block while they
+    // are in cache. Every entry is its own score call, so the order changes no value.
+    for (int j = 0; j < g.n; ++j) {
+      for (int l = own.first; l < own.end(); ++l) {
+        const int t = l * g.processes + g.rank;
+        table[static_cast<size_t>(l) * n + static_cast<size_t>(j)] =
+            j == t ? 0.0 : weight(base[t], score_with(score, t, j));
+      }
+    }
+    for (int l = own.first; l < own.end(); ++l) {
+      const int t = l * g.processes + g.rank;
+      double* row = table + static_cast<size_t>(l) * n;
+      double sum = 0.0;
+      for (size_t j = 0; j < n; ++j) sum += row[j];
+      // Here t is the parent: its tables stay in cache over the whole loop.
+      for (int i = 0; i < g.n; ++i) {
+        const double y = i == t ? 0.0 : weight(base[i], score_with(score, i, t));
+        row[i] += y;
+        sum += y;
+      }
+      const double inv = 1.0 / sum;
+      for (size_t j = 0; j < n; ++j) row[j] *= inv;
+      if (marks) progress_mark(l + 1);
+    }
+  }
+}
+
+}  // namespace vlk::oto
+
+void one_to_one(Args* a) {
+  const auto start = std::chrono::steady_clock::now();
+  std::fprintf(VELK_ERR, "Calculating 1-to-1 scores for %d nodes...\n", a->own_genes);
+  std::fflush(VELK_ERR);
+  if (a->oto_table == nullptr) a->oto_table = new_table(a);
+
+  VLK_Score* score = a->algo_args->score;
+  vlk::check(score != nullptr, "the search arguments carry the run's score record");
+  VLK_Data* d = a->nucleus_data;
+  const Borrowed borrowed{d, d->X, d->Y, d->n, d->p};
+  // The record's own state (if any) comes back after the call.
+  void* const saved_state = score->state;
+  const int saved_threads = score->reserved0;
+  vlk::MallocPtr<double> dynamic_X, dynamic_Y;
+  if (a->init_score) {
+    VLK_BNRC_set_map(static_cast<VLK_BNRCBuff*>(score->state), nullptr);
+  } else {
+    d->p = a->nodes;
+    if (a->algo_args->dynamic) {
+      bootstrap_whole(a, d, &dynamic_X, &dynamic_Y);
+    } else {
+      d->X = a->whole_values;
+      d->Y = a->whole_values;
+      d->n = a->samples;
+    }
+    init_whole(a, score);
+  }
+
+  std::vector<double> base(a->nodes > 0 ? static_cast<size_t>(a->nodes) : 0);
+  vlk::oto::fill_table(score, {a->nodes, a->processes, a->rank, a->own_genes}, a->oto_table,
+                       base.data(), true);
+  std::fprintf(VELK_ERR, " Finished.\n");
+
+  if (!a->init_score) {
+    score->finalize(score->state);
+    score->state = saved_state;
+    score->reserved0 = saved_threads;
+    borrowed.restore();
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::fprintf(VELK_ERR, "one-to-one calculation time: %f [sec]\n", seconds);
+  VLK_Util_print_sec_in_day_hour_min_sec(VELK_ERR, seconds);
+  std::fflush(VELK_ERR);
+}

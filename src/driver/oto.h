@@ -1,0 +1,33 @@
+// The whole-data 1-to-1 weights of the seed genes of this process: for an own gene t and every
+// gene j, how strongly j is tied to t under the run's score on all the data. Node selection draws
+// the genes of a nucleus from these rows.
+#pragma once
+
+#include "VLK_Score.h"
+#include "args.h"
+
+// Fills args->oto_table, allocated on the first call: own_genes rows of nodes doubles, row l for
+// gene t = l * processes + rank. Entry j is (max(0, base[t] - score(t | {j}))^10 +
+// max(0, base[j] - score(j | {t}))^10) over the sum of these terms of the row, 0 for j = t; a row
+// without any gain is NaN throughout. The score (the search arguments' record) is initialised on
+// the whole data for the call, with at most one parent and the score level of --lv, and released
+// after it; the nucleus data set is borrowed for that and restored. Uses the threads of this
+// process only (no MPI); every row is the same whatever their number.
+void one_to_one(Args* args);
+
+namespace vlk::oto {
+
+// The gene set of one table: n genes, rows for genes rank, rank + processes, ... (rows of them).
+struct Layout {
+  int n;
+  int processes;
+  int rank;
+  int rows;
+};
+
+// The table of a score whose state already serves the whole data (n genes), into rows x n
+// doubles, with base as n doubles of scratch. Scores with VLK_Score_threads(score) threads at
+// most; prints the progress marks when marks is set.
+void fill_table(VLK_Score* score, const Layout& layout, double* table, double* base, bool marks);
+
+}  // namespace vlk::oto
