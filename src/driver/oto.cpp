@@ -12,7 +12,6 @@
 #include "VLK_BNRC.h"
 #include "VLK_Data_resample.h"
 #include "VLK_Util.h"
-#include "VLK_Util_jobs.h"
 #include "velkcom.h"
 #include "vlk_check.h"
 #include "vlk_fatal.h"
@@ -44,19 +43,9 @@ void progress_mark(int c) {
   std::fflush(VELK_ERR);
 }
 
-// This thread's contiguous block of items: every thread item / threads of them, the first
-// (items mod threads) threads one more.
-struct Block {
-  int first = 0;
-  int count = 0;
-  int end() const { return first + count; }
-};
-
-Block thread_block(int items) {
-  Block b;
-  VLK_Util_job_split(items, omp_get_num_threads(), omp_get_thread_num(), &b.first, &b.count);
-  return b;
-}
+// Parents a thread takes at a time: enough to make the hand-out cost nothing beside the score
+// calls, few enough to share the tail of the work evenly.
+constexpr int kParentsPerGrab = 4;
 
 double* new_table(const Args* a) {
   const size_t cells = VLK_Data_cells(a->own_genes, a->nodes);
@@ -129,27 +118,30 @@ namespace vlk::oto {
 
 void fill_table(VLK_Score* score, const Layout& g, double* table, double* base, bool marks) {
   const size_t n = g.n > 0 ? static_cast<size_t>(g.n) : 0;
+  auto gene = [&g](int l) { return l * g.processes + g.rank; };
+  // Every entry is a score call of its own, so neither the order of the calls nor which thread
+  // makes them changes a value; threads take the parents and rows as they come free, so a
+  // core shared with other work delays only what it holds.
 #pragma omp parallel num_threads(VLK_Score_threads(score))
   {
-    const Block genes = thread_block(g.n);
-    for (int j = genes.first; j < genes.end(); ++j) base[j] = score_alone(score, j);
-#pragma omp barrier
-    const Block own = thread_block(g.rows);
-    // Parent-major over the block: each parent's tables serve all rows of the block while they
-    // are in cache. Every entry is its own score call, so the order changes no value.
+#pragma omp for schedule(static)
+    for (int j = 0; j < g.n; ++j) base[j] = score_alone(score, j);
+      // Parent-major: each parent's tables serve every own gene while they are in cache.
+#pragma omp for schedule(dynamic, kParentsPerGrab)
     for (int j = 0; j < g.n; ++j) {
-      for (int l = own.first; l < own.end(); ++l) {
-        const int t = l * g.processes + g.rank;
+      for (int l = 0; l < g.rows; ++l) {
+        const int t = gene(l);
         table[static_cast<size_t>(l) * n + static_cast<size_t>(j)] =
             j == t ? 0.0 : weight(base[t], score_with(score, t, j));
       }
     }
-    for (int l = own.first; l < own.end(); ++l) {
-      const int t = l * g.processes + g.rank;
+    // Then each own gene as the parent of every gene, its tables in cache over the row.
+#pragma omp for schedule(dynamic, 1)
+    for (int l = 0; l < g.rows; ++l) {
+      const int t = gene(l);
       double* row = table + static_cast<size_t>(l) * n;
       double sum = 0.0;
       for (size_t j = 0; j < n; ++j) sum += row[j];
-      // Here t is the parent: its tables stay in cache over the whole loop.
       for (int i = 0; i < g.n; ++i) {
         const double y = i == t ? 0.0 : weight(base[i], score_with(score, i, t));
         row[i] += y;
