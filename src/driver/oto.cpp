@@ -121,12 +121,13 @@ void fill_table(VLK_Score* score, const Layout& g, double* table, double* base, 
   auto gene = [&g](int l) { return l * g.processes + g.rank; };
   // Every entry is a score call of its own, so neither the order of the calls nor which thread
   // makes them changes a value; threads take the parents and rows as they come free, so a
-  // core shared with other work delays only what it holds.
+  // core shared with other work delays only what it holds. After the base scores, parent-major:
+  // each parent's tables serve every own gene while they are in cache; then each own gene as
+  // the parent of every gene, its tables in cache over the row.
 #pragma omp parallel num_threads(VLK_Score_threads(score))
   {
 #pragma omp for schedule(static)
     for (int j = 0; j < g.n; ++j) base[j] = score_alone(score, j);
-      // Parent-major: each parent's tables serve every own gene while they are in cache.
 #pragma omp for schedule(dynamic, kParentsPerGrab)
     for (int j = 0; j < g.n; ++j) {
       for (int l = 0; l < g.rows; ++l) {
@@ -135,7 +136,6 @@ void fill_table(VLK_Score* score, const Layout& g, double* table, double* base, 
             j == t ? 0.0 : weight(base[t], score_with(score, t, j));
       }
     }
-    // Then each own gene as the parent of every gene, its tables in cache over the row.
 #pragma omp for schedule(dynamic, 1)
     for (int l = 0; l < g.rows; ++l) {
       const int t = gene(l);
