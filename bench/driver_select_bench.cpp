@@ -181,7 +181,7 @@ void BM_OtoTable(benchmark::State& state) {
 }
 
 void oto_args(benchmark::internal::Benchmark* b) {
-  // Level 3: all 2,000 rows of one process, so each thread's block has as many rows as in a run.
+  // Level 3: all 2,000 rows of one process, so a parent serves as many rows as in such a run.
   // Level 2 is bound by the smoothers every call builds, whatever the order: 48 rows (those of
   // one of 42 processes, a multiple of every team) keep its iterations near a second.
   for (int threads : {1, 2, 4, 8}) b->Args({3, threads, 1, 0});
