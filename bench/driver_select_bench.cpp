@@ -37,7 +37,7 @@
 #include "VLK_RNG.h"
 #include "VLK_Score.h"
 #include "VLK_UShortArray.h"
-#include "VLK_Util_jobs.h"
+#include "gene_layout.h"
 #include "oto.h"
 #include "select_nodes.h"
 #include "velkcom.h"
@@ -127,23 +127,24 @@ double bytes_per_call(int level) {
 
 // The plain order for comparison: each own gene against every parent, then as every child's
 // parent, before the next own gene.
-void fill_rows(VLK_Score* score, const vlk::oto::Layout& g, double* table, double* base) {
-  const size_t n = static_cast<size_t>(g.n);
+void fill_rows(VLK_Score* score, const GeneLayout& g, double* table, double* base) {
+  const int genes = static_cast<int>(g.n), rows = static_cast<int>(g.own);
+  const size_t n = static_cast<size_t>(genes);
   auto gain = [](double b, double s) { return std::pow(std::max(b - s, 0.0), 10.0); };
 #pragma omp parallel num_threads(VLK_Score_threads(score))
   {
 #pragma omp for schedule(static)
-    for (int j = 0; j < g.n; ++j) base[j] = score->score(score->state, j, &j, 0);
+    for (int j = 0; j < genes; ++j) base[j] = score->score(score->state, j, &j, 0);
 #pragma omp for schedule(static)
-    for (int l = 0; l < g.rows; ++l) {
-      int t = l * g.processes + g.rank;
+    for (int l = 0; l < rows; ++l) {
+      int t = static_cast<int>(g.gene(l));
       double* row = table + static_cast<size_t>(l) * n;
       double sum = 0.0;
-      for (int j = 0; j < g.n; ++j) {
+      for (int j = 0; j < genes; ++j) {
         row[j] = j == t ? 0.0 : gain(base[t], score->score(score->state, t, &j, 1));
         sum += row[j];
       }
-      for (int i = 0; i < g.n; ++i) {
+      for (int i = 0; i < genes; ++i) {
         const double y = i == t ? 0.0 : gain(base[i], score->score(score->state, i, &t, 1));
         row[i] += y;
         sum += y;
@@ -153,7 +154,7 @@ void fill_rows(VLK_Score* score, const vlk::oto::Layout& g, double* table, doubl
   }
 }
 
-double calls_of(const vlk::oto::Layout& g) { return g.n + 2.0 * (g.n - 1) * g.rows; }
+double calls_of(const GeneLayout& g) { return g.n + 2.0 * (g.n - 1) * g.own; }
 
 // Rows of one process of `processes` (every processes-th gene from gene 0), at a level, with a
 // team of threads; arg 3 picks the order (0 parent-major, 1 row by row).
@@ -163,10 +164,8 @@ void BM_OtoTable(benchmark::State& state) {
   const int processes = static_cast<int>(state.range(2));
   const bool rows_first = state.range(3) != 0;
   VLK_Score score = whole(level).with_threads(threads);
-  int first = 0, rows = 0;
-  VLK_Util_job_split(kGenes, processes, 0, &first, &rows);
-  const vlk::oto::Layout g{kGenes, processes, 0, rows};
-  std::vector<double> table(static_cast<size_t>(rows) * kGenes), base(kGenes);
+  const GeneLayout g = GeneLayout::make(kGenes, processes, 0);
+  std::vector<double> table(static_cast<size_t>(g.own) * kGenes), base(kGenes);
   for (auto _ : state) {
     if (rows_first)
       fill_rows(&score, g, table.data(), base.data());
@@ -278,10 +277,8 @@ void run_processes(int level, int repeats) {
   MPI_Comm_rank(MPI_COMM_WORLD, &rank);
   MPI_Comm_size(MPI_COMM_WORLD, &procs);
   VLK_Score score = whole(level).with_threads(1);
-  int first = 0, rows = 0;
-  VLK_Util_job_split(kGenes, procs, rank, &first, &rows);
-  const vlk::oto::Layout g{kGenes, procs, rank, rows};
-  std::vector<double> table(static_cast<size_t>(rows) * kGenes), base(kGenes);
+  const GeneLayout g = GeneLayout::make(kGenes, procs, rank);
+  std::vector<double> table(static_cast<size_t>(g.own) * kGenes), base(kGenes);
   double best = HUGE_VAL;
   for (int r = 0; r < repeats; ++r) {
     MPI_Barrier(MPI_COMM_WORLD);

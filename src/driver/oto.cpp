@@ -12,6 +12,7 @@
 #include "VLK_BNRC.h"
 #include "VLK_Data_resample.h"
 #include "VLK_Util.h"
+#include "exchange.h"
 #include "velkcom.h"
 #include "vlk_check.h"
 #include "vlk_fatal.h"
@@ -116,9 +117,9 @@ void init_whole(Args* a, VLK_Score* score) {
 
 namespace vlk::oto {
 
-void fill_table(VLK_Score* score, const Layout& g, double* table, double* base, bool marks) {
-  const size_t n = g.n > 0 ? static_cast<size_t>(g.n) : 0;
-  auto gene = [&g](int l) { return l * g.processes + g.rank; };
+void fill_table(VLK_Score* score, const GeneLayout& g, double* table, double* base, bool marks) {
+  const int genes = static_cast<int>(g.n), rows = static_cast<int>(g.own);
+  const size_t n = static_cast<size_t>(genes);
   // Every entry is a score call of its own, so neither the order of the calls nor which thread
   // makes them changes a value; threads take the parents and rows as they come free, so a
   // core shared with other work delays only what it holds. After the base scores, parent-major:
@@ -127,22 +128,22 @@ void fill_table(VLK_Score* score, const Layout& g, double* table, double* base, 
 #pragma omp parallel num_threads(VLK_Score_threads(score))
   {
 #pragma omp for schedule(static)
-    for (int j = 0; j < g.n; ++j) base[j] = score_alone(score, j);
+    for (int j = 0; j < genes; ++j) base[j] = score_alone(score, j);
 #pragma omp for schedule(dynamic, kParentsPerGrab)
-    for (int j = 0; j < g.n; ++j) {
-      for (int l = 0; l < g.rows; ++l) {
-        const int t = gene(l);
+    for (int j = 0; j < genes; ++j) {
+      for (int l = 0; l < rows; ++l) {
+        const int t = static_cast<int>(g.gene(l));
         table[static_cast<size_t>(l) * n + static_cast<size_t>(j)] =
             j == t ? 0.0 : weight(base[t], score_with(score, t, j));
       }
     }
 #pragma omp for schedule(dynamic, 1)
-    for (int l = 0; l < g.rows; ++l) {
-      const int t = gene(l);
+    for (int l = 0; l < rows; ++l) {
+      const int t = static_cast<int>(g.gene(l));
       double* row = table + static_cast<size_t>(l) * n;
       double sum = 0.0;
       for (size_t j = 0; j < n; ++j) sum += row[j];
-      for (int i = 0; i < g.n; ++i) {
+      for (int i = 0; i < genes; ++i) {
         const double y = i == t ? 0.0 : weight(base[i], score_with(score, i, t));
         row[i] += y;
         sum += y;
@@ -185,8 +186,9 @@ void one_to_one(Args* a) {
   }
 
   std::vector<double> base(a->nodes > 0 ? static_cast<size_t>(a->nodes) : 0);
-  vlk::oto::fill_table(score, {a->nodes, a->processes, a->rank, a->own_genes}, a->oto_table,
-                       base.data(), true);
+  const GeneLayout layout = Args_gene_layout(a);
+  vlk::check(layout.own == a->own_genes, "the table has a row per own gene");
+  vlk::oto::fill_table(score, layout, a->oto_table, base.data(), true);
   std::fprintf(VELK_ERR, " Finished.\n");
 
   if (!a->init_score) {

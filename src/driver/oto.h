@@ -5,6 +5,7 @@
 
 #include "VLK_Score.h"
 #include "args.h"
+#include "gene_layout.h"
 
 // Fills args->oto_table, allocated on the first call: own_genes rows of nodes doubles, row l for
 // gene t = l * processes + rank. Entry j is (max(0, base[t] - score(t | {j}))^10 +
@@ -17,17 +18,11 @@ void one_to_one(Args* args);
 
 namespace vlk::oto {
 
-// The gene set of one table: n genes, rows for genes rank, rank + processes, ... (rows of them).
-struct Layout {
-  int n;
-  int processes;
-  int rank;
-  int rows;
-};
-
-// The table of a score whose state already serves the whole data (n genes), into rows x n
-// doubles, with base as n doubles of scratch. Scores with VLK_Score_threads(score) threads at
-// most; prints the progress marks when marks is set.
-void fill_table(VLK_Score* score, const Layout& layout, double* table, double* base, bool marks);
+// The table of a score whose state already serves the whole data (layout.n genes), into
+// layout.own rows of n doubles for the genes layout.gene(l), with base as n doubles of scratch.
+// Scores with VLK_Score_threads(score) threads at most; prints the progress marks when marks is
+// set.
+void fill_table(VLK_Score* score, const GeneLayout& layout, double* table, double* base,
+                bool marks);
 
 }  // namespace vlk::oto

@@ -19,6 +19,7 @@ using vlk::select::Selection;
 
 constexpr int kMaxGenes = 65535;  // ids are 16-bit, and 65535 stands for no gene
 
+// The table holds a row per own gene, at the gene's local index (gene_layout.h).
 const double* row_of(int P, int n, const double* table, int seed) {
   return table + static_cast<size_t>(seed / P) * static_cast<size_t>(n);
 }
