@@ -7,6 +7,7 @@
 
 #include "VLK_PCGraph.h"
 #include "select_set.h"
+#include "vlk_check.h"
 
 namespace {
 
@@ -67,6 +68,7 @@ struct Neighbours {
 template <class Bound>
 int walk(const VLK_PCGraph* g, const VLK_FloatArray* w, unsigned short* sel, int K, int target,
          int c, int steps, int seed, VLK_RNG* rng, Bound bound) {
+  vlk::check(w->size >= VLK_PCGraph_num_edges(g), "a value for every edge of the network");
   vlk::select::Selection s(sel, c);
   if (s.count() < K) s.add_new(seed);
   target = std::min(target, K);
