@@ -1,0 +1,183 @@
+#include "VLK_IO.h"
+
+#include <strings.h>
+
+#include <cstdlib>
+
+#include "VLK_Network_convert.h"
+#include "VLK_VLK3.h"
+#include "velkcom.h"
+#include "vlk_fatal.h"
+
+namespace {
+
+// A row whose operations are not written yet: found by name, but with nothing to call.
+constexpr VLK_IOFormat without_operations(const char* name) {
+  return {name, nullptr, nullptr, nullptr, nullptr, nullptr};
+}
+
+}  // namespace
+
+constexpr VLK_IOFormat IO_list[IO_LIST_FORMATS + 1] = {
+    without_operations("TXT"),
+    without_operations("VLK"),
+    without_operations("VLK2"),
+    {"VLK3", VLK3_read_fp, VLK3_read_file, VLK3_write_fp, VLK3_write_file, nullptr},
+    without_operations("CSML"),
+    without_operations("DAG"),
+    without_operations("LIST"),
+    without_operations("NODELIST"),
+    without_operations("GON"),
+    without_operations("BSF"),
+    without_operations("TXTS"),
+    without_operations("PALIST"),
+    without_operations("PARAOS"),
+    without_operations(nullptr),
+};
+
+namespace {
+
+const VLK_IOFormat* find_row(const char* name) {
+  if (name == nullptr) return nullptr;
+  for (const VLK_IOFormat* row = IO_list; row->name != nullptr; ++row)
+    if (strcasecmp(row->name, name) == 0) return row;
+  return nullptr;
+}
+
+template <class Op>
+Op field_of(const char* name, Op VLK_IOFormat::*field) {
+  const VLK_IOFormat* row = find_row(name);
+  return row != nullptr ? row->*field : nullptr;
+}
+
+const char* shown(const char* s) { return s != nullptr ? s : "(null)"; }
+
+IO_read_fp_fn reader_or_end(const char* name) {
+  const IO_read_fp_fn read = IO_get_reader(name);
+  if (read == nullptr) vlk::fatal("ERROR: IO: Unknown file type: %s\n", shown(name));
+  return read;
+}
+
+// The writers' refusals go to the process's standard error stream, not to VELK_ERR (which may
+// be the log file, or the very stream the network was to be written to).
+[[noreturn]] void refuse_on_stderr(const char* format, const char* what) {
+  std::fprintf(stderr, format, shown(what));
+  std::fflush(stderr);
+  std::exit(1);
+}
+
+IO_write_fp_fn writer_or_end(const char* name) {
+  const IO_write_fp_fn write = IO_get_writer(name);
+  if (write == nullptr) refuse_on_stderr("ERROR: unknown file type: %s\n", name);
+  return write;
+}
+
+int written(int result, FILE* fp) {
+  const int stream = vlk::io::stream_result(fp);
+  return result != 0 ? result : stream;
+}
+
+// The writer's result, or non-zero when the stream ends in error or cannot be closed.
+int write_and_close(FILE* fp, IO_write_fp_fn write, const VLK_Network* net,
+                    const VLK_KeyValues* options) {
+  const int result = written(write(fp, net, options), fp);
+  const int closed = std::fclose(fp);
+  return result != 0 ? result : (closed != 0 ? 1 : 0);
+}
+
+}  // namespace
+
+VLK_Network* IO_read_file(const char* path, const char* name, const VLK_KeyValues* options) {
+  const IO_read_fp_fn read = reader_or_end(name);
+  FILE* fp = stdin;
+  if (path != nullptr) {
+    fp = std::fopen(path, "r");
+    if (fp == nullptr) vlk::fatal("ERROR: IO: Cannot open file: %s\n", path);
+  }
+  VLK_Network* net = read(fp, options);
+  if (fp != stdin) std::fclose(fp);
+  if (net == nullptr) vlk::fatal("ERROR: IO: Input file broken.\n");
+  return net;
+}
+
+VLK_Network* IO_read_fp(FILE* fp, const char* name, const VLK_KeyValues* options) {
+  return reader_or_end(name)(fp, options);
+}
+
+VLK_Graph* IO_read_graph_file(const char* path, const char* name, const VLK_KeyValues* options) {
+  const vlk::NetworkPtr net(IO_read_file(path, name, options));
+  return VLK_Network_graph(net.get());
+}
+
+int IO_output_network_fp(FILE* fp, const VLK_Network* net, const char* name,
+                         const VLK_KeyValues* options) {
+  return written(writer_or_end(name)(fp, net, options), fp);
+}
+
+int IO_output_network_file(const char* path, const VLK_Network* net, const char* name,
+                           const VLK_KeyValues* options) {
+  const IO_write_fp_fn write = writer_or_end(name);
+  FILE* fp = path != nullptr ? std::fopen(path, "w") : nullptr;
+  if (fp == nullptr) refuse_on_stderr("ERROR: cannot open file: %s\n", path);
+  return write_and_close(fp, write, net, options);
+}
+
+IO_read_fp_fn IO_get_reader(const char* name) { return field_of(name, &VLK_IOFormat::read_fp); }
+
+IO_read_file_fn IO_get_file_reader(const char* name) {
+  return field_of(name, &VLK_IOFormat::read_file);
+}
+
+IO_write_fp_fn IO_get_writer(const char* name) { return field_of(name, &VLK_IOFormat::write_fp); }
+
+IO_write_file_fn IO_get_file_writer(const char* name) {
+  return field_of(name, &VLK_IOFormat::write_file);
+}
+
+IO_write_graph_fp_fn IO_get_graph_writer(const char* name) {
+  return field_of(name, &VLK_IOFormat::write_graph_fp);
+}
+
+int IO_check(const char* name, int mode) {
+  if (mode != 0) return 0;
+  return IO_get_reader(name) != nullptr ? 1 : 0;
+}
+
+namespace vlk::io {
+
+namespace {
+
+// The path variants' reaction to a path that cannot be opened.
+void open_failed(const char* open_failure, const char* path, bool fatal) {
+  if (fatal) vlk::fatal(open_failure, shown(path));
+  std::fprintf(VELK_ERR, open_failure, shown(path));
+  std::fflush(VELK_ERR);
+}
+
+}  // namespace
+
+VLK_Network* read_path(const char* path, const VLK_KeyValues* options, IO_read_fp_fn read,
+                       const char* open_failure, bool fatal) {
+  FILE* fp = path != nullptr ? std::fopen(path, "r") : nullptr;
+  if (fp == nullptr) {
+    open_failed(open_failure, path, fatal);
+    return nullptr;
+  }
+  VLK_Network* net = read(fp, options);
+  std::fclose(fp);
+  return net;
+}
+
+int write_path(const char* path, const VLK_Network* net, const VLK_KeyValues* options,
+               IO_write_fp_fn write, const char* open_failure, bool fatal) {
+  FILE* fp = path != nullptr ? std::fopen(path, "w") : nullptr;
+  if (fp == nullptr) {
+    open_failed(open_failure, path, fatal);
+    return 1;
+  }
+  return write_and_close(fp, write, net, options);
+}
+
+int stream_result(FILE* fp) { return std::fflush(fp) != 0 || std::ferror(fp) != 0 ? 1 : 0; }
+
+}  // namespace vlk::io

@@ -1,0 +1,313 @@
+#include "VLK_VLK3.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "CSMLObject.h"
+#include "VLK_IO.h"
+#include "VLK_Object.h"
+#include "VLK_Str.h"
+#include "VLK_Type.h"
+#include "velkcom.h"
+#include "vlk_owned.h"
+
+namespace {
+
+constexpr const char* kFirstLine = "Velk VLK3 FORMAT";
+
+using IntArrayPtr = vlk::Owned<VLK_IntArray, VLK_IntArray_delete>;
+using StrArrayPtr = vlk::Owned<VLK_StrArray, VLK_StrArray_delete_all>;
+
+const char* text(const char* s) { return s != nullptr ? s : ""; }
+
+// ---- reading ---------------------------------------------------------------------------------
+
+// Declared attributes of one kind: a type id and a key per value field, in field order.
+struct Declared {
+  IntArrayPtr types{VLK_IntArray_new()};
+  StrArrayPtr keys{VLK_StrArray_new()};
+  size_t size() const { return keys->size; }
+};
+
+// The line cut at its TABs in place (they become NULs): node and edge lines, the bulk of a file,
+// cost no allocation once the field list has grown.
+void cut_fields(char* line, std::vector<char*>& fields) {
+  fields.clear();
+  fields.push_back(line);
+  for (char* p = line; (p = std::strchr(p, '\t')) != nullptr;) {
+    *p++ = '\0';
+    fields.push_back(p);
+  }
+}
+
+// A node index given in a field: a decimal int, blanks around it allowed, naming one of the
+// `nodes` nodes read so far.
+bool node_index(const char* field, size_t nodes, int* out) {
+  std::string_view s(field);
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  int v = -1;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (ec != std::errc() || end != s.data() + s.size() || v < 0 || static_cast<size_t>(v) >= nodes)
+    return false;
+  *out = v;
+  return true;
+}
+
+class Reader {
+ public:
+  explicit Reader(FILE* fp) : fp_(fp) {}
+
+  VLK_Network* read() {
+    if (!buf_.read_lf(fp_) || std::strcmp(buf_.data, kFirstLine) != 0) return nullptr;
+    line_no_ = 1;
+    net_.reset(VLK_Network_new());
+    while (buf_.read_lf(fp_)) {
+      ++line_no_;
+      char* line = VLK_Str_trim(buf_.data);
+      if (*line == '\0') continue;
+      if (std::strcmp(line, "-") == 0) break;
+      if (!take(line)) return nullptr;
+    }
+    std::fprintf(VELK_ERR, "  In total %d nodes and %d edges added.\n",
+                 static_cast<int>(VLK_Network_num_nodes(net_.get())),
+                 static_cast<int>(VLK_Network_num_edges(net_.get())));
+    if (edge_.size() > 0) VLK_Network_set_primary_score(net_.get(), edge_.keys->data[0]);
+    return net_.release();
+  }
+
+ private:
+  enum class Section { before, information, nodes, edges };
+
+  // One trimmed, non-empty line; false when the file is refused.
+  bool take(char* line) {
+    switch (section_) {
+      case Section::before:
+        if (std::strcmp(line, "[Information]") == 0) section_ = Section::information;
+        return true;
+      case Section::information:
+        if (std::strcmp(line, "[Nodes]") == 0) {
+          section_ = Section::nodes;
+          return true;
+        }
+        return information(line);
+      case Section::nodes:
+        if (std::strcmp(line, "[Edges]") == 0) {
+          section_ = Section::edges;
+          return true;
+        }
+        return node(line);
+      case Section::edges:
+        return edge(line);
+    }
+    return true;
+  }
+
+  bool refuse(const char* what, const char* field = nullptr) {
+    std::fprintf(VELK_ERR, "ERROR: VLK3: line %zu: %s", line_no_, what);
+    if (field != nullptr) std::fprintf(VELK_ERR, ": \"%s\"", field);
+    std::fprintf(VELK_ERR, "\n");
+    std::fflush(VELK_ERR);
+    return false;
+  }
+
+  bool information(const char* line) {
+    const StrArrayPtr fields(VLK_Str_split(line, '\t'));
+    const char* first = fields->data[0];
+    if (std::strcmp(first, "Edge Attr") == 0) {
+      VLK3_parse_attr("Edge", fields.get(), edge_.types.get(), edge_.keys.get());
+    } else if (std::strcmp(first, "Node Attr") == 0) {
+      VLK3_parse_attr("Node", fields.get(), node_.types.get(), node_.keys.get());
+    } else if (std::strncmp(first, "X:", 2) == 0) {
+      const int r = VLK3_parse_network_prop(net_.get(), fields.get());
+      if (r == 2) return refuse("network property without a value", line);
+      if (r == 1)
+        std::fprintf(VELK_ERR, "WARNING: VLK3: VLK_Network property format broken: \"%s\"\n", line);
+    }
+    return true;
+  }
+
+  bool node(char* line) {
+    cut_fields(line, fields_);
+    if (fields_.size() < 2) return refuse("a node line needs a name and an alias", line);
+    vlk::NodePtr owned(VLK_Node_new(fields_[0], fields_[1]));
+    VLK_Node* node = owned.get();
+    if (vlk::add_node(net_.get(), owned) == nullptr) return refuse("out of memory");
+    // Values from the fourth field on; the index field is not read (nodes count in file order).
+    for (size_t j = 0; j < node_.size() && 3 + j < fields_.size(); ++j) {
+      const char* value = fields_[3 + j];
+      if (*value == '\0') continue;  // the node lacks this attribute
+      CSMLObject_add_property(node->drawing, node_.keys->data[j],
+                              VLK_Object_new_by_string(value, node_.types->data[j]));
+    }
+    return true;
+  }
+
+  bool edge(char* line) {
+    cut_fields(line, fields_);
+    if (fields_.size() < 2) return refuse("an edge line needs a parent and a child", line);
+    const size_t nodes = VLK_Network_num_nodes(net_.get());
+    int pa = -1, ch = -1;
+    if (!node_index(fields_[0], nodes, &pa))
+      return refuse("the parent is not the index of a node read before", fields_[0]);
+    if (!node_index(fields_[1], nodes, &ch))
+      return refuse("the child is not the index of a node read before", fields_[1]);
+    VLK_Edge* e = VLK_Network_add_edge_index(net_.get(), pa, ch);  // a repeated pair: the same
+    if (e == nullptr) return refuse("out of memory");
+    for (size_t j = 0; j < edge_.size() && 2 + j < fields_.size(); ++j) {
+      const char* value = fields_[2 + j];
+      if (*value == '\0') continue;  // the edge lacks this attribute
+      const int type = edge_.types->data[j];
+      VLK_Edge_add_property(e, edge_.keys->data[j], VLK_Type_from_str(type, value, nullptr), type);
+    }
+    return true;
+  }
+
+  FILE* fp_;
+  vlk::LineBuffer buf_;
+  size_t line_no_ = 0;
+  Section section_ = Section::before;
+  vlk::NetworkPtr net_;
+  Declared edge_, node_;
+  std::vector<char*> fields_;
+};
+
+// ---- writing ---------------------------------------------------------------------------------
+
+// Attribute keys in order of first occurrence, each with the type of that occurrence.
+class Keys {
+ public:
+  void collect(const CSMLObject* obj) {
+    const VLK_KeyObjects* props = obj->properties;
+    for (size_t i = 0; props != nullptr && i < VLK_KeyObjects_size(props); ++i) {
+      const char* key = VLK_KeyObjects_get_key(props, i);
+      if (seen_.insert(key).second) keys_.emplace_back(key, VLK_KeyObjects_get_type(props, i));
+    }
+  }
+  // "<label>" and a "\t<key>:<type>" field per key, when there are any.
+  void declare(FILE* fp, const char* label) const {
+    if (keys_.empty()) return;
+    std::fputs(label, fp);
+    for (const auto& [key, type] : keys_) std::fprintf(fp, "\t%s:%s", key, VLK_Type_name(type));
+    std::fputc('\n', fp);
+  }
+  // A "\t" and the object's value per key (nothing after the TAB when it lacks the key).
+  void values(FILE* fp, const CSMLObject* obj) const {
+    for (const auto& key : keys_) {
+      std::fputc('\t', fp);
+      CSMLObject_fprint_property_value(obj, key.first, fp);
+    }
+  }
+
+ private:
+  std::vector<std::pair<const char*, int>> keys_;
+  std::unordered_set<std::string_view> seen_;
+};
+
+}  // namespace
+
+VLK_Network* VLK3_read_fp(FILE* fp, const VLK_KeyValues* /*options*/) {
+  std::fprintf(VELK_ERR, "Reading a VLK3 network file...\n");
+  return Reader(fp).read();
+}
+
+VLK_Network* VLK3_read_file(const char* path, const VLK_KeyValues* options) {
+  return vlk::io::read_path(path, options, VLK3_read_fp,
+                            "VLK3_read_file(): cannot open file: %s\n");
+}
+
+int VLK3_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* /*options*/) {
+  std::fprintf(VELK_ERR, "Writing a network in VLK3 format...\n");
+  const size_t n = VLK_Network_num_nodes(net);
+  const size_t m = VLK_Network_num_edges(net);
+  Keys edge_keys, node_keys;
+  for (size_t k = 0; k < m; ++k)
+    edge_keys.collect(VLK_Network_get_edge(net, static_cast<int>(k))->drawing);
+  for (size_t i = 0; i < n; ++i)
+    node_keys.collect(VLK_Network_get_node(net, static_cast<int>(i))->drawing);
+
+  std::fprintf(fp, "%s\n[Information]\n", kFirstLine);
+  edge_keys.declare(fp, "Edge Attr");
+  node_keys.declare(fp, "Node Attr");
+  if (const VLK_KeyValues* props = net->properties) {
+    for (size_t i = 0; i < VLK_KeyValues_size(props); ++i) {
+      const int type = VLK_KeyValues_get_type(props, i);
+      std::fprintf(fp, "X:%s:%s\t", VLK_KeyValues_get_key(props, i), VLK_Type_name(type));
+      VLK_Type_fprint_value(VLK_KeyValues_get_value(props, i), type, fp);
+      std::fputc('\n', fp);
+    }
+  }
+
+  std::fprintf(fp, "\n[Nodes]\n");
+  for (size_t i = 0; i < n; ++i) {
+    const VLK_Node* node = VLK_Network_get_node(net, static_cast<int>(i));
+    std::fprintf(fp, "%s\t%s\t%d", text(node->name), text(node->alias), static_cast<int>(i));
+    node_keys.values(fp, node->drawing);
+    std::fputc('\n', fp);
+  }
+
+  std::fprintf(fp, "\n[Edges]\n");
+  for (size_t j = 0; j < n; ++j) {
+    const int child = static_cast<int>(j);
+    const VLK_IntArray* parents = VLK_Network_get_parent_indexes(net, child);
+    for (size_t k = 0; k < parents->size; ++k) {
+      const int parent = parents->data[k];
+      std::fprintf(fp, "%d\t%d", parent, child);
+      edge_keys.values(fp, VLK_Network_get_edge_index(net, parent, child)->drawing);
+      std::fputc('\n', fp);
+    }
+  }
+  return vlk::io::stream_result(fp);
+}
+
+int VLK3_write_file(const char* path, const VLK_Network* net, const VLK_KeyValues* options) {
+  return vlk::io::write_path(path, net, options, VLK3_write_fp,
+                             "VLK3_write_file(): cannot open file: %s\n");
+}
+
+int VLK3_write_graph_fp(FILE* fp, const VLK_Graph* /*g*/, const VLK_KeyValues* /*options*/) {
+  std::fprintf(VELK_ERR, "Writing a graph in VLK3 format...\n");
+  std::fflush(VELK_ERR);
+  std::fprintf(fp, "%s\n[Information]\n\n", kFirstLine);
+  return vlk::io::stream_result(fp);
+}
+
+void VLK3_parse_attr(const char* label, const VLK_StrArray* fields, VLK_IntArray* types,
+                     VLK_StrArray* keys) {
+  std::fprintf(VELK_ERR, "  %s Attributes:", label);
+  for (size_t i = 1; i < fields->size; ++i) {
+    // key:type; a further ':' ends the type.
+    const std::string_view field(fields->data[i]);
+    const size_t colon = field.find(':');
+    const std::string key(field.substr(0, colon));
+    int type = VLK_TYPE_STRING;
+    if (colon != std::string_view::npos) {
+      const std::string_view rest = field.substr(colon + 1);
+      const std::string name(rest.substr(0, rest.find(':')));
+      std::fprintf(VELK_ERR, " %s (%s)", key.c_str(), name.c_str());
+      type = VLK_Type_get(name.c_str());
+      if (type == VLK_TYPE_ERROR) type = VLK_TYPE_STRING;
+    } else {
+      std::fprintf(VELK_ERR, " %s (%s)", key.c_str(), VLK_Type_name(type));
+    }
+    VLK_IntArray_add(types, type);
+    VLK_StrArray_add_copy(keys, key.c_str());
+  }
+  std::fprintf(VELK_ERR, "\n");
+}
+
+int VLK3_parse_network_prop(VLK_Network* net, const VLK_StrArray* fields) {
+  const StrArrayPtr parts(VLK_Str_split(fields->data[0], ':'));
+  if (parts == nullptr || parts->size != 3) return 1;
+  if (fields->size < 2) return 2;
+  const int type = VLK_Type_get(parts->data[2]);
+  VLK_Network_add_property(net, parts->data[1], type,
+                           VLK_Type_from_str(type, fields->data[1], nullptr));
+  return 0;
+}
