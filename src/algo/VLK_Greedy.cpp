@@ -333,8 +333,9 @@ using namespace vlk::greedy;
 
 double* VLK_Greedy_one_to_one(VLK_Greedy_score_fn score, void* state, int n, int samples,
                               int selfloop, const VLK_Graph* excluded, const GraphI* fixed,
-                              VLK_MultiTimer* timer, int verbosity, int threads) {
-  const PairRules rules{excluded, fixed, nullptr, selfloop};
+                              VLK_MultiTimer* timer, int verbosity, int threads,
+                              const GraphI* skeleton) {
+  const PairRules rules{excluded, fixed, skeleton, selfloop};
   return parallel_table(score, state, n, samples, rules, timer,
                         "Greedy: Calculating 1-to-1 scores: ", verbosity >= 0, verbosity >= 1,
                         threads);
@@ -342,11 +343,12 @@ double* VLK_Greedy_one_to_one(VLK_Greedy_score_fn score, void* state, int n, int
 
 double* VLK_Greedy_one_to_one_cands(VLK_Greedy_score_fn score, void* state, int n, int samples,
                                     int selfloop, const VLK_Graph* excluded, const GraphI* fixed,
-                                    const VLK_IntArray* parents, int verbosity) {
+                                    const VLK_IntArray* parents, int verbosity,
+                                    const GraphI* skeleton) {
   double* table = new_table(n);
   if (table == nullptr) return nullptr;
   const size_t nn = n > 0 ? static_cast<size_t>(n) : 0;
-  const PairRules rules{excluded, fixed, nullptr, selfloop};
+  const PairRules rules{excluded, fixed, skeleton, selfloop};
   if (verbosity >= 0) {
     std::fprintf(VELK_ERR, "Greedy: Calculating 1-to-1 scores with candidates: ");
     std::fflush(VELK_ERR);
@@ -422,24 +424,25 @@ namespace {
 // order without one).
 int pass1(SerialWork& w, int n, int** cands, int candidates, VLK_Graph* g, int dynamic,
           int max_parents, VLK_IntArray* tmp, const VLK_Graph* excluded, const GraphI* fixed,
-          VLK_Score* score, double* ns, int rev, VLK_RNG* rng, VLK_MultiTimer* timer) {
+          const GraphI* skeleton, VLK_Score* score, double* ns, int rev, VLK_RNG* rng,
+          VLK_MultiTimer* timer) {
   switch_section(timer, VLK_GREEDY_TIMER_HC_SINGLE);
   if (rng != nullptr)
     VLK_RNG_perm(rng, w.order.data(), n);
   else
     std::iota(w.order.begin(), w.order.end(), 0);
-  const PairRules rules{excluded, fixed, nullptr, 0};
+  const PairRules rules{excluded, fixed, skeleton, 0};
   return serial_pass(w, n, cands, candidates, g, dynamic, max_parents, tmp, rules, score, ns, rev);
 }
 
 double climb1(SerialWork& w, VLK_Graph* g, int** cands, int candidates, int dynamic,
               int max_parents, VLK_IntArray* tmp, const VLK_Graph* excluded, const GraphI* fixed,
-              VLK_Score* score, double* ns, int max_loops, int rev, VLK_RNG* rng,
-              VLK_MultiTimer* timer, int verbosity) {
+              const GraphI* skeleton, VLK_Score* score, double* ns, int max_loops, int rev,
+              VLK_RNG* rng, VLK_MultiTimer* timer, int verbosity) {
   const int n = static_cast<int>(g->n);
   return climb(g, score, ns, max_loops, verbosity, kVersion1.limit_verbosity, timer, [&] {
-    return pass1(w, n, cands, candidates, g, dynamic, max_parents, tmp, excluded, fixed, score, ns,
-                 rev, rng, timer);
+    return pass1(w, n, cands, candidates, g, dynamic, max_parents, tmp, excluded, fixed, skeleton,
+                 score, ns, rev, rng, timer);
   });
 }
 
@@ -450,8 +453,8 @@ int VLK_Greedy_one(int n, int** cands, int candidates, VLK_Graph* g, int dynamic
                    VLK_Score* score, double* node_scores, int rev, VLK_RNG* rng,
                    VLK_MultiTimer* timer) {
   SerialWork w(n);
-  return pass1(w, n, cands, candidates, g, dynamic, max_parents, tmp, excluded, fixed, score,
-               node_scores, rev, rng, timer);
+  return pass1(w, n, cands, candidates, g, dynamic, max_parents, tmp, excluded, fixed, nullptr,
+               score, node_scores, rev, rng, timer);
 }
 
 double VLK_Greedy_step(VLK_Graph* g, int** cands, int candidates, int dynamic, int max_parents,
@@ -459,8 +462,8 @@ double VLK_Greedy_step(VLK_Graph* g, int** cands, int candidates, int dynamic, i
                        VLK_Score* score, double* ns, int max_loops, int rev, VLK_RNG* rng,
                        VLK_MultiTimer* timer, int verbosity) {
   SerialWork w(static_cast<int>(g->n));
-  return climb1(w, g, cands, candidates, dynamic, max_parents, tmp, excluded, fixed, score, ns,
-                max_loops, rev, rng, timer, verbosity);
+  return climb1(w, g, cands, candidates, dynamic, max_parents, tmp, excluded, fixed, nullptr, score,
+                ns, max_loops, rev, rng, timer, verbosity);
 }
 
 VLK_Graph* VLK_Greedy_exec(VLK_AlgoArgs* a) {
@@ -471,7 +474,6 @@ VLK_Graph* VLK_Greedy_exec(VLK_AlgoArgs* a) {
     std::fprintf(VELK_ERR, "Greedy: Starting the greedy hill-climbing algorithm.\n");
     std::fflush(VELK_ERR);
   }
-  if (a->skeleton != nullptr) vlk::fatal("ERROR: Greedy: Skeleton specified but not supported.\n");
   if (tmp.get() == nullptr) return search.fail(" [tmp_ar]");
   if (!search.allocated()) return search.fail("");
 
@@ -490,7 +492,8 @@ VLK_Graph* VLK_Greedy_exec(VLK_AlgoArgs* a) {
   MallocPtr<double> table = search.one_to_one([&]() -> double* {
     if (ga->parent == nullptr)
       return VLK_Greedy_one_to_one(score->score, score->state, n, a->data->n, a->selfloop,
-                                   a->excluded, a->fixed, a->timer, verbosity, team_size(score));
+                                   a->excluded, a->fixed, a->timer, verbosity, team_size(score),
+                                   a->skeleton);
     std::fprintf(VELK_ERR, "Greedy:   reading parent candidates.\n");
     vlk::Owned<VLK_IntArray, VLK_IntArray_delete> parents(VLK_IntArray_new());
     if (parents == nullptr) return nullptr;
@@ -499,7 +502,8 @@ VLK_Graph* VLK_Greedy_exec(VLK_AlgoArgs* a) {
       vlk::fatal("ERROR: Greedy: cannot read the parent candidates: %s\n", ga->parent);
     std::fprintf(VELK_ERR, "Greedy:     # of parents = %zu\n", parents->size);
     return VLK_Greedy_one_to_one_cands(score->score, score->state, n, a->data->n, a->selfloop,
-                                       a->excluded, a->fixed, parents.get(), verbosity);
+                                       a->excluded, a->fixed, parents.get(), verbosity,
+                                       a->skeleton);
   });
   if (table == nullptr) return search.fail("");
 
@@ -519,8 +523,8 @@ VLK_Graph* VLK_Greedy_exec(VLK_AlgoArgs* a) {
   SerialWork w(n);
   return search.trials(kVersion1, ga->trials, [&](VLK_Graph* g, double* ns) {
     return climb1(w, g, cands.get(), a->candidates, a->dynamic, a->max_parents, tmp.get(),
-                  a->excluded, a->fixed, score, ns, ga->max_loops, ga->rev, rng, a->timer,
-                  verbosity);
+                  a->excluded, a->fixed, a->skeleton, score, ns, ga->max_loops, ga->rev, rng,
+                  a->timer, verbosity);
   });
 }
 

@@ -7,10 +7,11 @@
 // edge into it and adding a candidate parent. The climb with the strictly lowest total wins.
 // Lower scores are better; ties keep the first move (or trial) found in the stated order.
 //
-// Version 1 (VLK_Greedy_exec) orders the children with the run's VLK_RNG, honours the
-// excluded graph and refuses a skeleton. Version 2 (VLK_Greedy_exec2) orders them with the C
-// library's random(), honours a skeleton, ignores the excluded graph and scores the moves of
-// one child in parallel; its result does not depend on the number of threads.
+// Both honour a skeleton graph: only its pairs are scored, added or reversed into. Version 1
+// (VLK_Greedy_exec) orders the children with the run's VLK_RNG and honours the excluded graph.
+// Version 2 (VLK_Greedy_exec2) orders them with the C library's random(), ignores the excluded
+// graph and scores the moves of one child in parallel; its result does not depend on the
+// number of threads.
 //
 // Tables are n x n doubles, row = child, column = parent: entry (c, p) at table[c * n + p];
 // DBL_MAX marks a pair that may not be an edge. Candidate lists hold `candidates` ints per
@@ -47,16 +48,18 @@ VLK_Graph* VLK_Greedy_exec(VLK_AlgoArgs* a);
 
 // The 1-to-1 table of all pairs, computed by an OpenMP loop over the parent index with a team of
 // at most `threads` (no more than the state serves: see VLK_Score_threads). A pair is refused
-// (DBL_MAX) when `excluded` or `fixed` holds p -> c, or p == c while selfloop is 0. Null when
-// the table cannot be allocated.
+// (DBL_MAX) when `excluded` or `fixed` holds p -> c, a skeleton is given and lacks it, or
+// p == c while selfloop is 0. Null when the table cannot be allocated.
 double* VLK_Greedy_one_to_one(VLK_Greedy_score_fn score, void* state, int n, int samples,
                               int selfloop, const VLK_Graph* excluded, const GraphI* fixed,
-                              VLK_MultiTimer* timer, int verbosity, int threads = 1);
+                              VLK_MultiTimer* timer, int verbosity, int threads = 1,
+                              const GraphI* skeleton = nullptr);
 // The same table restricted to the parents listed in `parents` (serial); every other entry is
 // DBL_MAX.
 double* VLK_Greedy_one_to_one_cands(VLK_Greedy_score_fn score, void* state, int n, int samples,
                                     int selfloop, const VLK_Graph* excluded, const GraphI* fixed,
-                                    const VLK_IntArray* parents, int verbosity);
+                                    const VLK_IntArray* parents, int verbosity,
+                                    const GraphI* skeleton = nullptr);
 
 // For every node its a->candidates parents of lowest 1-to-1 score (equal scores in ascending
 // parent order; DBL_MAX entries become -1). n is the data set's node count. Null when out of
@@ -160,7 +163,7 @@ class Candidates {
 struct PairRules {
   const VLK_Graph* excluded;  // version 1: p -> c is never scored, added or reversed into
   const GraphI* fixed;        // p -> c is never scored in the table; fixed parents stay
-  const GraphI* skeleton;     // version 2: only its pairs are scored, added or reversed into
+  const GraphI* skeleton;     // only its pairs are scored, added or reversed into
   int selfloop;               // 1 lets a node be its own parent
 };
 

@@ -140,10 +140,11 @@ bool fixed_edge(const VLK_AlgoArgs* a, int p, int c) {
   return a->fixed != nullptr && a->fixed->check_edge(a->fixed, p, c);
 }
 
-// May pa -> ch be added or be the result of a reversal? Version 1 asks the excluded graph,
-// version 2 the skeleton.
+// May pa -> ch be added or be the result of a reversal? Both versions ask the skeleton,
+// version 1 also the excluded graph.
 bool pair_ok(const VLK_AlgoArgs* a, int version, int pa, int ch) {
-  if (version == 1) return a->excluded == nullptr || !VLK_Graph_check_edge(a->excluded, pa, ch);
+  if (version == 1 && a->excluded != nullptr && VLK_Graph_check_edge(a->excluded, pa, ch))
+    return false;
   return a->skeleton == nullptr || a->skeleton->check_edge(a->skeleton, pa, ch);
 }
 
@@ -473,32 +474,35 @@ TEST(Greedy, FindsThePlantedDag) {
 
 // A skeleton that lacks one true edge (and holds the reverse of every true edge): that edge is
 // never found, every other one is.
-TEST(GreedyV2, SkeletonLimitsTheEdges) {
+TEST(Greedy, SkeletonLimitsTheEdges) {
   const Lists truth = vlk_test::random_dag(15, 2, 21);
   int missing_child = -1;
   for (size_t c = 0; c < truth.size() && missing_child < 0; ++c)
     if (!truth[c].empty()) missing_child = static_cast<int>(c);
   const int missing_parent = truth[static_cast<size_t>(missing_child)][0];
-  SearchPtr a(new_test_search(15, planted(truth), "trials=2", true));
-  VLK_Graph* skel = VLK_Graph_new(15);
-  for (size_t c = 0; c < truth.size(); ++c)
-    for (int q : truth[c]) {
-      if (q != missing_parent || static_cast<int>(c) != missing_child)
-        VLK_Graph_add_edge(skel, q, static_cast<int>(c));
-      VLK_Graph_add_edge(skel, static_cast<int>(c), q);
-    }
-  a->skeleton = skel;
-  GraphPtr g(run(a.get(), 2, nullptr));
-  Lists expect = truth;
-  auto& row = expect[static_cast<size_t>(missing_child)];
-  row.erase(std::find(row.begin(), row.end(), missing_parent));
-  EXPECT_EQ(sorted(lists_of(g.get())), expect);
-  EXPECT_TRUE(sound_result(a.get(), g.get(), 2));
+  for (int version : kVersions) {
+    SCOPED_TRACE(version);
+    SearchPtr a(new_test_search(15, planted(truth), "trials=2", true));
+    VLK_Graph* skel = VLK_Graph_new(15);
+    for (size_t c = 0; c < truth.size(); ++c)
+      for (int q : truth[c]) {
+        if (q != missing_parent || static_cast<int>(c) != missing_child)
+          VLK_Graph_add_edge(skel, q, static_cast<int>(c));
+        VLK_Graph_add_edge(skel, static_cast<int>(c), q);
+      }
+    a->skeleton = skel;
+    GraphPtr g(run(a.get(), version, nullptr));
+    Lists expect = truth;
+    auto& row = expect[static_cast<size_t>(missing_child)];
+    row.erase(std::find(row.begin(), row.end(), missing_parent));
+    EXPECT_EQ(sorted(lists_of(g.get())), expect);
+    EXPECT_TRUE(sound_result(a.get(), g.get(), version));
+  }
 }
 
 // A random table has no known optimum; the result must still obey every constraint and be a
-// local optimum of the moves the search may make. Version 1 honours the excluded graph and
-// "rev", version 2 the skeleton and neither of the others.
+// local optimum of the moves the search may make. Both honour the skeleton; version 1 also the
+// excluded graph and "rev", version 2 neither of those.
 TEST(Greedy, RandomScoresEndInAConstrainedLocalOptimum) {
   enum Excluded { none, ring, half };
   struct Case {
@@ -518,6 +522,9 @@ TEST(Greedy, RandomScoresEndInAConstrainedLocalOptimum) {
       {"reversals off", 1, 20, 5, 3, "trials=2,rev=off", 0, none, true, false, false, 4},
       {"dynamic with self loops", 1, 15, 15, 3, "trials=2", 0, none, false, true, true, 5},
       {"dynamic", 1, 15, 4, 2, "t=2", 0, ring, false, true, false, 6},
+      {"skeleton, excluded and fixed", 1, 24, 6, 3, "trials=2", 40, ring, true, false, false, 7},
+      {"skeleton, reversals off", 1, 18, 5, 3, "trials=2,rev=off", 60, none, false, false, false,
+       8},
       {"plain", 2, 20, 10, 10, "trials=3", 0, none, false, false, false, 1},
       {"skeleton and fixed", 2, 24, 6, 3, "trials=2", 40, none, true, false, false, 2},
       {"one parent", 2, 20, 3, 1, "trials=2", 0, none, false, false, false, 3},
@@ -609,7 +616,6 @@ TEST(Greedy, SameGraphForAnyThreadCount) {
   };
   for (int version : kVersions)
     for (const Case& k : cases) {
-      if (version == 1 && k.skeleton_percent > 0) continue;  // version 1 refuses a skeleton
       SCOPED_TRACE(testing::Message() << "version " << version << ", " << k.name);
       Lists first;
       double first_score = 0.0;
@@ -730,6 +736,25 @@ TEST(Greedy, ReversalOfAnEdgeAgainstThePlantedOne) {
     EXPECT_EQ(r.node_scores[1], k.reversed ? -4.0 : 0.0);
     vlk_test::test_score_delete(score);
   }
+}
+
+// The whole search of either version: adding 1 -> 0 pays, and turning it round into 0 -> 1
+// would pay more, but the skeleton holds only 1 -> 0, so the climb keeps the edge as it is.
+TEST(Greedy, SkeletonForbidsAReversalInTheClimb) {
+  for (int version : kVersions)
+    for (bool with_skeleton : {true, false}) {
+      SCOPED_TRACE(testing::Message() << "version " << version << (with_skeleton ? "" : ", none"));
+      SearchPtr a(new_search(
+          make_data(3, 2, true),
+          scripted_score_record(
+              {{{0, {1}}, -5.0}, {{0, {}}, 0.0}, {{1, {}}, 0.0}, {{1, {0}}, -20.0}, {{2, {}}, 0.0}},
+              1.0),
+          "trials=1"));
+      if (with_skeleton) a->skeleton = graph_of({{1}, {}, {}});
+      GraphPtr g(run(a.get(), version, nullptr));
+      // Without a skeleton the search ends with the better 0 -> 1, by addition or reversal.
+      EXPECT_EQ(lists_of(g.get()), with_skeleton ? (Lists{{1}, {}, {}}) : (Lists{{}, {0}, {}}));
+    }
 }
 
 // Turning 0 -> 1 round would close 1 -> 0 -> 2 -> 1 through the fixed edges, however much the
@@ -1030,14 +1055,6 @@ TEST(GreedyV1, UnreadableParentFileEndsTheRun) {
                     "/nonexistent/parents.txt\n");
 }
 
-TEST(GreedyV1, SkeletonIsRefused) {
-  SearchPtr a(new_test_search(3, planted({{}, {0}, {1}}), nullptr, true));
-  a->skeleton = VLK_Graph_new(3);
-  EXPECT_FATAL_EXIT(VLK_Greedy_exec(a.get()),
-                    "Greedy: Starting the greedy hill-climbing algorithm.\n"
-                    "ERROR: Greedy: Skeleton specified but not supported.\n");
-}
-
 // ---- The 1-to-1 table ---------------------------------------------------------------------
 
 // Every pair is scored once by the threads together: the count printed and the score's own
@@ -1077,9 +1094,9 @@ TEST(GreedyV1, OneToOneTableCountsEveryScore) {
 }
 
 // A pair is refused when it is a self pair without selfloop, when the fixed graph holds it,
-// and by the version's own rule: version 1's tables when the excluded graph holds it (and the
-// restricted table when the parent is not listed), version 2's when a skeleton lacks it.
-// Version 2 ignores the excluded graph; fixed parents thus never become candidates.
+// when a skeleton lacks it, and by version 1's own rules: when the excluded graph holds it (and
+// in the restricted table when the parent is not listed). Version 2 ignores the excluded graph;
+// fixed parents thus never become candidates.
 TEST(Greedy, OneToOneTablesRefuseForbiddenFixedAndSelfPairs) {
   const int p = 5;
   TestScoreConfig cfg;
@@ -1110,6 +1127,18 @@ TEST(Greedy, OneToOneTablesRefuseForbiddenFixedAndSelfPairs) {
          VLK_Greedy_one_to_one_cands(score->score, score->state, p, 1, selfloop, excluded.get(),
                                      fixed.get(), set, -1),
          [](const VLK_Graph*, int q, int c) { return (q == 0 && c == 1) || (q != 3 && q != 0); }},
+        {"version 1, skeleton",
+         VLK_Greedy_one_to_one(score->score, score->state, p, 1, selfloop, excluded.get(),
+                               fixed.get(), nullptr, -1, 1, skel.get()),
+         [](const VLK_Graph* s, int q, int c) {
+           return (q == 0 && c == 1) || VLK_Graph_check_edge(s, q, c) == 0;
+         }},
+        {"version 1, parents 3 and 0, skeleton",
+         VLK_Greedy_one_to_one_cands(score->score, score->state, p, 1, selfloop, excluded.get(),
+                                     fixed.get(), set, -1, skel.get()),
+         [](const VLK_Graph* s, int q, int c) {
+           return (q == 0 && c == 1) || (q != 3 && q != 0) || VLK_Graph_check_edge(s, q, c) == 0;
+         }},
         {"version 2", VLK_Greedy_one_to_one2(score, p, 2, selfloop, fixed.get(), nullptr, nullptr),
          [](const VLK_Graph*, int, int) { return false; }},
         {"version 2, skeleton",
