@@ -187,6 +187,8 @@ class Keys {
     const VLK_KeyObjects* props = obj->properties;
     for (size_t i = 0; props != nullptr && i < VLK_KeyObjects_size(props); ++i) {
       const char* key = VLK_KeyObjects_get_key(props, i);
+      // Objects mostly hold the keys already declared, in the same order.
+      if (i < keys_.size() && std::strcmp(key, keys_[i].first) == 0) continue;
       if (seen_.insert(key).second) keys_.emplace_back(key, VLK_KeyObjects_get_type(props, i));
     }
   }
@@ -199,15 +201,65 @@ class Keys {
   }
   // A "\t" and the object's value per key (nothing after the TAB when it lacks the key).
   void values(FILE* fp, const CSMLObject* obj) const {
-    for (const auto& key : keys_) {
+    const VLK_KeyObjects* props = obj->properties;
+    const size_t held = props != nullptr ? VLK_KeyObjects_size(props) : 0;
+    size_t i = 0;
+    // While the object's keys are the declared ones in order (the usual case), entry i is the
+    // first of its key: no lookup by name.
+    for (; i < keys_.size() && i < held &&
+           std::strcmp(VLK_KeyObjects_get_key(props, i), keys_[i].first) == 0;
+         ++i) {
       std::fputc('\t', fp);
-      CSMLObject_fprint_property_value(obj, key.first, fp);
+      if (const VLK_Object* box = VLK_KeyObjects_get_const_value(props, i))
+        VLK_Object_fprint(box, fp);
+    }
+    for (; i < keys_.size(); ++i) {
+      std::fputc('\t', fp);
+      CSMLObject_fprint_property_value(obj, keys_[i].first, fp);
     }
   }
 
  private:
   std::vector<std::pair<const char*, int>> keys_;
   std::unordered_set<std::string_view> seen_;
+};
+
+// The edges of every child in the network's edge order, which is the order of the child's
+// parent list: one pass over the edges instead of a pair lookup per edge.
+class EdgesByChild {
+ public:
+  explicit EdgesByChild(const VLK_Network* net) : net_(net) {
+    const size_t n = VLK_Network_num_nodes(net);
+    const size_t m = VLK_Network_num_edges(net);
+    std::vector<int> child(m);
+    start_.assign(n + 1, 0);
+    for (size_t k = 0; k < m; ++k) {
+      child[k] = VLK_Network_get_edge(net, static_cast<int>(k))->child->index;
+      ++start_[static_cast<size_t>(child[k]) + 1];
+    }
+    for (size_t j = 0; j < n; ++j) start_[j + 1] += start_[j];
+    edges_.resize(m);
+    std::vector<size_t> fill(start_.begin(), start_.end() - 1);
+    for (size_t k = 0; k < m; ++k) {
+      const VLK_Edge* e = VLK_Network_get_edge(net, static_cast<int>(k));
+      edges_[fill[static_cast<size_t>(child[k])]++] = {e, e->parent->index};
+    }
+  }
+  // The edge from `parent`, k-th in the parent list of `child`.
+  const VLK_Edge* edge(size_t child, size_t k, int parent) const {
+    const size_t at = start_[child] + k;
+    if (at < start_[child + 1] && edges_[at].parent == parent) return edges_[at].edge;
+    return VLK_Network_get_edge_index(net_, parent, static_cast<int>(child));  // lists reordered
+  }
+
+ private:
+  struct Entry {
+    const VLK_Edge* edge;
+    int parent;
+  };
+  const VLK_Network* net_;
+  std::vector<size_t> start_;
+  std::vector<Entry> edges_;
 };
 
 }  // namespace
@@ -253,13 +305,14 @@ int VLK3_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* /*optio
   }
 
   std::fprintf(fp, "\n[Edges]\n");
+  const EdgesByChild by_child(net);
   for (size_t j = 0; j < n; ++j) {
     const int child = static_cast<int>(j);
     const VLK_IntArray* parents = VLK_Network_get_parent_indexes(net, child);
     for (size_t k = 0; k < parents->size; ++k) {
       const int parent = parents->data[k];
       std::fprintf(fp, "%d\t%d", parent, child);
-      edge_keys.values(fp, VLK_Network_get_edge_index(net, parent, child)->drawing);
+      edge_keys.values(fp, by_child.edge(j, k, parent)->drawing);
       std::fputc('\n', fp);
     }
   }
