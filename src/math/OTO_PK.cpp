@@ -1,10 +1,13 @@
 #include "OTO_PK.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <functional>
 #include <numeric>
 #include <queue>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "vlk_check.h"
@@ -15,76 +18,205 @@ namespace {
 
 constexpr size_t none = VLK_PCGRAPH_NONE;
 
-// The two directions of a search. The searches run once per insertion that disagrees with the
-// order, so they read the slots directly instead of calling the walk functions per step.
+// The two directions of a search.
 struct Children {
-  static size_t first(const VLK_PCGraph* g, int32_t v) { return g->slots[v].ch_next; }
-  static size_t next(const VLK_PCGraphSlot& s) { return s.ch_next; }
-  static int32_t other(const VLK_PCGraphSlot& s) { return s.ch; }
   // Forward from y: only nodes placed before x can lie on a path to x.
   static bool inside(int32_t ord, int32_t bound) { return ord < bound; }
+  static constexpr int32_t mark = 1;
 };
 
 struct Parents {
-  static size_t first(const VLK_PCGraph* g, int32_t v) { return g->slots[v].pa_next; }
-  static size_t next(const VLK_PCGraphSlot& s) { return s.pa_next; }
-  static int32_t other(const VLK_PCGraphSlot& s) { return s.pa; }
   // Backward from x: only nodes placed after y can lie on a path from y.
   static bool inside(int32_t ord, int32_t bound) { return ord > bound; }
+  static constexpr int32_t mark = 2;
 };
 
-// Depth first from start, in list order, over the nodes on the inside of `end`'s position:
-// 1 as soon as a neighbour sits at `end` itself. Every node reached is marked and appended to
-// the set with its position.
+// The neighbours of a node in a parent-child graph: along its slot chain. The searches run once
+// per insertion that disagrees with the order, so they read the slots directly instead of
+// calling the walk functions per step.
 template <class Dir>
-int search(OTO_PK* pk, int32_t start, const VLK_PCGraph* g, int32_t end, OTO_PKEntry* set,
-           int32_t* count) {
-  vlk::check(start >= 0 && start < pk->n, "node id in 0 .. n-1");
-  int32_t depth = 0;
-  const auto enter = [&](int32_t v) {
-    pk->visited[v] = 1;
-    set[(*count)++] = {v, pk->ord[v]};
-    pk->stack[depth++] = {v, Dir::first(g, v)};
-  };
-  enter(start);
-  while (depth > 0) {
-    OTO_PKFrame& top = pk->stack[depth - 1];
-    if (top.next == none) {
-      --depth;
-      continue;
+class SlotChain {
+ public:
+  SlotChain(const VLK_PCGraph* g, int32_t v)
+      : g_(g), id_(std::is_same_v<Dir, Children> ? g->slots[v].ch_next : g->slots[v].pa_next) {}
+  bool more() const { return id_ != none; }
+  int32_t next() {  // negative for a slot that holds no edge
+    const VLK_PCGraphSlot& s = g_->slots[id_];
+    if constexpr (std::is_same_v<Dir, Children>) {
+      id_ = s.ch_next;
+      return s.ch;
+    } else {
+      id_ = s.pa_next;
+      return s.pa;
     }
-    const VLK_PCGraphSlot& s = g->slots[top.next];
-    top.next = Dir::next(s);
-    const int32_t w = Dir::other(s);
-    if (w < 0) continue;  // a slot that holds no edge
-    const int32_t at = pk->ord[w];
-    if (at == end) return 1;
-    if (pk->visited[w] == 0 && Dir::inside(at, end)) enter(w);
   }
-  return 0;
-}
 
-// Marks are set only on the nodes of the two sets: clearing those restores "all clear"
-// without touching the other n entries.
-void clear_marks(OTO_PK* pk) {
-  for (int32_t i = 0; i < pk->forward_count; ++i) pk->visited[pk->forward[i].node] = 0;
-  for (int32_t i = 0; i < pk->backward_count; ++i) pk->visited[pk->backward[i].node] = 0;
+ private:
+  const VLK_PCGraph* g_;
+  size_t id_;
+};
+
+struct PCGraphView {
+  const VLK_PCGraph* g;
+  size_t nodes() const { return g->n; }
+  template <class Dir>
+  SlotChain<Dir> neighbours(int32_t v) const {
+    return {g, v};
+  }
+};
+
+// The acyclic subgraph being built by weight, kept beside the result as one block of children
+// and one of parents with a slice per node sized for its candidate edges: its searches read
+// contiguous lists instead of chasing slots across the result's slot array.
+class Adjacency {
+ public:
+  struct Slice {
+    const int32_t* at;
+    const int32_t* end;
+    bool more() const { return at != end; }
+    int32_t next() { return *at++; }
+  };
+
+  // Room for the edges (parent, child) that may be added.
+  template <class Edges>
+  Adjacency(size_t n, const Edges& edges)
+      : child_start_(n + 1, 0), parent_start_(n + 1, 0), children_(n, 0), parents_(n, 0) {
+    for (const auto& [p, c] : edges) {
+      ++child_start_[static_cast<size_t>(p) + 1];
+      ++parent_start_[static_cast<size_t>(c) + 1];
+    }
+    for (size_t v = 0; v < n; ++v) {
+      child_start_[v + 1] += child_start_[v];
+      parent_start_[v + 1] += parent_start_[v];
+    }
+    child_list_.resize(child_start_[n]);
+    parent_list_.resize(parent_start_[n]);
+  }
+  size_t nodes() const { return children_.size(); }
+  void add(int32_t p, int32_t c) {
+    const auto pu = static_cast<size_t>(p), cu = static_cast<size_t>(c);
+    child_list_[child_start_[pu] + static_cast<size_t>(children_[pu]++)] = c;
+    parent_list_[parent_start_[cu] + static_cast<size_t>(parents_[cu]++)] = p;
+  }
+  template <class Dir>
+  Slice neighbours(int32_t v) const {
+    const auto u = static_cast<size_t>(v);
+    if constexpr (std::is_same_v<Dir, Children>) {
+      const int32_t* first = child_list_.data() + child_start_[u];
+      return {first, first + children_[u]};
+    } else {
+      const int32_t* first = parent_list_.data() + parent_start_[u];
+      return {first, first + parents_[u]};
+    }
+  }
+
+ private:
+  std::vector<size_t> child_start_, parent_start_;
+  std::vector<int32_t> children_, parents_;  // edges held per node
+  std::vector<int32_t> child_list_, parent_list_;
+};
+
+// A breadth-first search over one direction whose queue is its set: every node reached is
+// marked and appended with its position, and expanded in turn. It meets the other end of the
+// edge at a neighbour placed at `end`, or at a node the opposite search has marked.
+template <class Dir, class Graph>
+class Walk {
+ public:
+  Walk(OTO_PK* pk, const Graph& g, int32_t end, OTO_PKEntry* set, int32_t* count)
+      : pk_(pk), g_(g), end_(end), set_(set), count_(count), head_(*count) {}
+
+  void start(int32_t v) {
+    vlk::check(v >= 0 && v < pk_->n, "node id in 0 .. n-1");
+    pk_->visited[v] = Dir::mark;
+    set_[(*count_)++] = {v, pk_->ord[v]};
+  }
+  bool done() const { return head_ == *count_; }
+  // Expands the next node of the queue; 1 when it meets the other end.
+  int step() {
+    int32_t* visited = pk_->visited;
+    const int32_t* ord = pk_->ord;
+    for (auto list = g_.template neighbours<Dir>(set_[head_++].node); list.more();) {
+      const int32_t w = list.next();
+      if (w < 0) continue;
+      const int32_t at = ord[w];
+      const int32_t m = visited[w];
+      if (at == end_ || (m != 0 && m != Dir::mark)) return 1;
+      // Appended in any case, counted only when taken: no branch to mispredict per neighbour.
+      // The set has room for one entry beyond the nodes it can hold.
+      const int32_t take = static_cast<int32_t>(m == 0 && Dir::inside(at, end_));
+      set_[*count_] = {w, at};
+      *count_ += take;
+      visited[w] = m + take * Dir::mark;
+    }
+    return 0;
+  }
+  // The whole search; 1 when it meets the other end.
+  int run() {
+    int found = 0;
+    while (found == 0 && !done()) found = step();
+    return found;
+  }
+
+ private:
+  OTO_PK* pk_;
+  const Graph& g_;
+  int32_t end_;
+  OTO_PKEntry* set_;
+  int32_t* count_;
+  int32_t head_;
+};
+
+void clear_marks(OTO_PK* pk, const OTO_PKEntry* set, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) pk->visited[set[i].node] = 0;
 }
 
 // The insertion test of x -> y: 1 for a cycle; otherwise 0, after renumbering when asked to.
-int insertion_test(OTO_PK* pk, int x, int y, const VLK_PCGraph* g, bool renumber) {
+template <class Graph>
+int insertion_test(OTO_PK* pk, int x, int y, const Graph& g, bool renumber) {
   vlk::check(x >= 0 && x < pk->n && y >= 0 && y < pk->n, "node ids in 0 .. n-1");
-  vlk::check(g->n == static_cast<size_t>(pk->n), "graph and order of one node count");
+  vlk::check(g.nodes() == static_cast<size_t>(pk->n), "graph and order of one node count");
   const int32_t lb = pk->ord[y];
   const int32_t ub = pk->ord[x];
   if (lb >= ub) return 0;  // agrees already; x == y included
   pk->forward_count = 0;
   pk->backward_count = 0;
-  int found = OTO_PK_dfs_f(pk, y, g, ub);
-  if (found == 0) found = OTO_PK_dfs_b(pk, x, g, lb);
+  Walk<Children, Graph> forward(pk, g, ub, pk->forward, &pk->forward_count);
+  Walk<Parents, Graph> backward(pk, g, lb, pk->backward, &pk->backward_count);
+  forward.start(y);
+  backward.start(x);
+  // In turns: a path from y to x is found from both ends at once. Without one, both sets run
+  // to their end, as the renumbering needs them whole.
+  int found = 0;
+  while (found == 0 && !(forward.done() && backward.done())) {
+    if (!forward.done()) found = forward.step();
+    if (found == 0 && !backward.done()) found = backward.step();
+  }
   if (found == 0 && renumber) OTO_PK_reorder(pk);
-  clear_marks(pk);
+  clear_marks(pk, pk->forward, pk->forward_count);
+  clear_marks(pk, pk->backward, pk->backward_count);
   return found;
+}
+
+// Stable sort of a set by position (positions below `bound`): by bytes from the lowest (a set
+// of an insertion runs to thousands of nodes, sorted once per accepted edge), small sets by
+// comparison.
+void sort_by_position(OTO_PKEntry* a, int32_t k, int32_t bound, OTO_PKEntry* scratch) {
+  if (k < 64) {
+    std::sort(a, a + k,
+              [](const OTO_PKEntry& x, const OTO_PKEntry& y) { return OTO_PK_cmp(&x, &y) < 0; });
+    return;
+  }
+  OTO_PKEntry* from = a;
+  OTO_PKEntry* to = scratch;
+  for (int shift = 0; shift < 31 && (bound >> shift) > 0; shift += 8) {
+    std::array<int32_t, 257> start{};
+    for (int32_t i = 0; i < k; ++i) ++start[static_cast<size_t>((from[i].ord >> shift) & 255) + 1];
+    for (size_t b = 0; b < 256; ++b) start[b + 1] += start[b];
+    for (int32_t i = 0; i < k; ++i)
+      to[start[static_cast<size_t>((from[i].ord >> shift) & 255)]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != a) std::copy_n(from, k, a);
 }
 
 template <class T>
@@ -100,16 +232,17 @@ OTO_PK* OTO_PK_new(int n) {
   pk->n = std::max(n, 0);
   const int32_t m = pk->n;
   pk->ord = alloc_n<int32_t>(2 * m);
-  pk->forward = alloc_n<OTO_PKEntry>(2 * m);
-  pk->stack = alloc_n<OTO_PKFrame>(m);
+  // The forward and backward sets, each with room for one entry more than it can hold, then
+  // the sorting scratch.
+  pk->forward = alloc_n<OTO_PKEntry>(3 * m + 2);
   pk->renumber = alloc_n<int32_t>(2 * m);
-  if (pk->ord == nullptr || pk->forward == nullptr || pk->stack == nullptr ||
-      pk->renumber == nullptr) {
+  if (pk->ord == nullptr || pk->forward == nullptr || pk->renumber == nullptr) {
     OTO_PK_delete(pk);
     return nullptr;
   }
   pk->visited = pk->ord + m;
-  pk->backward = pk->forward + m;
+  pk->backward = pk->forward + m + 1;
+  pk->sorting = pk->backward + m + 1;
   std::iota(pk->ord, pk->ord + m, 0);
   std::fill_n(pk->visited, m, 0);
   return pk;
@@ -153,24 +286,23 @@ void OTO_PK_copy(const OTO_PK* src, OTO_PK* dst) {
 void OTO_PK_delete(OTO_PK* pk) {
   if (pk == nullptr) return;
   std::free(pk->ord);      // visited shares the block
-  std::free(pk->forward);  // so does backward
-  std::free(pk->stack);
+  std::free(pk->forward);  // so do backward and sorting
   std::free(pk->renumber);
   std::free(pk);
 }
 
 int OTO_PK_add_edge(OTO_PK* pk, int x, int y, VLK_PCGraph* g) {
-  if (insertion_test(pk, x, y, g, true) != 0) return 1;
+  if (insertion_test(pk, x, y, PCGraphView{g}, true) != 0) return 1;
   VLK_PCGraph_add_edge(g, x, y);
   return 0;
 }
 
 int OTO_PK_check_cyclic(OTO_PK* pk, int x, int y, const VLK_PCGraph* g) {
-  return insertion_test(pk, x, y, g, false);
+  return insertion_test(pk, x, y, PCGraphView{g}, false);
 }
 
 int OTO_PK_check_cyclic_reorder(OTO_PK* pk, int x, int y, const VLK_PCGraph* g) {
-  return insertion_test(pk, x, y, g, true);
+  return insertion_test(pk, x, y, PCGraphView{g}, true);
 }
 
 void OTO_PK_print_order(const OTO_PK* pk, FILE* fp) {
@@ -186,11 +318,23 @@ int OTO_PK_cmp(const void* a, const void* b) {
 }
 
 int OTO_PK_dfs_f(OTO_PK* pk, int y, const VLK_PCGraph* g, int32_t ub) {
-  return search<Children>(pk, y, g, ub, pk->forward, &pk->forward_count);
+  const int32_t first = pk->forward_count;
+  const PCGraphView view{g};
+  Walk<Children, PCGraphView> walk(pk, view, ub, pk->forward, &pk->forward_count);
+  walk.start(y);
+  const int found = walk.run();
+  clear_marks(pk, pk->forward + first, pk->forward_count - first);
+  return found;
 }
 
 int OTO_PK_dfs_b(OTO_PK* pk, int x, const VLK_PCGraph* g, int32_t lb) {
-  return search<Parents>(pk, x, g, lb, pk->backward, &pk->backward_count);
+  const int32_t first = pk->backward_count;
+  const PCGraphView view{g};
+  Walk<Parents, PCGraphView> walk(pk, view, lb, pk->backward, &pk->backward_count);
+  walk.start(x);
+  const int found = walk.run();
+  clear_marks(pk, pk->backward + first, pk->backward_count - first);
+  return found;
 }
 
 void OTO_PK_merge(const OTO_PKEntry* f, int32_t nf, const OTO_PKEntry* b, int32_t nb,
@@ -203,15 +347,12 @@ void OTO_PK_merge(const OTO_PKEntry* f, int32_t nf, const OTO_PKEntry* b, int32_
 }
 
 void OTO_PK_reorder(OTO_PK* pk) {
-  const auto by_position = [](const OTO_PKEntry& a, const OTO_PKEntry& b) {
-    return OTO_PK_cmp(&a, &b) < 0;
-  };
   OTO_PKEntry* fwd = pk->forward;
   OTO_PKEntry* bwd = pk->backward;
   const int32_t nf = pk->forward_count;
   const int32_t nb = pk->backward_count;
-  std::sort(bwd, bwd + nb, by_position);
-  std::sort(fwd, fwd + nf, by_position);
+  sort_by_position(bwd, nb, pk->n, pk->sorting);
+  sort_by_position(fwd, nf, pk->n, pk->sorting);
   // The backward nodes (those that reach x) take the lowest of the pooled positions, then the
   // forward nodes (those y reaches), each group in its old relative order.
   int32_t* nodes = pk->renumber;
@@ -241,10 +382,19 @@ void VLK_PCGraph_DAG_fsc_th(const VLK_PCGraph* src, const VLK_FloatArray* w, flo
   vlk::Owned<OTO_PK, OTO_PK_delete> pk(OTO_PK_new(static_cast<int>(src->n)));
   if (pk == nullptr)
     vlk::fatal_abort("FATAL ERROR: VLK_PCGraph_DAG_fsc_th(): memory allocation failure.\n");
+  // The candidates' ends; a hole of a graph that was not compact offers nothing.
+  std::vector<std::pair<int32_t, int32_t>> ends;
+  ends.reserve(entries.size());
   for (const VLK_PCGraph_DAGEntry& e : entries) {
     const VLK_PCGraphSlot& s = src->slots[src->n + e.k];
-    if (s.pa < 0) continue;  // a hole: the graph was not compact
-    OTO_PK_add_edge(pk.get(), s.pa, s.ch, dst);
+    if (s.pa >= 0) ends.emplace_back(s.pa, s.ch);
+  }
+  // The insertions of OTO_PK_add_edge, tested on the subgraph's own lists.
+  Adjacency kept(src->n, ends);
+  for (const auto& [p, c] : ends) {
+    if (insertion_test(pk.get(), p, c, kept, true) != 0) continue;
+    kept.add(p, c);
+    VLK_PCGraph_add_edge(dst, p, c);
   }
 }
 

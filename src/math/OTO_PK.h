@@ -4,9 +4,14 @@
 // the nodes whose positions lie between its two ends, and either refuses the edge (it would
 // close a cycle) or renumbers just those nodes. A self-loop x -> x is accepted.
 //
+// The insertion test runs its two searches (forward from the child, backward from the parent)
+// in turns, breadth first, and stops as soon as they meet: an edge that closes a cycle is
+// found after a fraction of the nodes one search alone would visit. The sets an accepted edge
+// renumbers are whole either way. The searches keep their own queues, so nothing depends on
+// the depth of the graph.
+//
 // The record does not own the graph: every operation takes it, and it must have the record's
-// node count. The searches keep their own stack, so their depth is bounded by the node count
-// and not by the thread's stack. Not thread-safe: one record and its graph per thread.
+// node count. Not thread-safe: one record and its graph per thread.
 //
 // The greedy acyclic subgraph by weight, VLK_PCGraph_DAG_fsc_th, lives here too: it is the
 // order's main client.
@@ -25,23 +30,17 @@ struct OTO_PKEntry {
   int32_t ord;
 };
 
-// One level of a search: the node and the next slot of its child (or parent) list to look at.
-struct OTO_PKFrame {
-  int32_t node;
-  size_t next;
-};
-
 struct OTO_PK {
   int32_t n;
-  int32_t* ord;      // position of each node; a permutation of 0 .. n-1
-  int32_t* visited;  // search marks, all clear between tests (shares ord's block of 2n)
-  OTO_PKEntry* forward;
+  int32_t* ord;          // position of each node; a permutation of 0 .. n-1
+  int32_t* visited;      // search marks, all clear between tests (shares ord's block of 2n)
+  OTO_PKEntry* forward;  // nodes reached from the child, in the order reached
   int32_t forward_count;
-  OTO_PKEntry* backward;  // shares forward's block of 2n entries
+  OTO_PKEntry* backward;  // nodes that reach the parent (shares forward's block)
   int32_t backward_count;
-  // Scratch of the searches and the renumbering, made with the record: n frames of the
-  // explicit search stack, then 2n ints for the renumbered nodes and their new positions.
-  OTO_PKFrame* stack;
+  // Scratch of the renumbering, made with the record: n entries for sorting the sets (in
+  // forward's block), then 2n ints for the renumbered nodes and their new positions.
+  OTO_PKEntry* sorting;
   int32_t* renumber;
 };
 
@@ -69,8 +68,11 @@ void OTO_PK_print_order(const OTO_PK* pk, FILE* fp);
 
 // qsort comparator of OTO_PKEntry: by position ascending.
 int OTO_PK_cmp(const void* a, const void* b);
-// The steps of an insertion test. The searches answer 1 when they reach the other end of the
-// edge (ub is ord[x] for the forward search from y, lb is ord[y] for the backward one from x).
+// The two searches of an insertion test, each on its own and to its end: the forward one
+// appends to the forward set every node reachable from y through nodes placed before ub
+// (ord[x]), the backward one to the backward set every node that reaches x through nodes
+// placed after lb (ord[y]); 1 when the search meets the other end of the edge. Their marks
+// are cleared when they return.
 int OTO_PK_dfs_f(OTO_PK* pk, int y, const VLK_PCGraph* g, int32_t ub);
 int OTO_PK_dfs_b(OTO_PK* pk, int x, const VLK_PCGraph* g, int32_t lb);
 // The positions of both sets merged ascending into out (nf + nb entries).

@@ -88,7 +88,8 @@ std::string order_text(const OTO_PK* pk) {
 
 // Every insertion is refused exactly when the child already reaches the parent (self-loops are
 // accepted); a refused one changes nothing, and the order always fits the graph. Before each
-// insertion the read-only test gives the same answer and leaves graph and order as they were.
+// insertion the read-only test gives the same answer and leaves graph and order as they were,
+// and the named steps run one by one end in the same order.
 TEST(OtoPk, RandomInsertionsAgreeWithReachability) {
   struct Case {
     int n, insertions;
@@ -100,6 +101,7 @@ TEST(OtoPk, RandomInsertionsAgreeWithReachability) {
     std::uniform_int_distribution<int> node(0, k.n - 1);
     PCGraphPtr g(VLK_PCGraph_new(static_cast<size_t>(k.n)));
     PKPtr pk(OTO_PK_new(k.n));
+    PKPtr steps(OTO_PK_new(k.n));
     Plain plain(k.n);
     for (int i = 0; i < k.insertions; ++i) {
       const int x = node(gen);
@@ -110,7 +112,19 @@ TEST(OtoPk, RandomInsertionsAgreeWithReachability) {
       ASSERT_EQ(OTO_PK_check_cyclic(pk.get(), x, y, g.get()), closes ? 1 : 0) << x << "->" << y;
       ASSERT_EQ(order_of(pk.get()), before);
       ASSERT_EQ(VLK_PCGraph_num_edges(g.get()), edges);
+      // The steps one by one on a copy of the order: the forward search, the backward one,
+      // the renumbering, as the insertion makes them.
+      OTO_PK_copy(pk.get(), steps.get());
+      const int32_t lb = steps->ord[y], ub = steps->ord[x];
+      if (lb < ub) {
+        steps->forward_count = steps->backward_count = 0;
+        const int f = OTO_PK_dfs_f(steps.get(), y, g.get(), ub);
+        const int b = f != 0 ? 0 : OTO_PK_dfs_b(steps.get(), x, g.get(), lb);
+        ASSERT_EQ(f != 0 || b != 0, closes);
+        if (!closes) OTO_PK_reorder(steps.get());
+      }
       ASSERT_EQ(OTO_PK_add_edge(pk.get(), x, y, g.get()), closes ? 1 : 0) << x << "->" << y;
+      ASSERT_EQ(order_of(steps.get()), order_of(pk.get()));
       if (closes) {
         ASSERT_EQ(order_of(pk.get()), before);
         ASSERT_EQ(VLK_PCGraph_num_edges(g.get()), edges);
