@@ -13,6 +13,7 @@
 
 #include "VLK_ArgDef.h"
 #include "VLK_Help.h"
+#include "utils.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
 
@@ -229,6 +230,8 @@ void validate_settings(const Args* a) {
         "ERROR: --cache 2 serves one scoring thread only and cannot be used with --algo "
         "%s; use --cache 3\n",
         a->algo_name);
+  // The skeleton is read by real jobs only; a process with dummy jobs alone must end as well.
+  if (a->skeleton_file != nullptr) check_skeleton_args(a->skeleton_type, a->skeleton_args);
   // The whole-data score state is built over all genes, while a search scores the positions
   // of its nucleus; nothing maps one onto the other.
   if (a->init_score)

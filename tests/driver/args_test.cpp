@@ -377,7 +377,7 @@ TEST(ParseArgs, EveryOptionBindsItsField) {
 TEST(ParseArgs, AliasesBindTheSameFields) {
   Parsed p({"--input-args", "a=1", "--rw-t", "21", "--check-int", "22", "--blocks", "23", "-L", "3",
             "-o", "/tmp/vlk_args_alias", "--skel", "s.txt", "--skel-type", "parents_targets",
-            "--skel-args", "b=2", "x.edf"},
+            "--skel-args", "target=t.txt", "x.edf"},
            0, 2);
   EXPECT_EQ(kv_text(p->input_args), "a=1");
   EXPECT_EQ(p->total_iterations, 21);
@@ -386,7 +386,7 @@ TEST(ParseArgs, AliasesBindTheSameFields) {
   EXPECT_EQ(p->log_mode, 3);
   EXPECT_EQ(str(p->skeleton_file), "s.txt");
   EXPECT_EQ(str(p->skeleton_type), "parents_targets");
-  EXPECT_EQ(kv_text(p->skeleton_args), "b=2");
+  EXPECT_EQ(kv_text(p->skeleton_args), "target=t.txt");
 }
 
 // The settings derived from others, one command line each.
