@@ -197,6 +197,19 @@ int insertion_test(OTO_PK* pk, int x, int y, const Graph& g, bool renumber) {
   return found;
 }
 
+// One search alone, to its end, appending to its set; its marks are cleared afterwards.
+template <class Dir>
+int one_way(OTO_PK* pk, int32_t start, const VLK_PCGraph* g, int32_t end, OTO_PKEntry* set,
+            int32_t* count) {
+  const int32_t first = *count;
+  const PCGraphView view{g};
+  Walk<Dir, PCGraphView> walk(pk, view, end, set, count);
+  walk.start(start);
+  const int found = walk.run();
+  clear_marks(pk, set + first, *count - first);
+  return found;
+}
+
 // Stable sort of a set by position (positions below `bound`): by bytes from the lowest (a set
 // of an insertion runs to thousands of nodes, sorted once per accepted edge), small sets by
 // comparison.
@@ -318,23 +331,11 @@ int OTO_PK_cmp(const void* a, const void* b) {
 }
 
 int OTO_PK_dfs_f(OTO_PK* pk, int y, const VLK_PCGraph* g, int32_t ub) {
-  const int32_t first = pk->forward_count;
-  const PCGraphView view{g};
-  Walk<Children, PCGraphView> walk(pk, view, ub, pk->forward, &pk->forward_count);
-  walk.start(y);
-  const int found = walk.run();
-  clear_marks(pk, pk->forward + first, pk->forward_count - first);
-  return found;
+  return one_way<Children>(pk, y, g, ub, pk->forward, &pk->forward_count);
 }
 
 int OTO_PK_dfs_b(OTO_PK* pk, int x, const VLK_PCGraph* g, int32_t lb) {
-  const int32_t first = pk->backward_count;
-  const PCGraphView view{g};
-  Walk<Parents, PCGraphView> walk(pk, view, lb, pk->backward, &pk->backward_count);
-  walk.start(x);
-  const int found = walk.run();
-  clear_marks(pk, pk->backward + first, pk->backward_count - first);
-  return found;
+  return one_way<Parents>(pk, x, g, lb, pk->backward, &pk->backward_count);
 }
 
 void OTO_PK_merge(const OTO_PKEntry* f, int32_t nf, const OTO_PKEntry* b, int32_t nb,

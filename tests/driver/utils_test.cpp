@@ -21,6 +21,7 @@
 #include "VLK_Greedy.h"
 #include "VLK_IO.h"
 #include "args.h"
+#include "graph_testing.h"
 #include "test_score.h"
 #include "velkcom.h"
 #include "vlk_owned.h"
@@ -32,7 +33,7 @@ using DataPtr = vlk::Owned<VLK_Data, VLK_Data_delete>;
 using KeyValuesPtr = vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete>;
 using PCGraphPtr = vlk::Owned<VLK_PCGraph, VLK_PCGraph_delete>;
 using IntArrayPtr = vlk::Owned<VLK_IntArray, VLK_IntArray_delete>;
-using Pairs = std::vector<std::pair<int, int>>;
+using vlk_test::Pairs;
 
 struct SkeletonPtrDeleter {
   void operator()(GraphI* g) const { g->delete_(g); }
@@ -312,24 +313,6 @@ TEST(Skeleton, SearchesKeepToTheSkeleton) {
 
 // ---- Acyclic extraction ----------------------------------------------------------------------
 
-struct Frequencies {
-  VLK_FloatArray* a = VLK_FloatArray_new();
-  explicit Frequencies(const std::vector<float>& f) {
-    for (float x : f) VLK_FloatArray_add(a, x);
-  }
-  ~Frequencies() { VLK_FloatArray_delete(a); }
-};
-
-Pairs pcgraph_edges(const VLK_PCGraph* g) {
-  Pairs out;
-  for (size_t k = 0; k < VLK_PCGraph_num_edges(g); ++k) {
-    int pa = 0, ch = 0;
-    VLK_PCGraph_get_edge_index(g, k, &pa, &ch);
-    out.emplace_back(pa, ch);
-  }
-  return out;
-}
-
 TEST(ExtractDag, MostFrequentFirstWithoutCycles) {
   struct Case {
     const char* name;
@@ -368,9 +351,9 @@ TEST(ExtractDag, MostFrequentFirstWithoutCycles) {
     for (const auto& [a, b] : k.edges) VLK_PCGraph_add_edge(src.get(), a, b);
     PCGraphPtr dst(VLK_PCGraph_new(3));
     VLK_PCGraph_add_edge(dst.get(), 2, 1);  // left from before: cleared
-    const Frequencies f(k.freq);
+    const vlk_test::FloatArray f(k.freq);
     extract_DAG(src.get(), f.a, dst.get(), k.th);
-    EXPECT_EQ(pcgraph_edges(dst.get()), k.dag);
+    EXPECT_EQ(vlk_test::pcgraph_edges(dst.get()), k.dag);
   }
   const VLK_PCGraph_DAGEntry hi{4, 0.75f}, lo{9, 0.25f}, odd{1, nan};
   EXPECT_EQ(size_t_float_cmp(&hi, &lo), -1);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "VLK_PCGraph.h"
+#include "graph_testing.h"
 #include "vlk_owned.h"
 #include "vlk_test.h"
 
@@ -257,17 +258,9 @@ Edges reference_dag(int n, const Edges& edges, const std::vector<float>& w, floa
   return kept;
 }
 
-struct Weights {
-  VLK_FloatArray* a = VLK_FloatArray_new();
-  explicit Weights(const std::vector<float>& w) {
-    for (float x : w) VLK_FloatArray_add(a, x);
-  }
-  ~Weights() { VLK_FloatArray_delete(a); }
-};
-
 TEST(PcgraphDag, KeepsTheHeaviestEdgesThatCloseNoCycle) {
   const PCGraphPtr src = graph_of(3, {{0, 1}, {1, 0}, {1, 2}});
-  const Weights w({0.9f, 0.8f, 0.5f});
+  const vlk_test::FloatArray w({0.9f, 0.8f, 0.5f});
   PCGraphPtr dst = graph_of(3, {{2, 2}});
   struct Case {
     float th;
@@ -303,7 +296,7 @@ TEST(PcgraphDag, MatchesTheReferenceGreedy) {
         w.push_back(i % 17 == 5 ? nan : x);
       }
       const PCGraphPtr src = graph_of(n, edges);
-      const Weights weights(w);
+      const vlk_test::FloatArray weights(w);
       PCGraphPtr dst(VLK_PCGraph_new(static_cast<size_t>(n)));
       for (float th : {0.0f, 0.3f, 0.6f}) {
         VLK_PCGraph_DAG_fsc_th(src.get(), weights.a, th, dst.get());

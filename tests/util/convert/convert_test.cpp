@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "VLK_Network_convert.h"
+#include "graph_testing.h"
 #include "velkcom.h"
 #include "vlk_owned.h"
 #include "vlk_test.h"
@@ -14,7 +15,8 @@
 namespace {
 
 using vlk::NetworkPtr;
-using Pairs = std::vector<std::pair<int, int>>;
+using vlk_test::Pairs;
+using vlk_test::pcgraph_edges;
 using Names = std::vector<std::string>;
 using GraphPtr = vlk::Owned<VLK_Graph, VLK_Graph_delete>;
 using PCGraphPtr = vlk::Owned<VLK_PCGraph, VLK_PCGraph_delete>;
@@ -64,16 +66,6 @@ Pairs graph_pairs(const VLK_Graph* g) {
   for (size_t c = 0; c < g->n; ++c) {
     const VLK_IntArray* l = VLK_Graph_parents(g, static_cast<int>(c));
     for (size_t k = 0; k < l->size; ++k) out.emplace_back(l->data[k], static_cast<int>(c));
-  }
-  return out;
-}
-
-Pairs pcgraph_edges(const VLK_PCGraph* g) {
-  Pairs out;
-  for (size_t k = 0; k < VLK_PCGraph_num_edges(g); ++k) {
-    int pa = 0, ch = 0;
-    VLK_PCGraph_get_edge_index(g, k, &pa, &ch);
-    out.emplace_back(pa, ch);
   }
   return out;
 }

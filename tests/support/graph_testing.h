@@ -1,0 +1,37 @@
+// What the tests of graphs and of their users share: the edges of a parent-child graph as
+// plain pairs, and float arrays of edge weights made from a list.
+#pragma once
+
+#include <utility>
+#include <vector>
+
+#include "VLK_PCGraph.h"
+#include "VLK_UShortArray.h"
+
+namespace vlk_test {
+
+using Pairs = std::vector<std::pair<int, int>>;
+
+// (parent, child) of every edge of g in edge-index order.
+inline Pairs pcgraph_edges(const VLK_PCGraph* g) {
+  Pairs out;
+  for (size_t k = 0; k < VLK_PCGraph_num_edges(g); ++k) {
+    int pa = 0, ch = 0;
+    VLK_PCGraph_get_edge_index(g, k, &pa, &ch);
+    out.emplace_back(pa, ch);
+  }
+  return out;
+}
+
+// A VLK_FloatArray holding the given values, released with the object.
+struct FloatArray {
+  VLK_FloatArray* a = VLK_FloatArray_new();
+  explicit FloatArray(const std::vector<float>& values) {
+    for (float x : values) VLK_FloatArray_add(a, x);
+  }
+  ~FloatArray() { VLK_FloatArray_delete(a); }
+  FloatArray(const FloatArray&) = delete;
+  FloatArray& operator=(const FloatArray&) = delete;
+};
+
+}  // namespace vlk_test
