@@ -165,6 +165,10 @@ class Members {
 
 GraphI* read_skeleton(VLK_Data* data, const char* file, const char* type, VLK_KeyValues* options) {
   std::fprintf(VELK_ERR, "Reading the skeleton file: %s\n", file);
+  // Names are matched against the data set's: without them nothing would be found, and the
+  // search would run unrestricted.
+  if (data->p > 0 && (data->names == nullptr || data->names->size < static_cast<size_t>(data->p)))
+    vlk::fatal("ERROR: read_skeleton(): the data set carries no node names.\n");
   switch (skeleton_kind(type)) {
     case Skeleton::parents:
       return parents_skeleton(data, file);

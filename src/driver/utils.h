@@ -16,8 +16,8 @@
 
 // ---- Skeletons -------------------------------------------------------------------------------
 
-// The allowed parent -> child pairs over the nodes of `data` (matched by name, so the data set
-// must carry its names), read from `file` in the interpretation `type` (any case):
+// The allowed parent -> child pairs over the nodes of `data` (matched by name: a data set
+// without names is refused), read from `file` in the interpretation `type` (any case):
 //   "parents"          a node-set file: only the listed nodes may be parents, of every node;
 //   "parents_targets"  the same, for the nodes of the node-set file named by the option
 //                      "target" only; the other nodes may take any parent. The option "inv"

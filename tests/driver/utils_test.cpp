@@ -206,6 +206,11 @@ TEST(Skeleton, RefusedSettings) {
   KeyValuesPtr other(VLK_KeyValues_parse("b=2"));
   EXPECT_FATAL_EXIT(read_skeleton(data.get(), a.path().c_str(), "children", nullptr),
                     read_line + "ERROR: Unknown skeleton file type: children\n");
+  // A nucleus whose names were not shared: refused rather than read as no restriction.
+  const DataPtr unnamed(VLK_Data_new());
+  unnamed->p = 2;
+  EXPECT_FATAL_EXIT(read_skeleton(unnamed.get(), a.path().c_str(), "parents", nullptr),
+                    read_line + "ERROR: read_skeleton(): the data set carries no node names.\n");
   EXPECT_FATAL_EXIT(read_skeleton(data.get(), a.path().c_str(), "parents_targets", other.get()),
                     read_line +
                         "  1 nodes found in the input dataset as parents.\n"
