@@ -64,7 +64,9 @@ struct Fixture {
     net = VLK_Network_new();
     for (int i = 0; i < kNodes; ++i) {
       const std::string name = "gene_" + std::to_string(i);
-      const std::string alias = "G" + std::to_string(100000 + i);
+      // Appended rather than "G" + ..., which GCC 12 at -O3 warns about wrongly (-Wrestrict).
+      std::string alias = "G";
+      alias += std::to_string(100000 + i);
       VLK_Network_add_node(net, VLK_Node_new(name.c_str(), alias.c_str()));
     }
     while (VLK_Network_num_edges(net) < static_cast<size_t>(kEdges)) {
