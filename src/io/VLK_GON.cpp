@@ -9,6 +9,7 @@
 #include "VLK_IO.h"
 #include "VLK_Object.h"
 #include "velkcom.h"
+#include "vlk_bind_options.h"
 #include "vlk_data_read.h"
 #include "vlk_xml_text.h"
 
@@ -25,7 +26,6 @@ struct GonOptions {
   int alias_newcol = 1;
 };
 
-// Binds every entry it can: one that is refused is warned about and the rest still bound.
 GonOptions gon_options(const VLK_KeyValues* list) {
   GonOptions o;
   const VLK_ArgDef table[] = {
@@ -34,21 +34,7 @@ GonOptions gon_options(const VLK_KeyValues* list) {
       vlk::arg_int("alias_newcol", &o.alias_newcol),
       vlk::arg_end(),
   };
-  const size_t size = list != nullptr ? VLK_KeyValues_size(list) : 0;
-  for (size_t start = 0; start < size;) {
-    // The entries from `start` on, as a list that borrows the original's storage.
-    const size_t rest = size - start;
-    VLK_StrArray keys{list->keys->data + start, rest, rest};
-    VLK_Array values{list->values->data + start, rest, rest};
-    VLK_IntArray types{list->types->data + start, rest, rest};
-    const VLK_KeyValues view{&keys, &values, &types};
-    const int r = VLK_KeyValues_set_values_kv(&view, table);
-    if (r == -1) break;
-    const size_t bad = start + static_cast<size_t>(r >= 0 ? r : -r - 2);
-    std::fprintf(VELK_ERR, "WARNING: CSML: illegal  arguments failure: %s\n",
-                 VLK_KeyValues_get_key(list, bad));
-    start = bad + 1;
-  }
+  vlk::io::bind_or_warn(list, table, "WARNING: CSML: illegal  arguments failure: %s\n");
   return o;
 }
 

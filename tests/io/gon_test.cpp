@@ -16,11 +16,13 @@
 #include "VLK_StrMatrix.h"
 #include "vlk_owned.h"
 #include "vlk_test.h"
+#include "writer_testing.h"
 
 namespace {
 
 using vlk::NetworkPtr;
-using KeyValuesPtr = vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete>;
+using writer_test::KeyValuesPtr;
+using writer_test::network;
 
 // ---- a strict reader of the XML the writer produces ------------------------------------------
 
@@ -154,15 +156,6 @@ Written gon(const VLK_Network* net, const char* options = nullptr) {
     ADD_FAILURE() << "not well-formed: " << why << "\n" << w.file;
   }
   return w;
-}
-
-NetworkPtr network(const std::vector<std::pair<const char*, const char*>>& nodes,
-                   const std::vector<std::pair<int, int>>& edges) {
-  NetworkPtr net(VLK_Network_new());
-  for (const auto& [name, alias] : nodes)
-    VLK_Network_add_node(net.get(), VLK_Node_new(name, alias));
-  for (const auto& [pa, ch] : edges) VLK_Network_add_edge_index(net.get(), pa, ch);
-  return net;
 }
 
 const Element& net_of(const Written& w) {

@@ -13,20 +13,13 @@
 #include "VLK_LIST.h"
 #include "vlk_owned.h"
 #include "vlk_test.h"
+#include "writer_testing.h"
 
 namespace {
 
 using vlk::NetworkPtr;
-using KeyValuesPtr = vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete>;
-
-NetworkPtr network(const std::vector<std::pair<const char*, const char*>>& nodes,
-                   const std::vector<std::pair<int, int>>& edges) {
-  NetworkPtr net(VLK_Network_new());
-  for (const auto& [name, alias] : nodes)
-    VLK_Network_add_node(net.get(), VLK_Node_new(name, alias));
-  for (const auto& [pa, ch] : edges) VLK_Network_add_edge_index(net.get(), pa, ch);
-  return net;
-}
+using writer_test::KeyValuesPtr;
+using writer_test::network;
 
 // What a writer wrote to its stream and to VELK_ERR.
 struct Output {
