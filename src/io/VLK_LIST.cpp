@@ -142,14 +142,9 @@ int NODELIST_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* opt
   const std::vector<double> closeness =
       centrality(net, o.closeness, "  Calculating closeness.\n", VLK_Network_calc_closeness);
 
-  const size_t n = VLK_Network_num_nodes(net);
-  std::vector<VLK_Network_int_t> records(n);
-  for (size_t i = 0; i < n; ++i) {
-    const int v = static_cast<int>(i);
-    records[i] = {v, VLK_Network_num_children(net, v), VLK_Network_num_parents(net, v)};
-  }
-  std::sort(records.begin(), records.end(),
-            [](const auto& a, const auto& b) { return NODELIST_int_t_cmp(&a, &b) < 0; });
+  // Most children first, equal counts in index order.
+  const std::vector<VLK_Network_int_t> records = vlk::hub_records(net);
+  const size_t n = records.size();
 
   Keys keys;
   for (size_t i = 0; i < n; ++i)

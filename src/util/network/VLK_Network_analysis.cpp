@@ -118,18 +118,6 @@ bool before(const Record& a, const Record& b, int (*cmp)(const void*, const void
   return cmp(&a, &b) < 0;
 }
 
-std::vector<VLK_Network_int_t> hub_records(const VLK_Network* net) {
-  const size_t n = nodes_of(net);
-  std::vector<VLK_Network_int_t> r(n);
-  for (size_t i = 0; i < n; ++i) {
-    const int v = static_cast<int>(i);
-    r[i] = {v, VLK_Network_num_children(net, v), VLK_Network_num_parents(net, v)};
-  }
-  std::sort(r.begin(), r.end(),
-            [](const auto& a, const auto& b) { return before(a, b, VLK_Network_int_t_cmp); });
-  return r;
-}
-
 // Competition ranks along records sorted by key: position r (from 1) whenever the key differs
 // exactly from the previous record's, else the previous rank.
 template <class Record, class Key, class Store>
@@ -245,6 +233,18 @@ int VLK_Network_double_t_cmp(const void* a, const void* b) {
   return three_way(x->index, y->index);
 }
 
+std::vector<VLK_Network_int_t> vlk::hub_records(const VLK_Network* net) {
+  const size_t n = nodes_of(net);
+  std::vector<VLK_Network_int_t> r(n);
+  for (size_t i = 0; i < n; ++i) {
+    const int v = static_cast<int>(i);
+    r[i] = {v, VLK_Network_num_children(net, v), VLK_Network_num_parents(net, v)};
+  }
+  std::sort(r.begin(), r.end(),
+            [](const auto& a, const auto& b) { return before(a, b, VLK_Network_int_t_cmp); });
+  return r;
+}
+
 // ---- centralities ----------------------------------------------------------------------------
 
 void vlk::betweenness(const VLK_Network* net, double* out, ChildSearch how, long sources) {
@@ -317,13 +317,13 @@ void VLK_Network_calc_closeness(const VLK_Network* net, double* out) {
 // ---- hubs ------------------------------------------------------------------------------------
 
 void VLK_Network_get_hub_list(const VLK_Network* net, int* out) {
-  const std::vector<VLK_Network_int_t> r = hub_records(net);
+  const std::vector<VLK_Network_int_t> r = vlk::hub_records(net);
   std::transform(r.begin(), r.end(), out, [](const VLK_Network_int_t& x) { return x.index; });
 }
 
 void VLK_Network_gen_prop_hub_rank(VLK_Network* net) {
   competition_ranks(
-      hub_records(net), [](const VLK_Network_int_t& x) { return x.children; },
+      vlk::hub_records(net), [](const VLK_Network_int_t& x) { return x.children; },
       [&](const VLK_Network_int_t& x, int rank) {
         CSMLObject* d = drawing_of(net, x.index);
         CSMLObject_set_property_int(d, "hubness", x.children);

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "VLK_Array.h"
 #include "VLK_IntArray.h"
@@ -95,6 +96,9 @@ struct DeleteIntArrays {
   void operator()(VLK_Array* a) const noexcept { delete_int_arrays(a); }
 };
 using IntArraysPtr = std::unique_ptr<VLK_Array, DeleteIntArrays>;
+
+// The hub records of all nodes, sorted by VLK_Network_int_t_cmp.
+std::vector<VLK_Network_int_t> hub_records(const VLK_Network* net);
 
 // How the betweenness finds the children of a dequeued node: from child lists made once per
 // call, or by scanning every parent list, which gives the same numbers at O(n + E) per node.
