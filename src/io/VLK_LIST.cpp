@@ -45,7 +45,7 @@ class Keys {
   std::unordered_set<std::string_view> seen_;
 };
 
-// ---- NODELIST options --------------------------------------------------------------------------
+// ---- NODELIST options ---------------------------------------------------------------------------
 
 struct NodeListOptions {
   std::optional<std::string> filter_nodes;
@@ -97,8 +97,7 @@ std::vector<double> centrality(const VLK_Network* net, bool wanted, const char* 
 int LIST_int_t_cmp(const void* a, const void* b) { return VLK_Network_int_t_cmp(a, b); }
 int NODELIST_int_t_cmp(const void* a, const void* b) { return VLK_Network_int_t_cmp(a, b); }
 
-// ---- LIST
-// ----------------------------------------------------------------------------------------
+// ---- LIST ---------------------------------------------------------------------------------------
 
 int LIST_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* /*options*/) {
   std::fprintf(VELK_ERR, "Outputting in LIST format.\n");
@@ -125,8 +124,7 @@ int LIST_write_file(const char* path, const VLK_Network* net, const VLK_KeyValue
                              "ERROR: LIST_write_file(): Cannot open file: %s\n");
 }
 
-// ---- NODELIST
-// ------------------------------------------------------------------------------------
+// ---- NODELIST -----------------------------------------------------------------------------------
 
 int NODELIST_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* options) {
   const NodeListOptions o = node_list_options(options);
@@ -189,8 +187,10 @@ void NODELIST_dist(const VLK_Network_int_t* records, size_t n) {
     sum += d;
   }
   std::vector<size_t> count(static_cast<size_t>(max) + 1, 0);
-  for (size_t i = 0; i < n; ++i)
-    ++count[static_cast<size_t>(records[i].children + records[i].parents)];
+  for (size_t i = 0; i < n; ++i) {
+    const int d = records[i].children + records[i].parents;
+    if (d >= 0) ++count[static_cast<size_t>(d)];  // no network gives a negative count
+  }
   std::fprintf(VELK_ERR, "===NODE DEGREE DISTRIBUTION===\n");
   std::fprintf(VELK_ERR, "Max Degree = %d\n", max);
   // Without edges every degree is 0 and so is every ratio (not 0 / 0).

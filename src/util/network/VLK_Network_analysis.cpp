@@ -135,8 +135,9 @@ CSMLObject* drawing_of(VLK_Network* net, int i) { return VLK_Network_get_node(ne
 
 // The search of both path collections: depth-first along parent links (and child links after
 // them when `children` is given) from start, each node at most once per path, at most maxlen
-// edges deep. record(v, reached) is called at target on the paths to keep; reached[x] is the
-// node before x on the path, and via_child[x] whether x was reached along a child link.
+// edges deep. record(target, from, via_child) is called for every path to keep: from[x] is
+// the node before x on it (-1 for start), via_child[x] whether x was reached along a child
+// link.
 template <class Record>
 void climb(const VLK_Network* net, const VLK_IntArray* children, int target, int start, int maxlen,
            int mode, Record&& record) {
