@@ -21,6 +21,7 @@
 #include "VLK_IntArray.h"
 #include "VLK_Str.h"
 #include "velkcom.h"
+#include "vlk_bind_options.h"
 #include "vlk_data_read.h"
 #include "vlk_fatal.h"
 #include "vlk_read_files.h"
@@ -99,23 +100,7 @@ void bind_options(const VLK_KeyValues* list, Options* o) {
       vlk::arg_call3("ext", vlk::bind_last_string, &o->ext),
       vlk::arg_end(),
   };
-  if (list == nullptr) return;
-  const size_t size = VLK_KeyValues_size(list);
-  size_t start = 0;
-  while (start < size) {
-    // The entries from `start` on, as a list that borrows the original's storage.
-    const size_t rest = size - start;
-    VLK_StrArray keys{list->keys->data + start, rest, rest};
-    VLK_Array values{list->values->data + start, rest, rest};
-    VLK_IntArray types{list->types->data + start, rest, rest};
-    const VLK_KeyValues view{&keys, &values, &types};
-    const int r = VLK_KeyValues_set_values_kv(&view, table);
-    if (r == -1) return;
-    const auto i = start + static_cast<size_t>(r >= 0 ? r : -r - 2);
-    std::fprintf(VELK_ERR, "WARNING: VLK_EDF: illegal arguments failure: %s\n",
-                 VLK_KeyValues_get_key(list, i));
-    start = i + 1;
-  }
+  vlk::io::bind_or_warn(list, table, "WARNING: VLK_EDF: illegal arguments failure: %s\n");
 }
 
 char delimiter(const Options& o) {

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "VLK_GON.h"
+#include "VLK_LIST.h"
 #include "VLK_Network_convert.h"
 #include "VLK_VLK3.h"
 #include "velkcom.h"
@@ -25,9 +27,9 @@ constexpr VLK_IOFormat IO_list[IO_LIST_FORMATS + 1] = {
     {"VLK3", VLK3_read_fp, VLK3_read_file, VLK3_write_fp, VLK3_write_file, nullptr},
     without_operations("CSML"),
     without_operations("DAG"),
-    without_operations("LIST"),
-    without_operations("NODELIST"),
-    without_operations("GON"),
+    {"LIST", nullptr, nullptr, LIST_write_fp, LIST_write_file, nullptr},
+    {"NODELIST", nullptr, nullptr, NODELIST_write_fp, NODELIST_write_file, nullptr},
+    {"GON", nullptr, nullptr, GON_write_fp, nullptr, nullptr},
     without_operations("BSF"),
     without_operations("TXTS"),
     without_operations("PALIST"),
