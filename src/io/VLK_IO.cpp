@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "VLK_CSML.h"
 #include "VLK_Network_convert.h"
 #include "VLK_VLK3.h"
 #include "velkcom.h"
@@ -23,7 +24,7 @@ constexpr VLK_IOFormat IO_list[IO_LIST_FORMATS + 1] = {
     without_operations("VLK"),
     without_operations("VLK2"),
     {"VLK3", VLK3_read_fp, VLK3_read_file, VLK3_write_fp, VLK3_write_file, nullptr},
-    without_operations("CSML"),
+    {"CSML", VLK_CSML_read_fp, VLK_CSML_read_file, VLK_CSML_write_fp, nullptr, nullptr},
     without_operations("DAG"),
     without_operations("LIST"),
     without_operations("NODELIST"),
