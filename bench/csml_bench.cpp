@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "VLK_CSML.h"
+#include "VLK_IO.h"
 #include "velkcom.h"
 
 namespace {
@@ -33,10 +34,7 @@ size_t file_size(const std::string& path) {
 }
 
 int write_file(const std::string& path, const VLK_Network* net, const VLK_KeyValues* options) {
-  FILE* fp = std::fopen(path.c_str(), "w");
-  if (fp == nullptr) return 1;
-  const int r = VLK_CSML_write_fp(fp, net, options);
-  return std::fclose(fp) != 0 ? 1 : r;
+  return IO_output_network_file(path.c_str(), net, "CSML", options);
 }
 
 struct Fixture {

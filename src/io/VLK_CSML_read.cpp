@@ -14,11 +14,10 @@
 #include "VLK_IO.h"
 #include "VLK_SAX.h"
 #include "velkcom.h"
+#include "vlk_data_read.h"
 #include "vlk_fatal.h"
 
 namespace {
-
-using KeyValuesPtr = vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete>;
 
 // ---- attribute values ------------------------------------------------------------------------
 
@@ -138,8 +137,8 @@ struct Context {
   // Entity ids, each naming the node its entity gave (the first one of a repeated id). Only
   // entities read to their end have a node.
   std::unordered_map<std::string, int> ids;
-  vlk::EdgePtr edge;   // the edge being built
-  KeyValuesPtr props;  // properties of the entity being read, none at first
+  vlk::EdgePtr edge;        // the edge being built
+  vlk::KeyValuesPtr props;  // properties of the entity being read, none at first
 
   void begin_entity(const VLK_KeyValues* attrs) {
     const Attr id(attrs, "id"), name(attrs, "name");
