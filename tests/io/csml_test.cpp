@@ -17,6 +17,7 @@
 #include "VLK_IO.h"
 #include "VLK_Object.h"
 #include "VLK_SAX.h"
+#include "network_testing.h"
 #include "vlk_owned.h"
 #include "vlk_test.h"
 
@@ -123,17 +124,8 @@ std::vector<std::string> ids(const Document& d, const std::string& name) {
 
 // ---- networks --------------------------------------------------------------------------------
 
-using Props = std::vector<std::tuple<std::string, std::string, std::string>>;
-
-Props props(const CSMLObject* obj) {
-  Props out;
-  for (size_t i = 0; i < CSMLObject_num_properties(obj); ++i) {
-    const VLK_Object* box = CSMLObject_get_property_value(obj, i);
-    out.emplace_back(CSMLObject_get_property_key(obj, i), VLK_Object_type_name(box),
-                     vlk_test::capture([&](FILE* fp) { VLK_Object_fprint(box, fp); }));
-  }
-  return out;
-}
+using network_test::Props;
+using network_test::props;
 
 std::string fill_color(const CSMLObject* obj) {
   char buf[CSMLObject_COLOR_EXPR_SIZE];

@@ -92,6 +92,12 @@ class Machine {
     add(key_.get(), c);
     state_ = kKey;
   }
+  // A letter begins the name of a start tag (next kName) or of an end tag (kEndName).
+  void start_name(int c, State next) {
+    if (!letter(c)) return;
+    add(name_.get(), c);
+    state_ = next;
+  }
 
   // One character; false on a syntax error.
   bool step(int c) {
@@ -106,11 +112,10 @@ class Machine {
           state_ = kBang;
         } else if (c == '/') {
           state_ = kEndOpen;
-        } else if (letter(c)) {
-          add(name_.get(), c);
-          state_ = kName;
         } else if (blank(c)) {
           state_ = kOpenBlanks;
+        } else {
+          start_name(c, kName);
         }
         break;
       case kInstruction:
@@ -147,11 +152,14 @@ class Machine {
         }
         break;
       case kOpenBlanks:
-        if (letter(c)) {
-          add(name_.get(), c);
-          state_ = kName;
-        }
+        start_name(c, kName);
         break;
+      case kAfterValue:
+        if (blank(c)) {
+          state_ = kInTag;
+          break;
+        }
+        [[fallthrough]];  // otherwise as inside the tag
       case kInTag:
         if (c == '>') {
           fire_start();
@@ -211,31 +219,14 @@ class Machine {
         add(value_.get(), c);
         state_ = kValue;
         break;
-      case kAfterValue:
-        if (blank(c)) {
-          state_ = kInTag;
-        } else if (c == '>') {
-          fire_start();
-          state_ = kText;
-        } else if (c == '/') {
-          state_ = kSlash;
-        } else if (letter(c)) {
-          start_key(c);
-        }
-        break;
       case kEndOpen:
-        if (blank(c)) {
+        if (blank(c))
           state_ = kEndBlanks;
-        } else if (letter(c)) {
-          add(name_.get(), c);
-          state_ = kEndName;
-        }
+        else
+          start_name(c, kEndName);
         break;
       case kEndBlanks:
-        if (letter(c)) {
-          add(name_.get(), c);
-          state_ = kEndName;
-        }
+        start_name(c, kEndName);
         break;
       case kEndName:
         if (c == '>') {
