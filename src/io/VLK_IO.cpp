@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "VLK_CSML.h"
 #include "VLK_GON.h"
 #include "VLK_LIST.h"
 #include "VLK_Network_convert.h"
@@ -25,7 +26,7 @@ constexpr VLK_IOFormat IO_list[IO_LIST_FORMATS + 1] = {
     without_operations("VLK"),
     without_operations("VLK2"),
     {"VLK3", VLK3_read_fp, VLK3_read_file, VLK3_write_fp, VLK3_write_file, nullptr},
-    without_operations("CSML"),
+    {"CSML", VLK_CSML_read_fp, VLK_CSML_read_file, VLK_CSML_write_fp, nullptr, nullptr},
     without_operations("DAG"),
     {"LIST", nullptr, nullptr, LIST_write_fp, LIST_write_file, nullptr},
     {"NODELIST", nullptr, nullptr, NODELIST_write_fp, NODELIST_write_file, nullptr},

@@ -1,10 +1,12 @@
-// Random mutations of valid inputs fed to every expression reader. Each mutant is read in a
-// child process, which must either return a data set that holds together or stop with one of
-// the readers' own error lines and exit status 1: never a signal, never a sanitizer report.
+// Random mutations of valid inputs fed to every expression reader, to the XML parser and to the
+// CSML reader. Each mutant is read in a child process, which must either return a result that
+// holds together or stop with one of the readers' own error lines and exit status 1: never a
+// signal, never a sanitizer report.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,10 +16,12 @@
 #include <string_view>
 #include <vector>
 
+#include "VLK_CSML.h"
 #include "VLK_Data.h"
 #include "VLK_DataMatrix.h"
 #include "VLK_EDF.h"
 #include "VLK_KeyValues.h"
+#include "VLK_SAX.h"
 #include "VLK_StrArray.h"
 #include "velkcom.h"
 #include "vlk_test.h"
@@ -73,6 +77,7 @@ void check_data(const VLK_Data* d, Kind kind, bool nan_ok) {
 struct Target {
   std::string name;
   std::function<void(FILE*)> read;
+  bool refuses_nul = true;  // a NUL byte can only be refused (the line readers), or read past
 };
 
 Target data_reader(const std::string& name, Kind kind, std::string options,
@@ -111,6 +116,69 @@ Target buffer_reader(size_t capacity) {
           }};
 }
 
+// The XML parser on its own: every event must be one the machine can make. Its refusal is a
+// syntax error, which the child turns into an exit as the readers' errors do, so that the
+// share of refused mutants tells how many broke the document.
+Target xml_parser() {
+  return {"xml parser",
+          [](FILE* fp) {
+            vlk::SAXPtr sax(VLK_SAX_new());
+            VLK_SAX_set_start(sax.get(), [](void*, const char* name, const VLK_KeyValues* attrs) {
+              require(std::isalpha(static_cast<unsigned char>(name[0])) != 0);
+              for (const char* p = name; *p != '\0'; ++p)
+                require(std::isalpha(static_cast<unsigned char>(*p)) != 0 || *p == ':');
+              for (size_t i = 0; i < VLK_KeyValues_size(attrs); ++i) {
+                const char* key = VLK_KeyValues_get_key(attrs, i);
+                require(std::isalpha(static_cast<unsigned char>(key[0])) != 0);
+                for (const char* p = key; *p != '\0'; ++p)
+                  require(std::isalnum(static_cast<unsigned char>(*p)) != 0);
+                require(VLK_SAX_get_attr_value(attrs, key) != nullptr);
+              }
+            });
+            VLK_SAX_set_end(sax.get(), [](void*, const char* name) {
+              for (const char* p = name; *p != '\0'; ++p)
+                require(std::isalpha(static_cast<unsigned char>(*p)) != 0 || *p == ':');
+            });
+            if (VLK_SAX_parse(sax.get(), fp, nullptr) != 0) {
+              std::fprintf(VELK_ERR, "ERROR: the XML parser stopped at a syntax error\n");
+              std::exit(1);
+            }
+          },
+          false};
+}
+
+// Every node in its place, every edge between two of them and listed once.
+void check_network(const VLK_Network* net) {
+  const size_t n = VLK_Network_num_nodes(net);
+  for (size_t i = 0; i < n; ++i) {
+    const VLK_Node* node = VLK_Network_get_node(net, static_cast<int>(i));
+    require(node != nullptr && node->index == static_cast<int>(i) && node->network == net);
+    require(node->name != nullptr && node->alias != nullptr);
+    for (size_t j = 0; j < CSMLObject_num_properties(node->drawing); ++j)
+      require(CSMLObject_get_property_key(node->drawing, j) != nullptr);
+  }
+  for (size_t k = 0; k < VLK_Network_num_edges(net); ++k) {
+    const VLK_Edge* e = VLK_Network_get_edge(net, static_cast<int>(k));
+    require(e->parent != nullptr && e->child != nullptr);
+    require(VLK_Network_get_node(net, e->parent->index) == e->parent);
+    require(VLK_Network_get_node(net, e->child->index) == e->child);
+    require(VLK_Network_get_edge_index(net, e->parent->index, e->child->index) == e);
+    for (size_t j = 0; j < VLK_Edge_get_property_size(e); ++j)
+      require(VLK_Edge_get_property_key(e, j) != nullptr);
+  }
+}
+
+Target csml_reader() {
+  return {"csml",
+          [](FILE* fp) {
+            VLK_Network* net = VLK_CSML_read_fp(fp, nullptr);
+            require(net != nullptr);
+            check_network(net);
+            VLK_Network_delete(net);
+          },
+          false};
+}
+
 // The line a fatal path ends with: one of the readers' error lines.
 bool ends_with_reader_error(const std::string& err) {
   std::vector<std::string_view> lines;
@@ -125,6 +193,7 @@ bool ends_with_reader_error(const std::string& err) {
   std::string_view last = lines.back();
   if (last.starts_with("              attr=") && lines.size() >= 2) last = lines[lines.size() - 2];
   if (last.starts_with("NAN value found at line ")) return true;
+  if (last.starts_with("FATAL ERROR: VLK_CSML_get_CSML_type(): Unknown type: ")) return true;
   return last.starts_with("ERROR: ") && last.find("Same node name found") == std::string_view::npos;
 }
 
@@ -239,8 +308,8 @@ ChildEnd run_from(size_t start, const std::vector<std::string>& mutants,
       fp = std::fopen(input.path().c_str(), "r");
       targets[i]->read(fp);
       std::fclose(fp);
-      // Every reader reads every line, and a line holding a NUL byte is refused.
-      require(mutants[i].find('\0') == std::string::npos);
+      // Every line reader reads every line, and a line holding a NUL byte is refused.
+      if (targets[i]->refuses_nul) require(mutants[i].find('\0') == std::string::npos);
     }
     std::fflush(VELK_ERR);
     _exit(0);
@@ -353,6 +422,41 @@ TEST(ReadersFuzz, EDF) {
       "$Version,1.0\n@TypeID,exp,exp\ng1,1,2\ng2,3,4\n",
   };
   fuzz(seeds, targets, 800, 44);
+}
+
+// The parser and the CSML reader on projects of the writer (both edge modes, place holders, a
+// text area, names with markup characters) and on a hand-written one.
+TEST(ReadersFuzz, CSML) {
+  vlk::NetworkPtr net(VLK_Network_new());
+  for (const char* name : {"g<1>", "g&2", "g3"})
+    VLK_Network_add_node(net.get(), VLK_Node_new(name, name));
+  VLK_Edge* e = VLK_Network_add_edge_index(net.get(), 0, 1);
+  VLK_Edge_add_property_int(e, "EdgeType", 1);
+  VLK_Edge_add_property_string(e, "note", "a \"b\"");
+  VLK_Edge_add_property_double(VLK_Network_add_edge_index(net.get(), 2, 0), "edgeScore", 0.5);
+  CSMLObject_add_property_int(VLK_Network_get_node(net.get(), 2)->drawing, "Count", 4);
+  CSMLObject* text = CSMLObject_new();
+  CSMLObject_add_property_string(text, "text", "note");
+  VLK_Network_add_CSMLObject(net.get(), text);
+  std::vector<std::string> seeds;
+  {
+    vlk_test::CaptureErr err;
+    for (const char* options : {"", "edge=process,place_holder=on"}) {
+      VLK_KeyValues* list = VLK_KeyValues_parse(options);
+      seeds.push_back(vlk_test::capture([&](FILE* fp) { VLK_CSML_write_fp(fp, net.get(), list); }));
+      VLK_KeyValues_delete(list);
+    }
+  }
+  seeds.push_back(
+      "<?xml version=\"1.0\"?><!-- c --><csml:project><csml:entity id=\"a\" name=\"A\">"
+      "<csml:position x=\"1\" y=\"2\"/><fig:geneEntity fillColor=\"1 2 3 4\" size=\"5\"/>"
+      "<csml:property key=\"k\" value=\"1\" type=\"integer\"/></csml:entity>"
+      "<csml:entity id=\"b\"/><csml:fact type=\"cso30:f:DirectedRelation\">"
+      "<csml:participant refID=\"a\" type=\"from\"/><csml:participant refID=\"b\" "
+      "type=\"to\"/><fig:edge lineColor=\"9 9 9 9\"/><csml:property key=\"s\" value=\"x\" "
+      "type=\"real\"/></csml:fact><csml:process><csml:connector refID=\"b\"></csml:connector>"
+      "<csml:connector refID=\"a\"/><csml:comment/></csml:process></csml:project>\n");
+  fuzz(seeds, {xml_parser(), csml_reader()}, 600, 55);
 }
 
 }  // namespace

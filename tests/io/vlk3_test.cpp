@@ -12,6 +12,7 @@
 #include "CSMLObject.h"
 #include "VLK_Object.h"
 #include "VLK_VLK3.h"
+#include "network_testing.h"
 #include "vlk_owned.h"
 #include "vlk_test.h"
 
@@ -42,17 +43,8 @@ std::string written(const VLK_Network* net) {
 }
 
 // A property list as (key, type name, value text) entries in order.
-using Props = std::vector<std::tuple<std::string, std::string, std::string>>;
-
-Props props(const CSMLObject* obj) {
-  Props out;
-  for (size_t i = 0; i < CSMLObject_num_properties(obj); ++i) {
-    const VLK_Object* box = CSMLObject_get_property_value(obj, i);
-    out.emplace_back(CSMLObject_get_property_key(obj, i), VLK_Object_type_name(box),
-                     vlk_test::capture([&](FILE* fp) { VLK_Object_fprint(box, fp); }));
-  }
-  return out;
-}
+using network_test::Props;
+using network_test::props;
 
 Props network_props(const VLK_Network* net) {
   Props out;
