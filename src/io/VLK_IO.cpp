@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "VLK_Network_convert.h"
+#include "VLK_TXT.h"
 #include "VLK_VLK3.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
@@ -19,7 +20,7 @@ constexpr VLK_IOFormat without_operations(const char* name) {
 }  // namespace
 
 constexpr VLK_IOFormat IO_list[IO_LIST_FORMATS + 1] = {
-    without_operations("TXT"),
+    {"TXT", TXT_read_fp, nullptr, TXT_write_fp, nullptr, nullptr},
     without_operations("VLK"),
     without_operations("VLK2"),
     {"VLK3", VLK3_read_fp, VLK3_read_file, VLK3_write_fp, VLK3_write_file, nullptr},
