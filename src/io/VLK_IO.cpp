@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "VLK_ListReaders.h"
 #include "VLK_Network_convert.h"
 #include "VLK_TXT.h"
 #include "VLK_VLK3.h"
@@ -25,14 +26,14 @@ constexpr VLK_IOFormat IO_list[IO_LIST_FORMATS + 1] = {
     without_operations("VLK2"),
     {"VLK3", VLK3_read_fp, VLK3_read_file, VLK3_write_fp, VLK3_write_file, nullptr},
     without_operations("CSML"),
-    without_operations("DAG"),
+    {"DAG", DAG_read_fp, DAG_read_file, nullptr, nullptr, nullptr},
     without_operations("LIST"),
     without_operations("NODELIST"),
     without_operations("GON"),
     without_operations("BSF"),
-    without_operations("TXTS"),
-    without_operations("PALIST"),
-    without_operations("PARAOS"),
+    {"TXTS", TXTS_read_fp, nullptr, nullptr, nullptr, nullptr},
+    {"PALIST", PALIST_read_fp, PALIST_read_file, nullptr, nullptr, nullptr},
+    {"PARAOS", VLK_PARAOS_read_fp, nullptr, nullptr, nullptr, nullptr},
     without_operations(nullptr),
 };
 
