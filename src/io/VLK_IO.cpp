@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "VLK_BSF.h"
 #include "VLK_ListReaders.h"
 #include "VLK_Network_convert.h"
 #include "VLK_TXT.h"
@@ -30,7 +31,7 @@ constexpr VLK_IOFormat IO_list[IO_LIST_FORMATS + 1] = {
     without_operations("LIST"),
     without_operations("NODELIST"),
     without_operations("GON"),
-    without_operations("BSF"),
+    {"BSF", BSF_read_fp, nullptr, BSF_write_fp, nullptr, BSF_write_graph_fp},
     {"TXTS", TXTS_read_fp, nullptr, nullptr, nullptr, nullptr},
     {"PALIST", PALIST_read_fp, PALIST_read_file, nullptr, nullptr, nullptr},
     {"PARAOS", VLK_PARAOS_read_fp, nullptr, nullptr, nullptr, nullptr},
