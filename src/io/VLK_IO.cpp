@@ -8,6 +8,7 @@
 #include "VLK_ListReaders.h"
 #include "VLK_Network_convert.h"
 #include "VLK_TXT.h"
+#include "VLK_VLK2.h"
 #include "VLK_VLK3.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
@@ -23,8 +24,8 @@ constexpr VLK_IOFormat without_operations(const char* name) {
 
 constexpr VLK_IOFormat IO_list[IO_LIST_FORMATS + 1] = {
     {"TXT", TXT_read_fp, nullptr, TXT_write_fp, nullptr, nullptr},
-    without_operations("VLK"),
-    without_operations("VLK2"),
+    {"VLK", nullptr, nullptr, VLK_write_fp, nullptr, nullptr},
+    {"VLK2", VLK2_read_fp, VLK2_read_file, VLK2_write_fp, nullptr, nullptr},
     {"VLK3", VLK3_read_fp, VLK3_read_file, VLK3_write_fp, VLK3_write_file, nullptr},
     without_operations("CSML"),
     {"DAG", DAG_read_fp, DAG_read_file, nullptr, nullptr, nullptr},
