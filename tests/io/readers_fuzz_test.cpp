@@ -14,11 +14,16 @@
 #include <string_view>
 #include <vector>
 
+#include "VLK_BSF.h"
 #include "VLK_Data.h"
 #include "VLK_DataMatrix.h"
 #include "VLK_EDF.h"
 #include "VLK_KeyValues.h"
+#include "VLK_ListReaders.h"
+#include "VLK_Network.h"
 #include "VLK_StrArray.h"
+#include "VLK_TXT.h"
+#include "VLK_VLK2.h"
 #include "velkcom.h"
 #include "vlk_test.h"
 
@@ -73,6 +78,9 @@ void check_data(const VLK_Data* d, Kind kind, bool nan_ok) {
 struct Target {
   std::string name;
   std::function<void(FILE*)> read;
+  // Network readers stop at a line "-", leaving a NUL byte after it unread, and may follow
+  // their error line with indented details.
+  bool network = false;
 };
 
 Target data_reader(const std::string& name, Kind kind, std::string options,
@@ -111,8 +119,48 @@ Target buffer_reader(size_t capacity) {
           }};
 }
 
-// The line a fatal path ends with: one of the readers' error lines.
-bool ends_with_reader_error(const std::string& err) {
+// A network that holds together: labels on every node, each at its index, and the parent
+// lists and the edges telling the same story.
+void check_network(const VLK_Network* net) {
+  const size_t n = VLK_Network_num_nodes(net);
+  require(net->parents->size == n);
+  size_t listed = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const VLK_Node* node = VLK_Network_get_node(net, static_cast<int>(i));
+    require(node->name != nullptr && node->alias != nullptr);
+    require(node->index == static_cast<int>(i));
+    const VLK_IntArray* parents = VLK_Network_get_parent_indexes(net, static_cast<int>(i));
+    for (size_t k = 0; k < parents->size; ++k)
+      require(VLK_Network_get_edge_index(net, parents->data[k], static_cast<int>(i)) != nullptr);
+    listed += parents->size;
+  }
+  require(listed == VLK_Network_num_edges(net));
+  for (size_t k = 0; k < VLK_Network_num_edges(net); ++k) {
+    const VLK_Edge* e = VLK_Network_get_edge(net, static_cast<int>(k));
+    require(VLK_Network_get_node(net, e->parent->index) == e->parent);
+    require(VLK_Network_get_node(net, e->child->index) == e->child);
+  }
+}
+
+// A network reader; its lines to the standard error stream join VELK_ERR, so that the child's
+// standard error holds nothing but sanitizer reports.
+Target network_reader(const std::string& name, std::string options,
+                      VLK_Network* (*reader)(FILE*, const VLK_KeyValues*)) {
+  return {name + " {" + options + "}",
+          [=](FILE* fp) {
+            VLK_KeyValues* list = VLK_KeyValues_parse(options.c_str());
+            FILE* saved = stderr;
+            stderr = VELK_ERR;
+            VLK_Network* net = reader(fp, list);
+            stderr = saved;
+            if (net != nullptr) check_network(net);
+            VLK_Network_delete(net);
+            VLK_KeyValues_delete(list);
+          },
+          true};
+}
+
+std::vector<std::string_view> lines_of(const std::string& err) {
   std::vector<std::string_view> lines;
   std::string_view rest = err;
   while (!rest.empty()) {
@@ -121,11 +169,25 @@ bool ends_with_reader_error(const std::string& err) {
     if (p == std::string_view::npos) break;
     rest.remove_prefix(p + 1);
   }
+  return lines;
+}
+
+// The line a fatal path ends with: one of the readers' error lines.
+bool ends_with_reader_error(const std::string& err) {
+  const std::vector<std::string_view> lines = lines_of(err);
   if (lines.empty()) return false;
   std::string_view last = lines.back();
   if (last.starts_with("              attr=") && lines.size() >= 2) last = lines[lines.size() - 2];
   if (last.starts_with("NAN value found at line ")) return true;
   return last.starts_with("ERROR: ") && last.find("Same node name found") == std::string_view::npos;
+}
+
+// A network reader's fatal path: an error line, then only indented details.
+bool ends_with_network_error(const std::string& err) {
+  const std::vector<std::string_view> lines = lines_of(err);
+  size_t k = lines.size();
+  while (k > 0 && lines[k - 1].starts_with("  ")) --k;
+  return k > 0 && lines[k - 1].starts_with("ERROR: ");
 }
 
 std::string escaped(const std::string& s) {
@@ -240,7 +302,7 @@ ChildEnd run_from(size_t start, const std::vector<std::string>& mutants,
       targets[i]->read(fp);
       std::fclose(fp);
       // Every reader reads every line, and a line holding a NUL byte is refused.
-      require(mutants[i].find('\0') == std::string::npos);
+      require(targets[i]->network || mutants[i].find('\0') == std::string::npos);
     }
     std::fflush(VELK_ERR);
     _exit(0);
@@ -261,8 +323,15 @@ ChildEnd run_from(size_t start, const std::vector<std::string>& mutants,
   return end;
 }
 
+// How many of the mutants must be refused and how many read, as shares of all (1 in `refused`,
+// 1 in `read`; 0: no bound): both outcomes must be common, or the mutants test little.
+struct Mix {
+  int refused = 10;
+  int read = 10;
+};
+
 void fuzz(const std::vector<std::string>& seeds, const std::vector<Target>& targets, int count,
-          unsigned seed) {
+          unsigned seed, Mix mix = {}) {
   Mutator mutate(seed);
   std::mt19937 choose(seed + 1);
   std::vector<std::string> mutants;
@@ -276,7 +345,9 @@ void fuzz(const std::vector<std::string>& seeds, const std::vector<Target>& targ
   for (size_t start = 0; start < mutants.size();) {
     const ChildEnd end = run_from(start, mutants, readers);
     const bool clean = end.exited && end.status == 0;
-    const bool stopped = end.exited && end.status == 1 && ends_with_reader_error(end.err);
+    const bool stopped = end.exited && end.status == 1 &&
+                         (readers[end.last]->network ? ends_with_network_error(end.err)
+                                                     : ends_with_reader_error(end.err));
     ASSERT_TRUE((clean || stopped) && end.report.empty())
         << readers[end.last]->name << ", mutant " << end.last << ": exited " << end.exited
         << " status " << end.status << " signal " << end.signal << "\n--- input ---\n"
@@ -287,9 +358,12 @@ void fuzz(const std::vector<std::string>& seeds, const std::vector<Target>& targ
     ++refused;
     start = end.last + 1;
   }
-  // Both outcomes must be common, or the mutants test little.
-  EXPECT_GT(refused, count / 10);
-  EXPECT_LT(refused, count - count / 10);
+  if (mix.refused > 0) {
+    EXPECT_GT(refused, count / mix.refused);
+  }
+  if (mix.read > 0) {
+    EXPECT_LT(refused, count - count / mix.read);
+  }
 }
 
 TEST(ReadersFuzz, DataMatrixRows) {
@@ -353,6 +427,60 @@ TEST(ReadersFuzz, EDF) {
       "$Version,1.0\n@TypeID,exp,exp\ng1,1,2\ng2,3,4\n",
   };
   fuzz(seeds, targets, 800, 44);
+}
+
+TEST(ReadersFuzz, EdgeLists) {
+  const std::vector<Target> targets = {
+      network_reader("txt", "", TXT_read_fp),
+      network_reader("txt", "ppi,w", TXT_read_fp),
+      network_reader("txt", "selfloop=off,ch,w", TXT_read_fp),
+      network_reader("palist", "", PALIST_read_fp),
+      network_reader("palist", "ch", PALIST_read_fp),
+  };
+  const std::vector<std::string> seeds = {
+      "a\tb\nb\tc\nc\ta\tx\na\ta\n",
+      "p\tq\r\nq\tp\n\n#\tz\nz\tp\tq\t\n-\nr\ts\n",
+  };
+  // Only a NUL byte makes these readers refuse a file.
+  fuzz(seeds, targets, 500, 55, {.refused = 0});
+}
+
+// Most mutants of these strict formats are refused: a twentieth read is enough.
+constexpr Mix kStrict{.refused = 10, .read = 20};
+
+TEST(ReadersFuzz, Dag) {
+  const std::vector<Target> targets = {network_reader("dag", "", DAG_read_fp)};
+  const std::vector<std::string> seeds = {
+      "x y 0 gene_alpha gene_beta\na b c 1\n1\n\n\n\n\n\nx y 1\na b c 0\n\n\n\n\n\n\n",
+      "x y 0\na b c 0\n\n4\n5\n6\n7\n\nx y 1 gene_gamma\na b c 2\n0 1\n\n\n\n\n\n",
+  };
+  fuzz(seeds, targets, 300, 66, kStrict);
+}
+
+TEST(ReadersFuzz, Txts) {
+  fuzz({"3\t0\t5\n1\n2\t1\n-\n0\t1\n", "0\t1\t2\n2\t0\n"},
+       {network_reader("txts", "", TXTS_read_fp)}, 250, 77, kStrict);
+}
+
+TEST(ReadersFuzz, Bsf) {
+  fuzz({"\nA\nA\tB\nC\n", "Ba\tg\n\nA\tx\n-\nA\n"}, {network_reader("bsf", "", BSF_read_fp)}, 250,
+       88, kStrict);
+}
+
+TEST(ReadersFuzz, Paraos) {
+  fuzz({"paraos\t1\t4\ngene_alpha\t2\t3\ngene_beta\ngene_gamma\t0\t1\ngene_delta\t2\n",
+        "paraos\t1\t2\nname_a\t1\nname_b\t0\n"},
+       {network_reader("paraos", "", VLK_PARAOS_read_fp)}, 250, 99, kStrict);
+}
+
+TEST(ReadersFuzz, Vlk2) {
+  const std::vector<Target> targets = {network_reader("vlk2", "", VLK2_read_fp)};
+  const std::vector<std::string> seeds = {
+      "Velk VLK2 FORMAT\n[Information]\nNodes\t3\n\n[Options]\n\n[Children]\na\tA\nb\t\n"
+      "c\tC\n\n[Parents]\na\tA\tb\tw=1, t=x\tc\t\nb\t\nc\tC\ta\t\n",
+  };
+  // A broken file gives null; only a NUL byte in a node line stops the reader.
+  fuzz(seeds, targets, 400, 111, {.refused = 0});
 }
 
 }  // namespace
