@@ -97,6 +97,7 @@ TEST(Bsf, BrokenFiles) {
       {"P//\n", "ERROR: BSF: Too large value found when decoding: P//\n  at line 1.\n"},  // 65535
       {"A\tCAAAAA\n", "ERROR: BSF: Too large value found when decoding: CAAAAA\n  at line 1.\n"},
       {std::string("A\0\n", 3), "ERROR: a NUL byte in line 1\n"},
+      {std::string(65536, '\n'), "ERROR: BSF: Too many lines.\n  at line 65536.\n"},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.err);
