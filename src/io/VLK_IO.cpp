@@ -4,10 +4,14 @@
 
 #include <cstdlib>
 
+#include "VLK_BSF.h"
 #include "VLK_CSML.h"
 #include "VLK_GON.h"
 #include "VLK_LIST.h"
+#include "VLK_ListReaders.h"
 #include "VLK_Network_convert.h"
+#include "VLK_TXT.h"
+#include "VLK_VLK2.h"
 #include "VLK_VLK3.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
@@ -22,19 +26,19 @@ constexpr VLK_IOFormat without_operations(const char* name) {
 }  // namespace
 
 constexpr VLK_IOFormat IO_list[IO_LIST_FORMATS + 1] = {
-    without_operations("TXT"),
-    without_operations("VLK"),
-    without_operations("VLK2"),
+    {"TXT", TXT_read_fp, nullptr, TXT_write_fp, nullptr, nullptr},
+    {"VLK", nullptr, nullptr, VLK_write_fp, nullptr, nullptr},
+    {"VLK2", VLK2_read_fp, VLK2_read_file, VLK2_write_fp, nullptr, nullptr},
     {"VLK3", VLK3_read_fp, VLK3_read_file, VLK3_write_fp, VLK3_write_file, nullptr},
     {"CSML", VLK_CSML_read_fp, VLK_CSML_read_file, VLK_CSML_write_fp, nullptr, nullptr},
-    without_operations("DAG"),
+    {"DAG", DAG_read_fp, DAG_read_file, nullptr, nullptr, nullptr},
     {"LIST", nullptr, nullptr, LIST_write_fp, LIST_write_file, nullptr},
     {"NODELIST", nullptr, nullptr, NODELIST_write_fp, NODELIST_write_file, nullptr},
     {"GON", nullptr, nullptr, GON_write_fp, nullptr, nullptr},
-    without_operations("BSF"),
-    without_operations("TXTS"),
-    without_operations("PALIST"),
-    without_operations("PARAOS"),
+    {"BSF", BSF_read_fp, nullptr, BSF_write_fp, nullptr, BSF_write_graph_fp},
+    {"TXTS", TXTS_read_fp, nullptr, nullptr, nullptr, nullptr},
+    {"PALIST", PALIST_read_fp, PALIST_read_file, nullptr, nullptr, nullptr},
+    {"PARAOS", VLK_PARAOS_read_fp, nullptr, nullptr, nullptr, nullptr},
     without_operations(nullptr),
 };
 

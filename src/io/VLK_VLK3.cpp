@@ -15,6 +15,7 @@
 #include "VLK_Str.h"
 #include "VLK_Type.h"
 #include "velkcom.h"
+#include "vlk_net_text.h"
 #include "vlk_owned.h"
 
 namespace {
@@ -34,17 +35,6 @@ struct Declared {
   StrArrayPtr keys{VLK_StrArray_new()};
   size_t size() const { return keys->size; }
 };
-
-// The line cut at its TABs in place (they become NULs): node and edge lines, the bulk of a file,
-// cost no allocation once the field list has grown.
-void cut_fields(char* line, std::vector<char*>& fields) {
-  fields.clear();
-  fields.push_back(line);
-  for (char* p = line; (p = std::strchr(p, '\t')) != nullptr;) {
-    *p++ = '\0';
-    fields.push_back(p);
-  }
-}
 
 // A node index given in a field: a decimal int, blanks around it allowed, naming one of the
 // `nodes` nodes read so far.
@@ -134,7 +124,7 @@ class Reader {
   }
 
   bool node(char* line) {
-    cut_fields(line, fields_);
+    vlk::io::cut_fields(line, fields_);
     if (fields_.size() < 2) return refuse("a node line needs a name and an alias", line);
     vlk::NodePtr owned(VLK_Node_new(fields_[0], fields_[1]));
     VLK_Node* node = owned.get();
@@ -150,7 +140,7 @@ class Reader {
   }
 
   bool edge(char* line) {
-    cut_fields(line, fields_);
+    vlk::io::cut_fields(line, fields_);
     if (fields_.size() < 2) return refuse("an edge line needs a parent and a child", line);
     const size_t nodes = VLK_Network_num_nodes(net_.get());
     int pa = -1, ch = -1;

@@ -124,8 +124,8 @@ std::vector<std::string> ids(const Document& d, const std::string& name) {
 
 // ---- networks --------------------------------------------------------------------------------
 
-using network_test::Props;
-using network_test::props;
+using net_test::Props;
+using net_test::props;
 
 std::string fill_color(const CSMLObject* obj) {
   char buf[CSMLObject_COLOR_EXPR_SIZE];

@@ -1,7 +1,7 @@
-// Random mutations of valid inputs fed to every expression reader, to the XML parser and to the
-// CSML reader. Each mutant is read in a child process, which must either return a result that
-// holds together or stop with one of the readers' own error lines and exit status 1: never a
-// signal, never a sanitizer report.
+// Random mutations of valid inputs fed to every expression reader, to the network readers, to
+// the XML parser and to the CSML reader. Each mutant is read in a child process, which must
+// either return a result that holds together or stop with one of the readers' own error lines
+// and exit status 1: never a signal, never a sanitizer report.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -16,13 +16,18 @@
 #include <string_view>
 #include <vector>
 
+#include "VLK_BSF.h"
 #include "VLK_CSML.h"
 #include "VLK_Data.h"
 #include "VLK_DataMatrix.h"
 #include "VLK_EDF.h"
 #include "VLK_KeyValues.h"
+#include "VLK_ListReaders.h"
+#include "VLK_Network.h"
 #include "VLK_SAX.h"
 #include "VLK_StrArray.h"
+#include "VLK_TXT.h"
+#include "VLK_VLK2.h"
 #include "velkcom.h"
 #include "vlk_test.h"
 
@@ -77,7 +82,11 @@ void check_data(const VLK_Data* d, Kind kind, bool nan_ok) {
 struct Target {
   std::string name;
   std::function<void(FILE*)> read;
-  bool refuses_nul = true;  // a NUL byte can only be refused (the line readers), or read past
+  // A NUL byte can only be refused (the line readers), or be read past: the network readers
+  // stop at a line "-", leaving what follows unread, and the XML parser takes it as text.
+  bool refuses_nul = true;
+  // Network readers may follow their error line with indented details.
+  bool network = false;
 };
 
 Target data_reader(const std::string& name, Kind kind, std::string options,
@@ -147,22 +156,29 @@ Target xml_parser() {
           false};
 }
 
-// Every node in its place, every edge between two of them and listed once.
+// A network that holds together: labels on every node, each at its index, property keys on
+// every drawing record, and the parent lists and the edges telling the same story.
 void check_network(const VLK_Network* net) {
   const size_t n = VLK_Network_num_nodes(net);
+  require(net->parents->size == n);
+  size_t listed = 0;
   for (size_t i = 0; i < n; ++i) {
     const VLK_Node* node = VLK_Network_get_node(net, static_cast<int>(i));
     require(node != nullptr && node->index == static_cast<int>(i) && node->network == net);
     require(node->name != nullptr && node->alias != nullptr);
     for (size_t j = 0; j < CSMLObject_num_properties(node->drawing); ++j)
       require(CSMLObject_get_property_key(node->drawing, j) != nullptr);
+    const VLK_IntArray* parents = VLK_Network_get_parent_indexes(net, static_cast<int>(i));
+    for (size_t k = 0; k < parents->size; ++k)
+      require(VLK_Network_get_edge_index(net, parents->data[k], static_cast<int>(i)) != nullptr);
+    listed += parents->size;
   }
+  require(listed == VLK_Network_num_edges(net));
   for (size_t k = 0; k < VLK_Network_num_edges(net); ++k) {
     const VLK_Edge* e = VLK_Network_get_edge(net, static_cast<int>(k));
     require(e->parent != nullptr && e->child != nullptr);
     require(VLK_Network_get_node(net, e->parent->index) == e->parent);
     require(VLK_Network_get_node(net, e->child->index) == e->child);
-    require(VLK_Network_get_edge_index(net, e->parent->index, e->child->index) == e);
     for (size_t j = 0; j < VLK_Edge_get_property_size(e); ++j)
       require(VLK_Edge_get_property_key(e, j) != nullptr);
   }
@@ -179,8 +195,25 @@ Target csml_reader() {
           false};
 }
 
-// The line a fatal path ends with: one of the readers' error lines.
-bool ends_with_reader_error(const std::string& err) {
+// A network reader; its lines to the standard error stream join VELK_ERR, so that the child's
+// standard error holds nothing but sanitizer reports.
+Target network_reader(const std::string& name, std::string options,
+                      VLK_Network* (*reader)(FILE*, const VLK_KeyValues*)) {
+  return {name + " {" + options + "}",
+          [=](FILE* fp) {
+            VLK_KeyValues* list = VLK_KeyValues_parse(options.c_str());
+            FILE* saved = stderr;
+            stderr = VELK_ERR;
+            VLK_Network* net = reader(fp, list);
+            stderr = saved;
+            if (net != nullptr) check_network(net);
+            VLK_Network_delete(net);
+            VLK_KeyValues_delete(list);
+          },
+          false, true};
+}
+
+std::vector<std::string_view> lines_of(const std::string& err) {
   std::vector<std::string_view> lines;
   std::string_view rest = err;
   while (!rest.empty()) {
@@ -189,12 +222,26 @@ bool ends_with_reader_error(const std::string& err) {
     if (p == std::string_view::npos) break;
     rest.remove_prefix(p + 1);
   }
+  return lines;
+}
+
+// The line a fatal path ends with: one of the readers' error lines.
+bool ends_with_reader_error(const std::string& err) {
+  const std::vector<std::string_view> lines = lines_of(err);
   if (lines.empty()) return false;
   std::string_view last = lines.back();
   if (last.starts_with("              attr=") && lines.size() >= 2) last = lines[lines.size() - 2];
   if (last.starts_with("NAN value found at line ")) return true;
   if (last.starts_with("FATAL ERROR: VLK_CSML_get_CSML_type(): Unknown type: ")) return true;
   return last.starts_with("ERROR: ") && last.find("Same node name found") == std::string_view::npos;
+}
+
+// A network reader's fatal path: an error line, then only indented details.
+bool ends_with_network_error(const std::string& err) {
+  const std::vector<std::string_view> lines = lines_of(err);
+  size_t k = lines.size();
+  while (k > 0 && lines[k - 1].starts_with("  ")) --k;
+  return k > 0 && lines[k - 1].starts_with("ERROR: ");
 }
 
 std::string escaped(const std::string& s) {
@@ -330,8 +377,15 @@ ChildEnd run_from(size_t start, const std::vector<std::string>& mutants,
   return end;
 }
 
+// How many of the mutants must be refused and how many read, as shares of all (1 in `refused`,
+// 1 in `read`; 0: no bound): both outcomes must be common, or the mutants test little.
+struct Mix {
+  int refused = 10;
+  int read = 10;
+};
+
 void fuzz(const std::vector<std::string>& seeds, const std::vector<Target>& targets, int count,
-          unsigned seed) {
+          unsigned seed, Mix mix = {}) {
   Mutator mutate(seed);
   std::mt19937 choose(seed + 1);
   std::vector<std::string> mutants;
@@ -345,7 +399,9 @@ void fuzz(const std::vector<std::string>& seeds, const std::vector<Target>& targ
   for (size_t start = 0; start < mutants.size();) {
     const ChildEnd end = run_from(start, mutants, readers);
     const bool clean = end.exited && end.status == 0;
-    const bool stopped = end.exited && end.status == 1 && ends_with_reader_error(end.err);
+    const bool stopped = end.exited && end.status == 1 &&
+                         (readers[end.last]->network ? ends_with_network_error(end.err)
+                                                     : ends_with_reader_error(end.err));
     ASSERT_TRUE((clean || stopped) && end.report.empty())
         << readers[end.last]->name << ", mutant " << end.last << ": exited " << end.exited
         << " status " << end.status << " signal " << end.signal << "\n--- input ---\n"
@@ -356,9 +412,12 @@ void fuzz(const std::vector<std::string>& seeds, const std::vector<Target>& targ
     ++refused;
     start = end.last + 1;
   }
-  // Both outcomes must be common, or the mutants test little.
-  EXPECT_GT(refused, count / 10);
-  EXPECT_LT(refused, count - count / 10);
+  if (mix.refused > 0) {
+    EXPECT_GT(refused, count / mix.refused);
+  }
+  if (mix.read > 0) {
+    EXPECT_LT(refused, count - count / mix.read);
+  }
 }
 
 TEST(ReadersFuzz, DataMatrixRows) {
@@ -422,6 +481,60 @@ TEST(ReadersFuzz, EDF) {
       "$Version,1.0\n@TypeID,exp,exp\ng1,1,2\ng2,3,4\n",
   };
   fuzz(seeds, targets, 800, 44);
+}
+
+TEST(ReadersFuzz, EdgeLists) {
+  const std::vector<Target> targets = {
+      network_reader("txt", "", TXT_read_fp),
+      network_reader("txt", "ppi,w", TXT_read_fp),
+      network_reader("txt", "selfloop=off,ch,w", TXT_read_fp),
+      network_reader("palist", "", PALIST_read_fp),
+      network_reader("palist", "ch", PALIST_read_fp),
+  };
+  const std::vector<std::string> seeds = {
+      "a\tb\nb\tc\nc\ta\tx\na\ta\n",
+      "p\tq\r\nq\tp\n\n#\tz\nz\tp\tq\t\n-\nr\ts\n",
+  };
+  // Only a NUL byte makes these readers refuse a file.
+  fuzz(seeds, targets, 500, 55, {.refused = 0});
+}
+
+// Most mutants of these strict formats are refused: a twentieth read is enough.
+constexpr Mix kStrict{.refused = 10, .read = 20};
+
+TEST(ReadersFuzz, Dag) {
+  const std::vector<Target> targets = {network_reader("dag", "", DAG_read_fp)};
+  const std::vector<std::string> seeds = {
+      "x y 0 gene_alpha gene_beta\na b c 1\n1\n\n\n\n\n\nx y 1\na b c 0\n\n\n\n\n\n\n",
+      "x y 0\na b c 0\n\n4\n5\n6\n7\n\nx y 1 gene_gamma\na b c 2\n0 1\n\n\n\n\n\n",
+  };
+  fuzz(seeds, targets, 300, 66, kStrict);
+}
+
+TEST(ReadersFuzz, Txts) {
+  fuzz({"3\t0\t5\n1\n2\t1\n-\n0\t1\n", "0\t1\t2\n2\t0\n"},
+       {network_reader("txts", "", TXTS_read_fp)}, 250, 77, kStrict);
+}
+
+TEST(ReadersFuzz, Bsf) {
+  fuzz({"\nA\nA\tB\nC\n", "Ba\tg\n\nA\tx\n-\nA\n"}, {network_reader("bsf", "", BSF_read_fp)}, 250,
+       88, kStrict);
+}
+
+TEST(ReadersFuzz, Paraos) {
+  fuzz({"paraos\t1\t4\ngene_alpha\t2\t3\ngene_beta\ngene_gamma\t0\t1\ngene_delta\t2\n",
+        "paraos\t1\t2\nname_a\t1\nname_b\t0\n"},
+       {network_reader("paraos", "", VLK_PARAOS_read_fp)}, 250, 99, kStrict);
+}
+
+TEST(ReadersFuzz, Vlk2) {
+  const std::vector<Target> targets = {network_reader("vlk2", "", VLK2_read_fp)};
+  const std::vector<std::string> seeds = {
+      "Velk VLK2 FORMAT\n[Information]\nNodes\t3\n\n[Options]\n\n[Children]\na\tA\nb\t\n"
+      "c\tC\n\n[Parents]\na\tA\tb\tw=1, t=x\tc\t\nb\t\nc\tC\ta\t\n",
+  };
+  // A broken file gives null; only a NUL byte in a node line stops the reader.
+  fuzz(seeds, targets, 400, 111, {.refused = 0});
 }
 
 // The parser and the CSML reader on projects of the writer (both edge modes, place holders, a

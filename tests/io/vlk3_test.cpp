@@ -43,8 +43,8 @@ std::string written(const VLK_Network* net) {
 }
 
 // A property list as (key, type name, value text) entries in order.
-using network_test::Props;
-using network_test::props;
+using net_test::Props;
+using net_test::props;
 
 Props network_props(const VLK_Network* net) {
   Props out;

@@ -1,0 +1,84 @@
+#include "vlk_net_text.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unordered_set>
+
+#include "vlk_fatal.h"
+
+namespace vlk::io {
+
+void cut_fields(char* line, std::vector<char*>& fields, char sep) {
+  fields.clear();
+  fields.push_back(line);
+  for (char* p = line; (p = std::strchr(p, sep)) != nullptr;) {
+    *p++ = '\0';
+    fields.push_back(p);
+  }
+}
+
+Index parse_index(std::string_view field, long limit, int* out) {
+  while (!field.empty() && field.front() == ' ') field.remove_prefix(1);
+  while (!field.empty() && field.back() == ' ') field.remove_suffix(1);
+  if (field.empty()) return Index::empty;
+  long v = 0;
+  bool large = false;
+  for (const char c : field) {
+    if (c < '0' || c > '9') return Index::invalid;
+    // Past the limit only the digits are still checked; the value cannot overflow.
+    if (!large) v = v * 10 + (c - '0');
+    large = large || v >= limit;
+  }
+  if (large) return Index::too_large;
+  *out = static_cast<int>(v);
+  return Index::ok;
+}
+
+void add_numbered_nodes(VLK_Network* net, int index) {
+  std::string name;
+  for (size_t n = VLK_Network_num_nodes(net); static_cast<long>(n) <= index; ++n) {
+    name = "G" + std::to_string(n + 1);
+    VLK_Network_add_node(net, VLK_Node_new(name.c_str(), name.c_str()));
+  }
+}
+
+VLK_Node* node_named(VLK_Network* net, const char* name) {
+  if (VLK_Node* node = VLK_Network_find_node(net, name)) return node;
+  VLK_Node* node = VLK_Node_new(name, name);
+  if (node == nullptr || VLK_Network_add_node(net, node) == nullptr)
+    vlk::fatal("ERROR: cannot allocate a node: %s\n", name);
+  return node;
+}
+
+std::vector<const char*> edge_property_keys(const VLK_Network* net) {
+  std::vector<const char*> keys;
+  std::unordered_set<std::string_view> seen;
+  for (size_t k = 0; k < VLK_Network_num_edges(net); ++k) {
+    const VLK_Edge* e = VLK_Network_get_edge(net, static_cast<int>(k));
+    for (size_t i = 0; i < VLK_Edge_get_property_size(e); ++i) {
+      const char* key = VLK_Edge_get_property_key(e, i);
+      if (seen.insert(key).second) keys.push_back(key);
+    }
+  }
+  return keys;
+}
+
+const char* rejected_option(const VLK_KeyValues* options, const VLK_ArgDef* table) {
+  const int r = VLK_KeyValues_set_values_kv(options, table);
+  if (r == -1) return nullptr;
+  return VLK_KeyValues_get_key(options, static_cast<size_t>(r >= 0 ? r : -r - 2));
+}
+
+void fatal_on_stderr(const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  std::vfprintf(stderr, fmt, ap);
+  va_end(ap);
+  std::fflush(stderr);
+  std::exit(1);
+}
+
+}  // namespace vlk::io

@@ -1,0 +1,47 @@
+// What the line-based network readers and writers share: cutting a line into fields in place,
+// decimal node indexes read strictly, nodes made on demand by name or by number, option tables
+// that name the entry they reject, and the ending of the readers whose messages go to the
+// process's standard error stream.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+#include "VLK_ArgDef.h"
+#include "VLK_KeyValues.h"
+#include "VLK_Network.h"
+
+namespace vlk::io {
+
+// The line cut at every `sep` in place (each becomes a NUL): the bulk of a file is read with no
+// allocation once the field list has grown. An empty line gives one empty field.
+void cut_fields(char* line, std::vector<char*>& fields, char sep = '\t');
+
+// The index-based formats make the nodes their indexes name, so a broken numeral could ask for
+// billions of them. They name at most as many nodes as a data set of the system holds genes
+// (gene ids are 16-bit, 65535 meaning none).
+inline constexpr int kMaxIndexedNodes = 65535;
+
+enum class Index { ok, empty, invalid, too_large };
+
+// A node index: decimal digits only, blanks around them allowed, below `limit`.
+Index parse_index(std::string_view field, long limit, int* out);
+
+// Appends nodes named and aliased "G<number>" (1-based) until the network holds node `index`.
+void add_numbered_nodes(VLK_Network* net, int index);
+
+// The first node of that name, or a new one with the name as name and alias.
+VLK_Node* node_named(VLK_Network* net, const char* name);
+
+// The keys of the edges' properties: over the edges in insertion order and each edge's
+// properties in order, every key not seen before.
+std::vector<const char*> edge_property_keys(const VLK_Network* net);
+
+// Binds the options to the table; the key of the entry it rejects, or null when all are bound.
+const char* rejected_option(const VLK_KeyValues* options, const VLK_ArgDef* table);
+
+// Prints the line to the process's standard error stream and ends the process with status 1.
+[[noreturn]] void fatal_on_stderr(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace vlk::io
