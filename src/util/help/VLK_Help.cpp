@@ -2,10 +2,13 @@
 
 #include <strings.h>
 
+#include "VLK_BNRC.h"
+
 // Every module with a help text adds its row here when it is built, keeping the order
 // TXT ("io"), BNRC ("score"). A central table rather than registration from static
 // constructors, whose order across files is unspecified.
 constexpr VLK_HelpEntry VLK_Help_lists[] = {
+    {VLK_BNRC_help, "BNRC", "score"},
     {nullptr, nullptr, nullptr},
 };
 
