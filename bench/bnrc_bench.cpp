@@ -28,46 +28,16 @@ using namespace bnrc_bench;
 
 // args: samples, parents, linear grid (0/1)
 void BM_Score(benchmark::State& state) {
-  const int n = static_cast<int>(state.range(0));
-  const int q = static_cast<int>(state.range(1));
-  Fixture& f = fixture(n, state.range(2) != 0);
-  const std::vector<Query> queries = spread_queries();
-  long total_trials = 0;
-  for (const Query& qr : queries) total_trials += trials(f.bf, qr, q);
-  const double per_call = static_cast<double>(total_trials) / queries.size();
-
-  size_t i = 0;
-  int parents[3];
-  for (auto _ : state) {
-    const Query& qr = queries[i++ & 63];
-    std::copy_n(qr.parents, 3, parents);
-    benchmark::DoNotOptimize(VLK_BNRC_score(f.bf, qr.child, parents, q));
-  }
-  const double flops = flops_per_call(per_call, n);
-  state.counters["trials"] = per_call;
-  state.counters["FLOP/s"] =
-      benchmark::Counter(flops, benchmark::Counter::kIsIterationInvariantRate);
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * per_call * 160.0 * n));
+  Fixture& f = fixture(static_cast<int>(state.range(0)), state.range(2) != 0);
+  time_queries(state, f.bf, spread_queries(), static_cast<int>(state.range(1)), VLK_BNRC_score);
 }
 BENCHMARK(BM_Score)->ArgNames({"n", "q", "linear"})->ArgsProduct({{100, 1000}, {1, 2, 3}, {0, 1}});
 
 // The same call on one query, all of whose smoothers stay in the cache.
 void BM_ScoreCached(benchmark::State& state) {
-  const int n = static_cast<int>(state.range(0));
-  const int q = static_cast<int>(state.range(1));
-  Fixture& f = fixture(n, false);
-  const Query qr{40, {20, 30, 5}};
-  const double per_call = static_cast<double>(trials(f.bf, qr, q));
-  int parents[3];
-  for (auto _ : state) {
-    std::copy_n(qr.parents, 3, parents);
-    benchmark::DoNotOptimize(VLK_BNRC_score(f.bf, qr.child, parents, q));
-  }
-  const double flops = flops_per_call(per_call, n);
-  state.counters["trials"] = per_call;
-  state.counters["FLOP/s"] =
-      benchmark::Counter(flops, benchmark::Counter::kIsIterationInvariantRate);
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * per_call * 160.0 * n));
+  Fixture& f = fixture(static_cast<int>(state.range(0)), false);
+  time_queries(state, f.bf, {Query{40, {20, 30, 5}}}, static_cast<int>(state.range(1)),
+               VLK_BNRC_score);
 }
 BENCHMARK(BM_ScoreCached)->ArgNames({"n", "q"})->ArgsProduct({{100, 1000}, {1, 2, 3}});
 

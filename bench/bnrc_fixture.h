@@ -7,6 +7,8 @@
 // counts as two floating-point operations).
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -121,6 +123,30 @@ inline std::vector<Query> spread_queries() {
 // Floating-point operations of one call of `trials_per_call` trial fits at n samples.
 inline double flops_per_call(double trials_per_call, int n) {
   return 2.0 * trials_per_call * (20.0 * n + 4.0 * n + n + 210.0);
+}
+
+using ScoreFn = double (*)(VLK_BNRCBuff*, int, int*, int);
+
+// Times `score` on the queries in turn, each with its first q parents, and sets the counters: the
+// trial fits per call, FLOP/s, and the bytes of the smoothers streamed (160n per trial).
+inline void time_queries(benchmark::State& state, VLK_BNRCBuff* bf,
+                         const std::vector<Query>& queries, int q, ScoreFn score) {
+  long total_trials = 0;
+  for (const Query& qr : queries) total_trials += trials(bf, qr, q);
+  const double per_call = static_cast<double>(total_trials) / queries.size();
+  size_t i = 0;
+  int parents[3];
+  for (auto _ : state) {
+    const Query& qr = queries[i];
+    if (++i == queries.size()) i = 0;
+    std::copy_n(qr.parents, 3, parents);
+    benchmark::DoNotOptimize(score(bf, qr.child, parents, q));
+  }
+  const int n = bf->n;
+  state.counters["trials"] = per_call;
+  state.counters["FLOP/s"] = benchmark::Counter(flops_per_call(per_call, n),
+                                                benchmark::Counter::kIsIterationInvariantRate);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * per_call * 160.0 * n));
 }
 
 }  // namespace bnrc_bench

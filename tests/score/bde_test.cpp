@@ -18,7 +18,10 @@
 #include "VLK_KeyValues.h"
 #include "VLK_Score.h"
 #include "VLK_StrArray.h"
+#include "score_testing.h"
 #include "vlk_test.h"
+
+using namespace score_testing;
 
 namespace {
 
@@ -49,65 +52,20 @@ const Golden kGolden[] = {
     {2, {0, 1, 4}, 53.177877127048106},
 };
 
-struct DataDeleter {
-  void operator()(VLK_Data* d) const { VLK_Data_delete(d); }
-};
-using DataPtr = std::unique_ptr<VLK_Data, DataDeleter>;
-
-DataPtr make_data(const std::vector<std::vector<double>>& rows) {
-  DataPtr d(VLK_Data_new());
-  d->p = static_cast<int>(rows.size());
-  d->n = static_cast<int>(rows.at(0).size());
-  d->X = static_cast<double*>(std::malloc(sizeof(double) * d->p * d->n));
-  for (int v = 0; v < d->p; ++v)
-    std::memcpy(d->X + v * d->n, rows[v].data(), sizeof(double) * d->n);
-  d->Y = d->X;
-  return d;
-}
-
 struct BdeDeleter {
   void operator()(BDEBuff* bf) const { BDE_finalize(bf); }
 };
 using BdePtr = std::unique_ptr<BDEBuff, BdeDeleter>;
 
-struct Setup {
-  const char* options = nullptr;
-  int threads = 1;
-  int max_parents = 3;
-  size_t max_memory = size_t{500} << 20;
-  int verbosity = -1;
-};
-
-VLK_ScoreArgs args_for(const Setup& s, VLK_KeyValues* options) {
-  return VLK_ScoreArgs{options, s.max_parents, s.max_memory, 0, s.threads, 0, s.verbosity};
-}
-
 BdePtr make_state(VLK_Data* data, const Setup& s = {}, std::string* log = nullptr,
                   size_t* used = nullptr) {
-  VLK_KeyValues* options = s.options ? VLK_KeyValues_parse(s.options) : nullptr;
-  VLK_ScoreArgs args = args_for(s, options);
-  vlk_test::CaptureErr err;
-  BdePtr bf(BDE_init(data, &args));
-  if (log) *log = err.text();
-  if (used) *used = args.used_memory;
-  VLK_KeyValues_delete(options);
-  return bf;
+  return init_state<BdePtr>(BDE_init, data, s, log, used);
 }
 
-void init_only(VLK_Data* data, const Setup& s) {
-  VLK_KeyValues* options = s.options ? VLK_KeyValues_parse(s.options) : nullptr;
-  VLK_ScoreArgs args = args_for(s, options);
-  BDE_init(data, &args);
-}
+void init_only(VLK_Data* data, const Setup& s) { init_only_with(BDE_init, data, s); }
 
 double score(BDEBuff* bf, int child, std::vector<int> parents) {
   return BDE_score(bf, child, parents.data(), static_cast<int>(parents.size()));
-}
-
-std::string label(int child, const std::vector<int>& parents) {
-  std::string s = std::to_string(child) + " |";
-  for (int v : parents) s += " " + std::to_string(v);
-  return s;
 }
 
 }  // namespace
@@ -120,7 +78,7 @@ TEST(BdeScore, MatchesTheReference) {
   EXPECT_EQ(bf->r[3], 3);  // 2.984 counts as 2
   for (const Golden& g : kGolden)
     EXPECT_NEAR(score(bf.get(), g.child, g.parents), g.score, 1e-12 * g.score)
-        << label(g.child, g.parents);
+        << label_of(g.child, g.parents);
   // Without parents the closed form: one configuration of all 30 samples.
   const double lg3 = std::lgamma(3.0);
   int n_k[3] = {};
@@ -166,7 +124,7 @@ TEST(BdeScore, AllZeroChildScoresZeroForEveryParentSet) {
     EXPECT_EQ(bf->r[child], 1);
     for (const std::vector<int>& parents :
          {std::vector<int>{}, {0}, {3}, {0, 1}, {2, 4, 3}, {child == 5 ? 6 : 5}})
-      EXPECT_EQ(score(bf.get(), child, parents), 0.0) << label(child, parents);
+      EXPECT_EQ(score(bf.get(), child, parents), 0.0) << label_of(child, parents);
   }
 }
 
@@ -183,7 +141,7 @@ TEST(BdeScore, StatesByTruncation) {
   for (int v = 0; v < 5; ++v) EXPECT_EQ(a->r[v], b->r[v]) << v;
   for (const Golden& g : kGolden)
     EXPECT_EQ(score(a.get(), g.child, g.parents), score(b.get(), g.child, g.parents))
-        << label(g.child, g.parents);
+        << label_of(g.child, g.parents);
   // Values below 1 give one state; 1.9 and 1.2 are both state 1.
   DataPtr small = make_data({{0.2, 0.9, 0.0}, {1.9, 1.2, 0.5}, {1, 1, 0}});
   BdePtr s = make_state(small.get());

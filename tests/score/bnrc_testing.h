@@ -20,10 +20,13 @@
 #include "VLK_Data.h"
 #include "VLK_KeyValues.h"
 #include "VLK_Score.h"
+#include "score_testing.h"
 #include "velkcom.h"
 #include "vlk_test.h"
 
 namespace bnrc_testing {
+
+using namespace score_testing;
 
 // Six genes over 40 samples (bnrc_golden.py): x0 and x1 uniform, gene 2 a cubic in x0 plus a
 // bend in x1, gene 3 the product x0 x1, gene 4 a near-copy of x0, gene 5 unrelated.
@@ -72,22 +75,6 @@ inline constexpr double kFixture[6][40] = {
     },
 };
 
-struct DataDeleter {
-  void operator()(VLK_Data* d) const { VLK_Data_delete(d); }
-};
-using DataPtr = std::unique_ptr<VLK_Data, DataDeleter>;
-
-inline DataPtr make_data(const std::vector<std::vector<double>>& rows) {
-  DataPtr d(VLK_Data_new());
-  d->p = static_cast<int>(rows.size());
-  d->n = static_cast<int>(rows.at(0).size());
-  d->X = static_cast<double*>(std::malloc(sizeof(double) * d->p * d->n));
-  for (int v = 0; v < d->p; ++v)
-    std::memcpy(d->X + v * d->n, rows[v].data(), sizeof(double) * d->n);
-  d->Y = d->X;
-  return d;
-}
-
 inline std::vector<std::vector<double>> fixture_rows() {
   std::vector<std::vector<double>> rows;
   for (const auto& r : kFixture) rows.emplace_back(std::begin(r), std::end(r));
@@ -104,37 +91,13 @@ struct BnrcDeleter {
 };
 using BnrcPtr = std::unique_ptr<VLK_BNRCBuff, BnrcDeleter>;
 
-struct Setup {
-  const char* options = nullptr;
-  int threads = 1;
-  int max_parents = 3;
-  size_t max_memory = size_t{500} << 20;
-  int verbosity = -1;
-};
-
-inline VLK_ScoreArgs args_for(const Setup& s, VLK_KeyValues* options) {
-  return VLK_ScoreArgs{options, s.max_parents, s.max_memory, 0, s.threads, 0, s.verbosity};
-}
-
 // A state for data; what init prints goes to *log when given.
 inline BnrcPtr make_state(VLK_Data* data, const Setup& s = {}, std::string* log = nullptr,
                           size_t* used = nullptr) {
-  VLK_KeyValues* options = s.options ? VLK_KeyValues_parse(s.options) : nullptr;
-  VLK_ScoreArgs args = args_for(s, options);
-  vlk_test::CaptureErr err;
-  BnrcPtr bf(VLK_BNRC_init(data, &args));
-  if (log) *log = err.text();
-  if (used) *used = args.used_memory;
-  VLK_KeyValues_delete(options);
-  return bf;
+  return init_state<BnrcPtr>(VLK_BNRC_init, data, s, log, used);
 }
 
-// Init alone, for the fatal paths (EXPECT_FATAL_EXIT runs it in a child process).
-inline void init_only(VLK_Data* data, const Setup& s) {
-  VLK_KeyValues* options = s.options ? VLK_KeyValues_parse(s.options) : nullptr;
-  VLK_ScoreArgs args = args_for(s, options);
-  VLK_BNRC_init(data, &args);
-}
+inline void init_only(VLK_Data* data, const Setup& s) { init_only_with(VLK_BNRC_init, data, s); }
 
 inline double score(VLK_BNRCBuff* bf, int child, std::vector<int> parents) {
   return VLK_BNRC_score(bf, child, parents.data(), static_cast<int>(parents.size()));
@@ -207,13 +170,6 @@ inline const Golden kLinearGrid[] = {
     {3, {4, 1, 0}, 115.661828633282, {0, 0, 0}},    // *
     {2, {1, 5, 0}, 81.64838067715611, {1, 0, 0}},   // 9 sweeps
 };
-
-// "child | parents" for the traces of failed checks.
-inline std::string label_of(int child, const std::vector<int>& parents) {
-  std::string label = std::to_string(child) + " |";
-  for (int v : parents) label += " " + std::to_string(v);
-  return label;
-}
 
 inline void expect_golden(VLK_BNRCBuff* bf, const Golden& g) {
   SCOPED_TRACE(label_of(g.child, g.parents));

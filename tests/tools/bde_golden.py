@@ -8,13 +8,11 @@ of the child's states, and minus twice the log marginal likelihood under Dirichl
 pseudo-count 1, from math.lgamma. Run by hand; the printed initialisers are pasted into the
 test."""
 import math
+import os
+import sys
 
-
-def lcg(seed):
-    state = seed
-    while True:
-        state = (state * 1103515245 + 12345) % 2**31
-        yield state / 2**31
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from bnrc_golden import lcg  # noqa: E402  the same deterministic uniform draws
 
 
 def fixture(m=30):
