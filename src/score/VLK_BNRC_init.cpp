@@ -142,9 +142,9 @@ int work_length(int M, int n, int degree) {
   return VLK_Math_vmaxv(3, candidates);
 }
 
-// The scratch of every score call, one set per thread of bf: the fits, the residuals, the
-// smoother pointers (with the blocks of levels 1 and 2) and the factorisation buffers. `name`
-// gives each buffer's name for the allocation test; `charged` runs after each buffer.
+// The scratch of every score call, one set per thread of bf: the fits, the residuals and the
+// smoother pointers (with the blocks of levels 1 and 2). `name` gives each buffer's name for the
+// allocation test; `charged` runs after each buffer.
 template <class Name, class Charged>
 void alloc_scratch(VLK_BNRCBuff* bf, Name&& name, Charged&& charged) {
   const size_t sM = count(bf->M), sn = count(bf->n), mp = count(bf->max_parents);
@@ -197,8 +197,8 @@ void alloc_scratch(VLK_BNRCBuff* bf, Name&& name, Charged&& charged) {
   }
 }
 
-// The factorisation scratch of each thread: work, Lambda, S1 (dsytrf_work comes later in init,
-// after the tables' line of the memory estimate).
+// The factorisation scratch of each thread: work, Lambda and S1 (dsytrf_work, below, once lwork
+// is known).
 template <class Name, class Charged>
 void alloc_factor_scratch(VLK_BNRCBuff* bf, Name&& name, Charged&& charged) {
   const size_t sM = count(bf->M);
