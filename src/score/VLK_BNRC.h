@@ -118,13 +118,14 @@ double VLK_BNRC_kernel(size_t max_sweeps, int* parents, int q, double* B_gamma,
                        double* tmp_B_gamma, double** B, int** Bindex, int degree, double* K,
                        double* beta, double* log_beta, int* beta_jk, int M, int n, double* r);
 
-// The prop slot: a new property list of the edge parents[k] -> child, describing the fit that the
-// latest score call on the calling thread left (VLK_BNRC_score or VLK_BNRC_score2, on this state,
-// for this very child and parent list): "up/down" ("up", "down" or "unknown") and "EdgeType"
-// (0, 1 or 3) from the fit's effective degrees of freedom and its end coefficients, "bspline"
-// (the parent's value range widened by 1e-7, then its M coefficients) and, with `part_res` set,
-// "part_res" (the parent's partial residual). Called after another call, or on another thread,
-// it describes that other fit. Several threads may call it at once, each after its own score.
+// The prop slot: a new property list of the edge parents[k] -> child (0 <= k < q): "up/down"
+// ("up", "down" or "unknown") and "EdgeType" (0, 1 or 3) from the fit's effective degrees of
+// freedom and its end coefficients, "bspline" (the parent's value range widened by 1e-7, then its
+// M coefficients) and, with `part_res` set, "part_res" (the parent's partial residual).
+// Contract: call it right after VLK_BNRC_score or VLK_BNRC_score2 on this state, on the same
+// thread, for the same child and parent list: it reads the fit that call left in the thread's
+// buffers, and after any other call it describes that other fit. Several threads may call it at
+// once, each after its own score call.
 VLK_KeyValues* VLK_BNRC_prop(VLK_BNRCBuff* bf, int child, int* parents, int q, int k);
 
 // The omp_init slot: T per-thread copies of bf. Each copy serves one thread: it reads bf's data,
