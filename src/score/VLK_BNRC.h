@@ -68,6 +68,9 @@ struct VLK_BNRCBuff {
   // its penalised normal equations are singular; such a child has nothing to explain.
   unsigned char* flat_X;
   unsigned char* flat_Y;
+  // A per-thread copy (VLK_BNRC_omp_init): the state whose tables it reads; null for a state of
+  // its own. A copy owns only its scratch buffers.
+  VLK_BNRCBuff* origin;
 };
 
 // The init slot: builds the state for data (options, limits and verbosity from args) and writes
@@ -85,16 +88,55 @@ void VLK_BNRC_alloc_B(VLK_BNRCBuff* bf, int p, int n, int M);
 void VLK_BNRC_calc_B(VLK_BNRCBuff* bf, double* X, int p, int n, int M, double** work);
 void VLK_BNRC_alloc_Lambda_inv(VLK_BNRCBuff* bf, int p, int n, int M);
 void VLK_BNRC_alloc_Lambda_inv_Bt(VLK_BNRCBuff* bf, int p, int n, int M);
-// The reinit slot: the same state on another data set of the same shape.
+// The reinit slot: the same state on another data set of the same shape. A per-thread copy is
+// refused: its tables belong to the state it was made from.
 void VLK_BNRC_reinit(VLK_Data* data, VLK_BNRCBuff* bf);
 // Score node i then means data row map[i] (map not owned; null restores the identity).
 void VLK_BNRC_set_map(VLK_BNRCBuff* bf, int* map);
-// The finalize slot: releases the state and everything it owns.
+// The finalize slot: releases the state and everything it owns (of a per-thread copy, only its
+// scratch buffers; finalize the copies before the state they were made from).
 void VLK_BNRC_finalize(VLK_BNRCBuff* bf);
 
 // The score slot: the local score of child given parents[0 .. q-1] (0 <= q <= max_parents,
 // distinct nodes other than the child). Callable by up to `threads` threads at once.
 double VLK_BNRC_score(VLK_BNRCBuff* bf, int child, int* parents, int q);
+
+// The score slot of "BNRC2": the value of VLK_BNRC_score, the backfitting sweeps run by the fused
+// kernel below. Level 3 only: with parents, another level prints a FATAL ERROR line and aborts.
+double VLK_BNRC_score2(VLK_BNRCBuff* bf, int child, int* parents, int q);
+
+// The backfitting sweeps of one call on one thread's buffers (M = 20, degree 3): for each parent
+// k of the data rows parents[0 .. q-1], in every sweep, the grid walk over the smoothers
+// tmp_Lambda_inv_Bt[k] + h*M*n, each trial's product L r, band product B g, residual variance and
+// penalty computed in one pass. Leaves the fitted vectors in B_gamma (k at k*n), the
+// coefficients in gamma (k at k*M), the penalties in tmp_beta_gKg, the grid indices in beta_jk
+// and the final residual in r. Returns the accepted criterion of the last parent in the last
+// sweep, or DBL_MAX when some walk accepted no grid value (no defined criterion).
+double VLK_BNRC_kernel(size_t max_sweeps, int* parents, int q, double* B_gamma,
+                       double* tmp_beta_gKg, int hn, double** tmp_Lambda_inv_Bt,
+                       double** tmp_log_det_Lambda, double* gamma, double* tmp_gamma,
+                       double* tmp_B_gamma, double** B, int** Bindex, int degree, double* K,
+                       double* beta, double* log_beta, int* beta_jk, int M, int n, double* r);
+
+// The prop slot: a new property list of the edge parents[k] -> child (0 <= k < q): "up/down"
+// ("up", "down" or "unknown") and "EdgeType" (0, 1 or 3) from the fit's effective degrees of
+// freedom and its end coefficients, "bspline" (the parent's value range widened by 1e-7, then its
+// M coefficients) and, with `part_res` set, "part_res" (the parent's partial residual).
+// Contract: call it right after VLK_BNRC_score or VLK_BNRC_score2 on this state, on the same
+// thread, for the same child and parent list: it reads the fit that call left in the thread's
+// buffers, and after any other call it describes that other fit. Several threads may call it at
+// once, each after its own score call.
+VLK_KeyValues* VLK_BNRC_prop(VLK_BNRCBuff* bf, int child, int* parents, int q, int k);
+
+// The omp_init slot: T per-thread copies of bf. Each copy serves one thread: it reads bf's data,
+// grid, design matrices and tables (those of level 2 and 3 filled, as bf has them) and owns one
+// set of scratch buffers, charged with the copies' records against args->max_memory (the total
+// goes to args->used_memory and is added to bf->memory). The caller frees the returned array;
+// each copy is released with VLK_BNRC_finalize before bf.
+VLK_BNRCBuff** VLK_BNRC_omp_init(VLK_ScoreArgs* args, VLK_BNRCBuff* bf, int T);
+
+// The module's help text (its options); sub is not used.
+void VLK_BNRC_help(FILE* fp, const char* sub);
 
 double* VLK_BNRC_get_B(VLK_BNRCBuff* bf, int v);
 int* VLK_BNRC_get_Bindex(VLK_BNRCBuff* bf, int v);
@@ -122,5 +164,37 @@ void check_kernel_sizes(const VLK_BNRCBuff* bf);
 
 // The score of a child whose values are all equal, whatever its parents.
 inline constexpr double kFlatChildScore = 0.0;
+
+// The backfitting sweeps end when the residual variance changes by less than this.
+inline constexpr double kSweepTolerance = 1e-10;
+
+// The calling thread's buffer set: its OpenMP thread number clamped to the state's `threads`
+// (checked builds abort beyond it); always 0 in a per-thread copy.
+int thread_index(const VLK_BNRCBuff* bf);
+
+// The steps of a local score before its backfitting sweeps, shared by both score paths.
+struct ScoreStart {
+  int t;         // the calling thread's buffer set
+  double prior;  // structure penalty P(q)
+  bool done;     // true: the score is `value`, without sweeps
+  double value;
+};
+// Thread index, structure penalty, the parent count's range, the child's values into T_A[t], the
+// score without parents, the zeroed fits, the degenerate children and parents, and each parent's
+// smoothers and log-determinants by level. With `level3_only`, a state of another level aborts
+// once there are parents.
+ScoreStart start_score(VLK_BNRCBuff* bf, int child, const int* parents, int q, bool level3_only);
+// The local score from the accepted criterion `best` of the last parent in the last sweep.
+double finish_score(const VLK_BNRCBuff* bf, const ScoreStart& s, int q, double best);
+// The criterion of one trial fit: residual variance s2, log-determinant D and log beta of the
+// trial's grid value, the penalties of the other parents and the trial's own. Out of line, so
+// that both score paths round it alike.
+double criterion(double dof, double s2, double D, double Mm2, double log_beta, double dn,
+                 double S_other, double bg);
+
+// trace(B L) of a smoother: the effective degrees of freedom of a fit whose coefficients are
+// L y (L of M rows and n columns, leading dimension M; B the banded design matrix of `degree`).
+double smoother_trace(const double* B, const int* Bindex, const double* L, int n, int M,
+                      int degree);
 
 }  // namespace vlk::bnrc

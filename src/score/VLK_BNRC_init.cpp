@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <type_traits>
 
 #include "BSpline.h"
 #include "BSpline_kernels.h"
@@ -112,11 +114,6 @@ void for_my_nodes(int p, F&& f) {
   for (int v = start; v < start + cnt; ++v) f(v, omp_get_thread_num());
 }
 
-int clamped_thread(const VLK_BNRCBuff* bf) {
-  const int t = omp_get_thread_num();
-  return t < bf->threads ? t : bf->threads - 1;
-}
-
 void find_flat_rows(const double* X, int p, int n, unsigned char* flat) {
   const size_t sn = count(n);
   for (int v = 0; v < p; ++v) {
@@ -137,6 +134,90 @@ void mark_flat_rows(VLK_BNRCBuff* bf) {
 void tables_for(VLK_BNRCBuff* bf, int v, int t) {
   vlk::bnrc::node_tables(bf, v, t, bf->level == 2 ? bf->Lambda_inv[v] : nullptr,
                          bf->level == 3 ? bf->Lambda_inv_Bt[v] : nullptr, bf->log_det_Lambda[v]);
+}
+
+// Doubles of each thread's `work`: the penalty construction, a design matrix row block, B'B.
+int work_length(int M, int n, int degree) {
+  const int candidates[3] = {M * (M - 2), n * (degree + 1) + M + 1, M * M};
+  return VLK_Math_vmaxv(3, candidates);
+}
+
+// The scratch of every score call, one set per thread of bf: the fits, the residuals and the
+// smoother pointers (with the blocks of levels 1 and 2). `name` gives each buffer's name for the
+// allocation test; `charged` runs after each buffer.
+template <class Name, class Charged>
+void alloc_scratch(VLK_BNRCBuff* bf, Name&& name, Charged&& charged) {
+  const size_t sM = count(bf->M), sn = count(bf->n), mp = count(bf->max_parents);
+  const size_t shn = count(bf->hyper_num);
+  const int T = bf->threads;
+  const auto buffer = [&](auto*& field, size_t elements, const char* array_name,
+                          const char* block_name) {
+    using E = std::remove_pointer_t<std::remove_reference_t<decltype(*field)>>;
+    field = per_thread<E>(bf, elements, name(array_name).c_str(), name(block_name).c_str());
+    charged(array_name);
+  };
+  buffer(bf->B_gamma, mp * sn, "B_gamma", "B_gamma[]");
+  buffer(bf->tmp_gamma, sM, "tmp_gamma", "tmp_gamma[]");
+  buffer(bf->tmp_B_gamma, sn, "tmp_B_gamma", "tmp_B_gamma[]");
+  buffer(bf->gamma, mp * sM, "gamma", "gamma[]");
+  buffer(bf->beta_jk, mp, "beta_jk", "beta_jk[]");
+  buffer(bf->T_A, sn, "T_A", "T_A[]");
+  buffer(bf->T_B, sn, "T_B", "T_B[]");
+  buffer(bf->tmp_Lambda_inv_Bt, mp, "tmp_Lambda_inv_Bt", "tmp_Lambda_inv_Bt[]");
+  buffer(bf->tmp_log_det_Lambda, mp, "tmp_log_det_Lambda", "tmp_log_det_Lambda[]");
+  buffer(bf->tmp_beta_gKg, mp, "tmp_beta_gKg", "tmp_beta_gKg[]");
+  // Defined contents from the start: a fit a later reader looks at is never garbage.
+  for (int t = 0; t < T; ++t) {
+    std::fill_n(bf->gamma[t], mp * sM, 0.0);
+    std::fill_n(bf->beta_jk[t], mp, 0);
+    std::fill_n(bf->B_gamma[t], mp * sn, 0.0);
+    std::fill_n(bf->tmp_beta_gKg[t], mp, 0.0);
+    std::fill_n(bf->tmp_Lambda_inv_Bt[t], mp, nullptr);
+    std::fill_n(bf->tmp_log_det_Lambda[t], mp, nullptr);
+  }
+  if (bf->level <= 2) {
+    const size_t per_parent =
+        mul(mul(shn, sM, "tmp_Lambda_inv_Bt[t][0]"), sn, "tmp_Lambda_inv_Bt[t][0]");
+    for (int t = 0; t < T; ++t) {
+      double* block = take<double>(bf, mul(mp, per_parent, "tmp_Lambda_inv_Bt[t][0]"),
+                                   name("tmp_Lambda_inv_Bt[t][0]").c_str());
+      bf->tmp_Lambda_inv_Bt[t][0] = block;  // reachable for finalize also without parents
+      for (size_t k = 0; k < mp; ++k) bf->tmp_Lambda_inv_Bt[t][k] = block + k * per_parent;
+      charged("tmp_Lambda_inv_Bt[0]");
+    }
+  }
+  if (bf->level == 1) {
+    for (int t = 0; t < T; ++t) {
+      double* block = take<double>(bf, mul(mp, shn, "tmp_log_det_Lambda[t][0]"),
+                                   name("tmp_log_det_Lambda[t][0]").c_str());
+      bf->tmp_log_det_Lambda[t][0] = block;
+      for (size_t k = 0; k < mp; ++k) bf->tmp_log_det_Lambda[t][k] = block + k * shn;
+      charged("tmp_log_det_Lambda[0]");
+    }
+  }
+}
+
+// The factorisation scratch of each thread: work, Lambda and S1 (dsytrf_work, below, once lwork
+// is known).
+template <class Name, class Charged>
+void alloc_factor_scratch(VLK_BNRCBuff* bf, Name&& name, Charged&& charged) {
+  const size_t sM = count(bf->M);
+  bf->work = per_thread<double>(bf, count(work_length(bf->M, bf->n, bf->degree)),
+                                name("work").c_str(), name("work[]").c_str());
+  charged("work");
+  bf->Lambda = per_thread<double>(bf, sM * sM, name("Lambda").c_str(), name("Lambda[]").c_str());
+  charged("Lambda");
+  // The strictly lower triangle is copied along by level 2 but never read: keep it defined.
+  std::memset(bf->Lambda[0], 0, padded<double>(sM * sM) * count(bf->threads) * sizeof(double));
+  bf->S1 = per_thread<int>(bf, sM, name("S1").c_str(), name("S1[]").c_str());
+  charged("S1");
+}
+
+template <class Name, class Charged>
+void alloc_dsytrf_work(VLK_BNRCBuff* bf, Name&& name, Charged&& charged) {
+  bf->dsytrf_work = per_thread<double>(bf, std::max(count(bf->lwork), count(bf->M)),
+                                       name("dsytrf_work").c_str(), name("dsytrf_work[]").c_str());
+  charged("dsytrf_work");
 }
 
 void print_tables_line(const VLK_BNRCBuff* bf) {
@@ -260,8 +341,7 @@ VLK_BNRCBuff* VLK_BNRC_init(VLK_Data* data, VLK_ScoreArgs* args) {
   const int T = bf->threads;
   const int M = bf->M;
   const int n = data->n, p = data->p;
-  const int W_candidates[3] = {M * (M - 2), n * (bf->degree + 1) + M + 1, M * M};
-  const int W = VLK_Math_vmaxv(3, W_candidates);
+  const int W = work_length(M, n, bf->degree);
 
   if (args->verbosity >= 0) {
     std::fprintf(out(), "BNRC: Initializing the BNRC score function.\n");
@@ -347,12 +427,10 @@ VLK_BNRCBuff* VLK_BNRC_init(VLK_Data* data, VLK_ScoreArgs* args) {
     std::fflush(out());
   }
 
-  const size_t sM = count(M), sn = count(n), mp = count(bf->max_parents), shn = count(hn);
-  bf->work = per_thread<double>(bf, count(W), "work", "work[]");
-  bf->Lambda = per_thread<double>(bf, sM * sM, "Lambda", "Lambda[]");
-  // The strictly lower triangle is copied along by level 2 but never read: keep it defined.
-  std::memset(bf->Lambda[0], 0, padded<double>(sM * sM) * count(T) * sizeof(double));
-  bf->S1 = per_thread<int>(bf, sM, "S1", "S1[]");
+  const size_t sM = count(M), sn = count(n), shn = count(hn);
+  const auto same_name = [](const char* name) { return std::string(name); };
+  const auto nothing = [](const char*) {};
+  alloc_factor_scratch(bf, same_name, nothing);
 
   bf->K = take<double>(bf, sM * sM, "K");
   BSpline_K(M, 2, bf->K, bf->work[0]);
@@ -379,8 +457,7 @@ VLK_BNRCBuff* VLK_BNRC_init(VLK_Data* data, VLK_ScoreArgs* args) {
   // back to. It is enough for both calls: dsytrf_ factors an order below its block size (64)
   // unblocked and needs one double, dsytri_ needs M, and the buffer holds max(lwork, M).
   bf->lwork = VLK_Matrix_dsytrf_work_size(n);
-  bf->dsytrf_work =
-      per_thread<double>(bf, std::max(count(bf->lwork), sM), "dsytrf_work", "dsytrf_work[]");
+  alloc_dsytrf_work(bf, same_name, nothing);
 
   if (bf->level >= 2) {
     print_tables_line(bf);
@@ -388,44 +465,7 @@ VLK_BNRCBuff* VLK_BNRC_init(VLK_Data* data, VLK_ScoreArgs* args) {
     for_my_nodes(p, [bf](int v, int t) { tables_for(bf, v, t); });
   }
 
-  bf->B_gamma = per_thread<double>(bf, mp * sn, "B_gamma", "B_gamma[]");
-  bf->tmp_gamma = per_thread<double>(bf, sM, "tmp_gamma", "tmp_gamma[]");
-  bf->tmp_B_gamma = per_thread<double>(bf, sn, "tmp_B_gamma", "tmp_B_gamma[]");
-  bf->gamma = per_thread<double>(bf, mp * sM, "gamma", "gamma[]");
-  bf->beta_jk = per_thread<int>(bf, mp, "beta_jk", "beta_jk[]");
-  bf->T_A = per_thread<double>(bf, sn, "T_A", "T_A[]");
-  bf->T_B = per_thread<double>(bf, sn, "T_B", "T_B[]");
-  bf->tmp_Lambda_inv_Bt = per_thread<double*>(bf, mp, "tmp_Lambda_inv_Bt", "tmp_Lambda_inv_Bt[]");
-  bf->tmp_log_det_Lambda =
-      per_thread<double*>(bf, mp, "tmp_log_det_Lambda", "tmp_log_det_Lambda[]");
-  bf->tmp_beta_gKg = per_thread<double>(bf, mp, "tmp_beta_gKg", "tmp_beta_gKg[]");
-  // Defined contents from the start: a fit a later reader looks at is never garbage.
-  for (int t = 0; t < T; ++t) {
-    std::fill_n(bf->gamma[t], mp * sM, 0.0);
-    std::fill_n(bf->beta_jk[t], mp, 0);
-    std::fill_n(bf->B_gamma[t], mp * sn, 0.0);
-    std::fill_n(bf->tmp_beta_gKg[t], mp, 0.0);
-    std::fill_n(bf->tmp_Lambda_inv_Bt[t], mp, nullptr);
-    std::fill_n(bf->tmp_log_det_Lambda[t], mp, nullptr);
-  }
-  if (bf->level <= 2) {
-    const size_t per_parent =
-        mul(mul(shn, sM, "tmp_Lambda_inv_Bt[t][0]"), sn, "tmp_Lambda_inv_Bt[t][0]");
-    for (int t = 0; t < T; ++t) {
-      double* block = take<double>(bf, mul(mp, per_parent, "tmp_Lambda_inv_Bt[t][0]"),
-                                   "tmp_Lambda_inv_Bt[t][0]");
-      bf->tmp_Lambda_inv_Bt[t][0] = block;  // reachable for finalize also without parents
-      for (size_t k = 0; k < mp; ++k) bf->tmp_Lambda_inv_Bt[t][k] = block + k * per_parent;
-    }
-  }
-  if (bf->level == 1) {
-    for (int t = 0; t < T; ++t) {
-      double* block =
-          take<double>(bf, mul(mp, shn, "tmp_log_det_Lambda[t][0]"), "tmp_log_det_Lambda[t][0]");
-      bf->tmp_log_det_Lambda[t][0] = block;
-      for (size_t k = 0; k < mp; ++k) bf->tmp_log_det_Lambda[t][k] = block + k * shn;
-    }
-  }
+  alloc_scratch(bf, same_name, nothing);
 
   const double dn = n;
   const double log2pi = std::log(2.0 * M_PI);
@@ -451,6 +491,11 @@ VLK_BNRCBuff* VLK_BNRC_init(VLK_Data* data, VLK_ScoreArgs* args) {
 void VLK_BNRC_reinit(VLK_Data* data, VLK_BNRCBuff* bf) {
   std::fprintf(out(), "BNRC: re-initializing the score...\n");
   std::fflush(out());
+  // Other threads read a copy's tables through the state it was made from.
+  if (bf->origin != nullptr)
+    vlk::fatal(
+        "ERROR: BNRC_reinit(): a per-thread copy shares its tables; re-initialize the "
+        "state it was made from.\n");
   if (data->n != bf->n)
     vlk::fatal(
         "ERROR: BNRC_reinit(): input size inconsistent.\n"
@@ -471,7 +516,7 @@ void VLK_BNRC_reinit(VLK_Data* data, VLK_BNRCBuff* bf) {
   mark_flat_rows(bf);
   if (bf->level >= 2) {
     print_tables_line(bf);
-    const int t = clamped_thread(bf);
+    const int t = vlk::bnrc::thread_index(bf);
     for (int v = 0; v < bf->p; ++v) tables_for(bf, v, t);
   }
 }
@@ -484,15 +529,18 @@ void VLK_BNRC_set_map(VLK_BNRCBuff* bf, int* map) {
 void VLK_BNRC_finalize(VLK_BNRCBuff* bf) {
   std::fprintf(out(), "BNRC: Finalizing the BNRC score.\n");
   if (bf == nullptr) return;
-  VLK_Matrix_delete(bf->beta);
-  VLK_Matrix_delete(bf->log_beta);
-  std::free(bf->K);
-  free_blocks(bf->B);
-  free_blocks(bf->Bindex);
-  free_blocks(bf->Lambda_inv);
-  free_blocks(bf->Lambda_inv_Bt);
-  free_blocks(bf->log_det_Lambda);
-  std::free(bf->flat_X);
+  if (bf->origin == nullptr) {
+    VLK_Matrix_delete(bf->beta);
+    VLK_Matrix_delete(bf->log_beta);
+    std::free(bf->K);
+    free_blocks(bf->B);
+    free_blocks(bf->Bindex);
+    free_blocks(bf->Lambda_inv);
+    free_blocks(bf->Lambda_inv_Bt);
+    free_blocks(bf->log_det_Lambda);
+    std::free(bf->flat_X);
+    std::free(bf->S);
+  }
   const int T = bf->threads;
   if (bf->level <= 2 && bf->tmp_Lambda_inv_Bt != nullptr)
     for (int t = 0; t < T; ++t) std::free(bf->tmp_Lambda_inv_Bt[t][0]);
@@ -512,8 +560,50 @@ void VLK_BNRC_finalize(VLK_BNRCBuff* bf) {
   free_blocks(bf->Lambda);
   free_blocks(bf->S1);
   free_blocks(bf->dsytrf_work);
-  std::free(bf->S);
   std::free(bf);
+}
+
+VLK_BNRCBuff** VLK_BNRC_omp_init(VLK_ScoreArgs* args, VLK_BNRCBuff* bf, int T) {
+  if (T <= 0) return nullptr;
+  auto** copies = static_cast<VLK_BNRCBuff**>(std::calloc(count(T), sizeof(VLK_BNRCBuff*)));
+  VLK_BNRC_memcheck(copies, "omp_init");
+  size_t total = mul(count(T), sizeof(VLK_BNRCBuff), "omp_init");
+  for (int t = 0; t < T; ++t) {
+    auto* c = static_cast<VLK_BNRCBuff*>(std::malloc(sizeof(VLK_BNRCBuff)));
+    VLK_BNRC_memcheck(c, "BNRCBuff");
+    // Data, grid, penalty, design matrices, the level's filled tables, the flat rows, the node
+    // map and S stay the given state's; the copy serves one thread with scratch of its own.
+    *c = *bf;
+    c->origin = bf->origin != nullptr ? bf->origin : bf;
+    c->threads = 1;
+    c->memory = sizeof(VLK_BNRCBuff);
+    // Buffer names as the messages give them: "omp{t} gamma", "omp{t} tmp_Lambda_inv_Bt[0]".
+    const auto name = [t](const char* base) {
+      std::string s(base);
+      if (const size_t at = s.find("[t][0]"); at != std::string::npos) s.replace(at, 6, "[0]");
+      if (s.size() > 2 && s.ends_with("[]")) s.resize(s.size() - 2);
+      char prefix[32];
+      std::snprintf(prefix, sizeof prefix, "omp{%d} ", t);
+      return prefix + s;
+    };
+    size_t counted = c->memory;
+    const auto charged = [&](const char* base) {
+      total += c->memory - counted;
+      counted = c->memory;
+      if (total > args->max_memory) VLK_BNRC_memover(name(base).c_str());
+    };
+    alloc_scratch(c, name, charged);
+    alloc_factor_scratch(c, name, charged);
+    alloc_dsytrf_work(c, name, charged);
+    copies[t] = c;
+  }
+  std::fprintf(out(), "BNRC: omp_init: used memory = ");
+  print_mib(total);
+  std::fprintf(out(), " [MiB]\n");
+  std::fflush(out());
+  bf->memory += total;
+  args->used_memory = total;
+  return copies;
 }
 
 double* VLK_BNRC_get_B(VLK_BNRCBuff* bf, int v) { return bf->B[v]; }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "VLK_BDE.h"
 #include "VLK_BNRC.h"
 
 namespace {
@@ -29,11 +30,17 @@ constexpr VLK_Score named_row(const char* name) {
 // stay null in every row; VLK_Score_get supplies the defaults.
 constexpr VLK_Score VLK_Score_list[VLK_SCORE_MODULES + 1] = {
     {"BNRC", &vlk::init_slot<VLK_BNRC_init>, &vlk::score_slot<VLK_BNRC_score>,
-     &vlk::finalize_slot<VLK_BNRC_finalize>, nullptr, nullptr, nullptr,
-     &vlk::reinit_slot<VLK_BNRC_reinit>, nullptr, nullptr, nullptr, 0, 0},
-    named_row("BNRC2"),
+     &vlk::finalize_slot<VLK_BNRC_finalize>, &vlk::prop_slot<VLK_BNRC_prop>, nullptr, nullptr,
+     &vlk::reinit_slot<VLK_BNRC_reinit>, nullptr, &vlk::omp_init_slot<VLK_BNRC_omp_init>, nullptr,
+     0, 0},
+    {"BNRC2", &vlk::init_slot<VLK_BNRC_init>, &vlk::score_slot<VLK_BNRC_score2>,
+     &vlk::finalize_slot<VLK_BNRC_finalize>, &vlk::prop_slot<VLK_BNRC_prop>, nullptr, nullptr,
+     &vlk::reinit_slot<VLK_BNRC_reinit>, nullptr, &vlk::omp_init_slot<VLK_BNRC_omp_init>, nullptr,
+     0, 0},
     named_row("ContPrior"),
-    named_row("BDE"),
+    {"BDE", &vlk::init_slot<BDE_init>, &vlk::score_slot<BDE_score>,
+     &vlk::finalize_slot<BDE_finalize>, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+     nullptr, 0, 0},
     named_row(nullptr),
 };
 
@@ -76,6 +83,7 @@ VLK_Score* VLK_Score_omp_init(VLK_Score* score, VLK_ScoreArgs* args, int nthread
     for (int i = 0; i < nthreads; ++i) {
       records[i] = *score;
       records[i].state = states[i];
+      records[i].reserved0 = 1;  // each per-thread state serves its one thread
     }
   }
   std::free(states);

@@ -59,8 +59,8 @@ struct VLK_Score {
   void** (*omp_init)(VLK_ScoreArgs* args, void* state, int nthreads);
   void* state;  // null in a fresh record; the caller stores init's result here
   // The number of threads that may call score on `state` at once: 0 from VLK_Score_get (not
-  // known: the searches then score with one thread); VLK_Score_init sets it. Score caches and
-  // VLK_Score_omp_init copy it with the rest of the record.
+  // known: the searches then score with one thread); VLK_Score_init sets it. Score caches copy
+  // it with the rest of the record; VLK_Score_omp_init's records serve one thread each.
   int reserved0;
   int reserved1;  // copied from the table
 };
@@ -81,7 +81,8 @@ void* VLK_Score_init(VLK_Score* score, VLK_Data* data, VLK_ScoreArgs* args);
 // when none was noted.
 int VLK_Score_threads(const VLK_Score* score);
 // nthreads records, each a copy of *score holding one per-thread state of the module's
-// omp_init; null when the module has none (or it fails). The caller frees the array.
+// omp_init and noting that it serves one thread; null when the module has none (or it fails).
+// The caller frees the array.
 VLK_Score* VLK_Score_omp_init(VLK_Score* score, VLK_ScoreArgs* args, int nthreads);
 
 // Defaults: no options, 10 parents, 500 MiB, nothing used, omp_get_max_threads() threads,

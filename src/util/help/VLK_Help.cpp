@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include "VLK_BNRC.h"
 #include "VLK_TXT.h"
 
 // Every module with a help text adds its row here when it is built, keeping the order
@@ -9,6 +10,7 @@
 // constructors, whose order across files is unspecified.
 constexpr VLK_HelpEntry VLK_Help_lists[] = {
     {TXT_help, "TXT", "io"},
+    {VLK_BNRC_help, "BNRC", "score"},
     {nullptr, nullptr, nullptr},
 };
 
