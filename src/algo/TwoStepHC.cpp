@@ -218,11 +218,11 @@ GraphI* TwoStepHC_skeleton1(int n, const VLK_IntArray* first, const GraphI* oute
 
 GraphI* TwoStepHC_skeleton2(int n, const VLK_IntArray* first, const GraphI* outer) {
   GraphI* g = nullptr;
-  if (outer != nullptr && outer->clone != nullptr) {
+  if (outer != nullptr && outer->clone != nullptr && outer->remove_edge != nullptr) {
     g = outer->clone(outer);
     if (g == nullptr) vlk::fatal("ERROR: TwoStepHC: Memory allocation failed.\n");
   } else {
-    // A skeleton kind that cannot clone itself is copied pair by pair.
+    // A skeleton kind that cannot clone itself, or lose an edge, is copied pair by pair.
     VLK_AdjGraph* adj = new_adjgraph(n);
     if (outer == nullptr)
       VLK_AdjGraph_complete(adj);

@@ -17,6 +17,7 @@
 #include "VLK_BNRC.h"
 #include "VLK_Greedy.h"
 #include "VLK_ScoreCache3.h"
+#include "graph_testing.h"
 #include "simulated_data.h"
 #include "test_score.h"
 #include "vlk_owned.h"
@@ -25,16 +26,8 @@
 namespace {
 
 using Edge = std::pair<int, int>;  // parent, child
-using Edges = std::vector<Edge>;
-
-Edges edges_of(const VLK_Graph* g) {
-  Edges out;
-  for (size_t c = 0; c < g->n; ++c) {
-    const VLK_IntArray* l = VLK_Graph_parents(g, static_cast<int>(c));
-    for (size_t k = 0; k < l->size; ++k) out.emplace_back(l->data[k], static_cast<int>(c));
-  }
-  return out;
-}
+using Edges = vlk_test::Pairs;
+using vlk_test::graph_edges;
 
 bool has(const Edges& e, Edge x) { return std::find(e.begin(), e.end(), x) != e.end(); }
 
@@ -164,7 +157,7 @@ TEST(TwoStepHC, EachStepKeepsToItsEdges) {
       t.a->skeleton = adjgraph(n, allowed);
       const auto g = t.run();
       ASSERT_NE(g, nullptr);
-      step1 = edges_of(g.get());
+      step1 = graph_edges(g.get());
       t.a->skeleton->delete_(t.a->skeleton);
     }
     ASSERT_FALSE(step1.empty());
@@ -179,7 +172,7 @@ TEST(TwoStepHC, EachStepKeepsToItsEdges) {
     t.a->skeleton = adjgraph(n, allowed);
     const auto g = t.run();
     ASSERT_NE(g, nullptr);
-    const Edges result = edges_of(g.get());
+    const Edges result = graph_edges(g.get());
     for (const Edge& e : step1) EXPECT_TRUE(has(result, e)) << e.first << " -> " << e.second;
     EXPECT_GT(result.size(), step1.size());
     for (auto [p, c] : result) {
@@ -202,7 +195,7 @@ TEST(TwoStepHC, FirstSetOfNoneOrAll) {
     TwoStep t(nucleus(n), everything ? all : std::vector<int>{}, "cache=off");
     const auto g = t.run();
     ASSERT_NE(g, nullptr);
-    EXPECT_EQ(edges_of(g.get()).empty(), everything);
+    EXPECT_EQ(graph_edges(g.get()).empty(), everything);
   }
 }
 
@@ -221,7 +214,7 @@ TEST(TwoStepHC, FirstNetworkGivesTheStepOneSkeleton) {
   t.planted = {{1, 2}, {}, {}, {0}, {0}, {3}, {}, {}};
   const auto g = t.run();
   ASSERT_NE(g, nullptr);
-  Edges found = edges_of(g.get());
+  Edges found = graph_edges(g.get());
   std::sort(found.begin(), found.end());
   EXPECT_EQ(found, (Edges{{0, 3}, {1, 0}, {3, 5}}));
 }
