@@ -187,9 +187,9 @@ void check_cache_type(const VLK_ScoreArgs* sa) {
 // cache type asks for.
 void install_step2_score(VLK_AlgoArgs* a, VLK_ScoreArgs* sa, const char* name, bool cached, int p,
                          int stored_parents) {
+  if (cached) check_cache_type(sa);
   VLK_Score* score = VLK_Score_get(name);
   if (score == nullptr) vlk::fatal("ERROR: TwoStepHC: unknown score module: %s\n", name);
-  if (cached) check_cache_type(sa);
   a->score = score;
   VLK_Score_init(score, a->data, sa);
   const int n = a->data->p;

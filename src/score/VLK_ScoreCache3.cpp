@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 
@@ -18,15 +19,15 @@ namespace {
 
 constexpr size_t kSlotBytes = 32;
 constexpr int kProbeLimit = 100;
-constexpr int kFree = -1;
+constexpr int kFree = 0;
 constexpr const char* kBufferA = "ERROR: ScoreCache3: Falied to allocate temporary buffer A.\n";
 constexpr const char* kBufferB = "ERROR: ScoreCache3: Falied to allocate temporary buffer B.\n";
 
 // The key is read without the lock while another thread may publish it under the lock.
-int key_of(VLK_ScoreCache3Slot* s) {
-  return std::atomic_ref<int>(s->key).load(std::memory_order_acquire);
+bool is_free(VLK_ScoreCache3Slot* s) {
+  return std::atomic_ref<int>(s->key).load(std::memory_order_acquire) == kFree;
 }
-bool is_free(VLK_ScoreCache3Slot* s) { return key_of(s) == kFree; }
+constexpr int key_of_child(int child) { return child + 1; }
 
 void* alloc_or_end(size_t bytes, const char* failure) {
   void* p = std::malloc(std::max<size_t>(bytes, 1));
@@ -35,8 +36,7 @@ void* alloc_or_end(size_t bytes, const char* failure) {
 }
 
 void mark_free(VLK_ScoreCache3* rec) {
-  for (size_t i = 0; i < rec->slots; ++i)
-    std::atomic_ref<int>(rec->table[i].key).store(kFree, std::memory_order_relaxed);
+  std::fill_n(rec->table, rec->slots, VLK_ScoreCache3Slot{kFree, nullptr, 0, 0.0});
 }
 
 double usage(const VLK_ScoreCache3* rec) {
@@ -49,8 +49,9 @@ int VLK_ScoreCache3_int_cmp(const int* a, const int* b) { return (*a > *b) - (*a
 
 int VLK_ScoreCache3_check(omp_lock_t* lock, VLK_ScoreCache3Slot* s, int child, int* sorted, int q) {
   omp_set_lock(lock);
-  const int match = std::atomic_ref<int>(s->key).load(std::memory_order_relaxed) == child &&
-                    s->count == q && std::equal(sorted, sorted + q, s->parents);
+  const int match =
+      std::atomic_ref<int>(s->key).load(std::memory_order_relaxed) == key_of_child(child) &&
+      s->count == q && std::equal(sorted, sorted + q, s->parents);
   omp_unset_lock(lock);
   return match;
 }
@@ -90,11 +91,10 @@ VLK_Score* VLK_ScoreCache3_init(VLK_Score* score, int p, int max_parents, size_t
   std::fprintf(VELK_ERR, "ScoreCache3:   Allocating ");
   VLK_Util_print_size_t_comma(VELK_ERR, rec->slots);
   std::fprintf(VELK_ERR, " slots...\n");
-  rec->table = static_cast<VLK_ScoreCache3Slot*>(
-      alloc_or_end(rec->slots * sizeof(VLK_ScoreCache3Slot), kBufferB));
+  static_assert(kFree == 0, "a table from calloc is free");
+  rec->table = static_cast<VLK_ScoreCache3Slot*>(std::calloc(rec->slots, kSlotBytes));
+  if (rec->table == nullptr) vlk::fatal("%s", kBufferB);
   rec->parent_block = static_cast<int*>(alloc_or_end(rec->slots * M * sizeof(int), kBufferB));
-  for (size_t i = 0; i < rec->slots; ++i)
-    rec->table[i] = VLK_ScoreCache3Slot{kFree, rec->parent_block + i * M, 0, 0.0};
 
   cache::wrap(score, rec,
               {vlk::score_slot<VLK_ScoreCache3_score>, vlk::finalize_slot<VLK_ScoreCache3_finalize>,
@@ -108,8 +108,9 @@ VLK_Score* VLK_ScoreCache3_init(VLK_Score* score, int p, int max_parents, size_t
 }
 
 double VLK_ScoreCache3_score(VLK_ScoreCache3* rec, int child, int* parents, int q) {
-  // A set wider than the slots, or a child that a free key could match, is not stored.
-  if (q <= 0 || q > rec->max_parents || child < 0) return rec->score(rec->state, child, parents, q);
+  // A set wider than the slots, or a child without a key, is not stored.
+  if (q <= 0 || q > rec->max_parents || child < 0 || child == INT_MAX)
+    return rec->score(rec->state, child, parents, q);
   const int t = std::min(omp_get_thread_num(), rec->threads - 1);
   int* sorted = rec->sort[t];
   cache::sort_parents(sorted, parents, q, VLK_ScoreCache3_int_cmp);
@@ -138,10 +139,11 @@ double VLK_ScoreCache3_score(VLK_ScoreCache3* rec, int child, int* parents, int 
   for (int i = 0; i <= rec->probe_limit && !is_free(&table[idx]); ++i) idx = (idx + step) % slots;
   VLK_ScoreCache3Slot* s = &table[idx];
   if (is_free(s)) {
+    s->parents = rec->parent_block + idx * static_cast<size_t>(rec->max_parents);
     std::copy_n(sorted, q, s->parents);
     s->count = q;
     s->score = v;
-    std::atomic_ref<int>(s->key).store(child, std::memory_order_release);
+    std::atomic_ref<int>(s->key).store(key_of_child(child), std::memory_order_release);
     ++rec->stored;
   } else {
     std::fprintf(VELK_ERR, "@");

@@ -21,10 +21,12 @@ struct VLK_Data;
 struct VLK_Network;
 struct VLK_KeyValues;
 
-// A slot of the table: 32 bytes plus its share of the parent block.
+// A slot of the table: 32 bytes plus its share of the parent block. A free slot is all zero, so
+// that a table fresh from calloc is free without a write: the pages of a large table are only
+// touched as the cache fills them (a nucleus job makes a cache of hundreds of MiB).
 struct VLK_ScoreCache3Slot {
-  int key;       // the child; -1 marks a free slot
-  int* parents;  // max_parents ints of the parent block: the sorted parent set
+  int key;       // the child + 1; 0 marks a free slot
+  int* parents;  // max_parents ints of the parent block (set when stored): the sorted parents
   int count;     // the number of parents stored
   double score;  // the stored local score
 };
