@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "VLK_Data.h"
-#include "score_cache_parts.h"
+#include "score_cache_shared.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
 
