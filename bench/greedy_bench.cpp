@@ -32,35 +32,20 @@ using vlk_bench::counting_score;
 using vlk_bench::genes;
 using vlk_bench::simulate;
 
-struct Nucleus {
-  VLK_Data* data = nullptr;
-  VLK_Score* bnrc = nullptr;
-  Counting counting;
-  bool ready = false;
-
-  Nucleus() {
-    VLK_init();
-    VELK_ERR = std::fopen("/dev/null", "w");  // the searches' progress lines
-    bnrc = VLK_Score_get("BNRC");
-    if (bnrc == nullptr || bnrc->init == nullptr) return;
-    data = simulate();
-    VLK_ScoreArgs* args = VLK_ScoreArgs_new();
-    args->threads = kMaxThreads;
-    args->verbosity = -1;
-    VLK_Score_init(bnrc, data, args);
-    VLK_ScoreArgs_delete(args);
-    counting.inner = bnrc;
-    ready = true;
-  }
-};
-
-Nucleus& nucleus() {
-  static Nucleus n;
+vlk_bench::Nucleus& nucleus() {
+  static vlk_bench::Nucleus n(kMaxThreads);
   return n;
 }
 
+Counting& counting() {
+  static Counting c;
+  c.inner = nucleus().bnrc;
+  return c;
+}
+
 void run_search(benchmark::State& state, int version) {
-  Nucleus& nu = nucleus();
+  vlk_bench::Nucleus& nu = nucleus();
+  Counting& count = counting();
   if (!nu.ready) {
     state.SkipWithError("the BNRC score module is not built");
     return;
@@ -72,10 +57,10 @@ void run_search(benchmark::State& state, int version) {
     VLK_Score record = *nu.bnrc;
     record.score = counting_score;
     record.cache = counting_cache;
-    record.state = &nu.counting;
+    record.state = &count;
     auto* score = static_cast<VLK_Score*>(std::malloc(sizeof(VLK_Score)));
     *score = record;
-    nu.counting.reset();
+    count.reset();
 
     VLK_AlgoArgs* a = vlk_bench::search_args(nu.data, score);
 
@@ -87,7 +72,7 @@ void run_search(benchmark::State& state, int version) {
     const double* t = a->timer->times;
     oto += t[VLK_GREEDY_TIMER_OTO_SINGLE] + t[VLK_GREEDY_TIMER_OTO_PARALLEL];
     climb += vlk_bench::climb_seconds(a);
-    calls += static_cast<double>(nu.counting.total());
+    calls += static_cast<double>(count.total());
     edges += static_cast<double>(VLK_Graph_num_edges(g));
 
     VLK_Graph_delete(g);

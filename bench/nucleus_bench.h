@@ -17,6 +17,7 @@
 #include "VLK_Data.h"
 #include "VLK_Greedy.h"
 #include "VLK_Score.h"
+#include "velkcom.h"
 
 namespace vlk_bench {
 
@@ -102,6 +103,28 @@ inline VLK_Data* simulate() {
   }
   return d;
 }
+
+// The simulated nucleus and a BNRC state on it for `threads` threads, made once and shared by
+// every case; the library's progress lines go to /dev/null. Not ready when BNRC is not built.
+struct Nucleus {
+  VLK_Data* data = nullptr;
+  VLK_Score* bnrc = nullptr;
+  bool ready = false;
+
+  explicit Nucleus(int threads) {
+    VLK_init();
+    VELK_ERR = std::fopen("/dev/null", "w");
+    bnrc = VLK_Score_get("BNRC");
+    if (bnrc == nullptr || bnrc->init == nullptr) return;
+    data = simulate();
+    VLK_ScoreArgs* args = VLK_ScoreArgs_new();
+    args->threads = threads;
+    args->verbosity = -1;
+    VLK_Score_init(bnrc, data, args);
+    VLK_ScoreArgs_delete(args);
+    ready = true;
+  }
+};
 
 // The search record of one climb ("trials=1") over the shared nucleus with the score record
 // (which the record then owns), the random numbers of both versions seeded alike.

@@ -66,28 +66,8 @@ LockStats lock_totals() {
   return sum;
 }
 
-struct Nucleus {
-  VLK_Data* data = nullptr;
-  VLK_Score* bnrc = nullptr;
-  bool ready = false;
-
-  Nucleus() {
-    VLK_init();
-    VELK_ERR = std::fopen("/dev/null", "w");  // the searches' and the cache's progress lines
-    bnrc = VLK_Score_get("BNRC");
-    if (bnrc == nullptr || bnrc->init == nullptr) return;
-    data = vlk_bench::simulate();
-    VLK_ScoreArgs* args = VLK_ScoreArgs_new();
-    args->threads = kMaxThreads;
-    args->verbosity = -1;
-    VLK_Score_init(bnrc, data, args);
-    VLK_ScoreArgs_delete(args);
-    ready = true;
-  }
-};
-
-Nucleus& nucleus() {
-  static Nucleus n;
+vlk_bench::Nucleus& nucleus() {
+  static vlk_bench::Nucleus n(kMaxThreads);
   return n;
 }
 
@@ -105,7 +85,7 @@ VLK_Score* counting_record(vlk_bench::Counting& counting, VLK_Score* inner) {
 }
 
 void run_search(benchmark::State& state, int version, bool cached) {
-  Nucleus& nu = nucleus();
+  vlk_bench::Nucleus& nu = nucleus();
   if (!nu.ready) {
     state.SkipWithError("the BNRC score module is not built");
     return;

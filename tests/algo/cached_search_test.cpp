@@ -66,7 +66,7 @@ Outcome search(int version, Cache cache) {
   VLK_AlgoArgs* a = VLK_AlgoArgs_new();
   a->data = data.get();
   a->score = score;
-  a->options = VLK_KeyValues_parse("trials=2");
+  a->options = VLK_KeyValues_parse("trials=1");
   a->verbosity = -1;
   a->rng = VLK_RNG_new();
   if (cache == Cache::tree) ScoreCache2_init(score, a->candidates, kBudget, sim.data->p);
