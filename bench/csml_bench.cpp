@@ -20,18 +20,17 @@
 
 #include "VLK_CSML.h"
 #include "VLK_IO.h"
+#include "file_bench.h"
 #include "velkcom.h"
 
 namespace {
 
+using file_bench::file_size;
+using file_bench::report;
+using file_bench::timed;
+
 constexpr int kNodes = 5000;
 constexpr int kEdges = 20000;
-
-size_t file_size(const std::string& path) {
-  std::error_code ec;
-  const auto n = std::filesystem::file_size(path, ec);
-  return ec ? 0 : static_cast<size_t>(n);
-}
 
 int write_file(const std::string& path, const VLK_Network* net, const VLK_KeyValues* options) {
   return IO_output_network_file(path.c_str(), net, "CSML", options);
@@ -55,8 +54,8 @@ struct Fixture {
     std::uniform_int_distribution<int> count(1, 500);
     net = VLK_Network_new();
     for (int i = 0; i < kNodes; ++i) {
-      const std::string name = "gene_" + std::to_string(i);
-      const std::string alias = "G" + std::to_string(100000 + i);
+      const std::string name = file_bench::gene_name(i);
+      const std::string alias = file_bench::gene_alias(i);
       VLK_Node* n = VLK_Node_new(name.c_str(), alias.c_str());
       VLK_Node_set_position(n, 2000 * unit(gen), 2000 * unit(gen));
       VLK_Node_set_color(n, count(gen) % 256, 128, 255 - count(gen) % 256, 255);
@@ -89,12 +88,6 @@ const Fixture& fixture() {
   return f;
 }
 
-void report(benchmark::State& state, size_t bytes) {
-  state.counters["MB/s"] = benchmark::Counter(static_cast<double>(bytes) * 1e-6,
-                                              benchmark::Counter::kIsIterationInvariantRate);
-  state.counters["MB"] = static_cast<double>(bytes) * 1e-6;
-}
-
 void BM_CSMLWriteFacts(benchmark::State& state) {
   const Fixture& f = fixture();
   for (auto _ : state)
@@ -122,16 +115,6 @@ void BM_CSMLRead(benchmark::State& state) {
     state.ResumeTiming();
   }
   report(state, f.csml_bytes);
-}
-
-double min_of(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
-
-void timed(benchmark::internal::Benchmark* b) {
-  b->Unit(benchmark::kMillisecond)
-      ->Iterations(1)
-      ->Repetitions(5)
-      ->ComputeStatistics("min", min_of)
-      ->UseRealTime();
 }
 
 BENCHMARK(BM_CSMLWriteFacts)->Apply(timed);

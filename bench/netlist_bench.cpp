@@ -21,18 +21,16 @@
 #include "VLK_ListReaders.h"
 #include "VLK_TXT.h"
 #include "VLK_VLK2.h"
+#include "file_bench.h"
 #include "velkcom.h"
 
 namespace {
 
+using file_bench::file_size;
+using file_bench::timed;
+
 constexpr int kNodes = 20000;
 constexpr int kEdges = 100000;
-
-size_t file_size(const std::string& path) {
-  std::error_code ec;
-  const auto n = std::filesystem::file_size(path, ec);
-  return ec ? 0 : static_cast<size_t>(n);
-}
 
 int write_with(const std::string& path, const VLK_Network* net,
                int (*write)(FILE*, const VLK_Network*, const VLK_KeyValues*)) {
@@ -55,8 +53,8 @@ struct Fixture {
     out = stem + ".out.txt";
 
     for (int i = 0; i < kNodes; ++i) {
-      const std::string name = "gene_" + std::to_string(i);
-      const std::string alias = "G" + std::to_string(100000 + i);
+      const std::string name = file_bench::gene_name(i);
+      const std::string alias = file_bench::gene_alias(i);
       VLK_Network_add_node(net, VLK_Node_new(name.c_str(), alias.c_str()));
     }
     std::mt19937_64 gen(13);
@@ -97,8 +95,7 @@ const Fixture& fixture() {
 }
 
 void report(benchmark::State& state, size_t bytes) {
-  state.counters["MB/s"] = benchmark::Counter(static_cast<double>(bytes) * 1e-6,
-                                              benchmark::Counter::kIsIterationInvariantRate);
+  file_bench::report(state, bytes);
   state.counters["edges/s"] =
       benchmark::Counter(kEdges, benchmark::Counter::kIsIterationInvariantRate);
 }
@@ -134,16 +131,6 @@ void BM_TXTWrite(benchmark::State& state) {
     if (write_with(f.out, f.net, TXT_write_fp) != 0) state.SkipWithError("write failed");
   stderr = quiet;
   report(state, file_size(f.out));
-}
-
-double min_of(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
-
-void timed(benchmark::internal::Benchmark* b) {
-  b->Unit(benchmark::kMillisecond)
-      ->Iterations(1)
-      ->Repetitions(5)
-      ->ComputeStatistics("min", min_of)
-      ->UseRealTime();
 }
 
 BENCHMARK(BM_TXTRead)->Apply(timed);

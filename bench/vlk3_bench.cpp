@@ -29,19 +29,18 @@
 #include "VLK_Network_convert.h"
 #include "VLK_PCGraph.h"
 #include "VLK_VLK3.h"
+#include "file_bench.h"
 #include "velkcom.h"
 
 namespace {
 
+using file_bench::file_size;
+using file_bench::report;
+using file_bench::timed;
+
 constexpr int kNodes = 20000;
 constexpr int kEdges = 200000;
 constexpr int kMatrixSamples = 40;
-
-size_t file_size(const std::string& path) {
-  std::error_code ec;
-  const auto n = std::filesystem::file_size(path, ec);
-  return ec ? 0 : static_cast<size_t>(n);
-}
 
 struct Fixture {
   std::string vlk3, out, matrix;
@@ -63,10 +62,8 @@ struct Fixture {
     std::uniform_int_distribution<int> count(1, 500);
     net = VLK_Network_new();
     for (int i = 0; i < kNodes; ++i) {
-      const std::string name = "gene_" + std::to_string(i);
-      // Appended rather than "G" + ..., which GCC 12 at -O3 warns about wrongly (-Wrestrict).
-      std::string alias = "G";
-      alias += std::to_string(100000 + i);
+      const std::string name = file_bench::gene_name(i);
+      const std::string alias = file_bench::gene_alias(i);
       VLK_Network_add_node(net, VLK_Node_new(name.c_str(), alias.c_str()));
     }
     while (VLK_Network_num_edges(net) < static_cast<size_t>(kEdges)) {
@@ -114,12 +111,6 @@ const Fixture& fixture() {
   return f;
 }
 
-void report(benchmark::State& state, size_t bytes) {
-  state.counters["MB/s"] = benchmark::Counter(static_cast<double>(bytes) * 1e-6,
-                                              benchmark::Counter::kIsIterationInvariantRate);
-  state.counters["MB"] = static_cast<double>(bytes) * 1e-6;
-}
-
 void BM_VLK3Write(benchmark::State& state) {
   const Fixture& f = fixture();
   for (auto _ : state)
@@ -161,16 +152,6 @@ void BM_ExtractDAG(benchmark::State& state) {
   for (auto _ : state) VLK_PCGraph_DAG_fsc_th(f.graph, f.freq, threshold, dag);
   state.counters["kept"] = static_cast<double>(VLK_PCGraph_num_edges(dag));
   VLK_PCGraph_delete(dag);
-}
-
-double min_of(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
-
-void timed(benchmark::internal::Benchmark* b) {
-  b->Unit(benchmark::kMillisecond)
-      ->Iterations(1)
-      ->Repetitions(5)
-      ->ComputeStatistics("min", min_of)
-      ->UseRealTime();
 }
 
 BENCHMARK(BM_VLK3Write)->Apply(timed);
