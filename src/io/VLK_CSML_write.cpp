@@ -12,6 +12,7 @@
 #include "velkcom.h"
 #include "vlk_data_read.h"
 #include "vlk_fatal.h"
+#include "vlk_xml_text.h"
 
 namespace {
 
@@ -20,44 +21,9 @@ using StrMatrixPtr = vlk::Owned<VLK_StrMatrix, VLK_StrMatrix_delete>;
 const char* text(const char* s) { return s != nullptr ? s : ""; }
 const char* truth(int flag) { return flag != 0 ? "true" : "false"; }
 
-// The reference a character of a name or value is written as: the markup characters, and the
-// ones the reader's parser would not keep (a backslash escapes the next character there;
-// other XML readers fold TABs and line ends into blanks).
-const char* reference(char c) {
-  switch (c) {
-    case '&':
-      return "&amp;";
-    case '<':
-      return "&lt;";
-    case '>':
-      return "&gt;";
-    case '"':
-      return "&quot;";
-    case '\\':
-      return "&#92;";
-    case '\t':
-      return "&#9;";
-    case '\n':
-      return "&#10;";
-    case '\r':
-      return "&#13;";
-    default:
-      return nullptr;
-  }
-}
-
 // s as the text of an attribute value.
 void put_text(FILE* fp, const char* s) {
-  if (s == nullptr) return;
-  const char* run = s;
-  for (const char* p = s; *p != '\0'; ++p) {
-    const char* ref = reference(*p);
-    if (ref == nullptr) continue;
-    std::fwrite(run, 1, static_cast<size_t>(p - run), fp);
-    std::fputs(ref, fp);
-    run = p + 1;
-  }
-  std::fputs(run, fp);
+  if (s != nullptr) vlk::xml::put_attribute(fp, s);
 }
 
 struct Options {

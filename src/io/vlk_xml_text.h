@@ -7,7 +7,8 @@
 
 namespace vlk::xml {
 
-// s as the value of an attribute in double quotes: & < > " as entity references.
+// s as the value of an attribute in double quotes: & < > " as entity references, and a
+// backslash, TAB, LF and CR as character references, so that any parser reads s back.
 void put_attribute(FILE* fp, std::string_view s);
 
 // A CDATA section holding s; a "]]>" inside s is split over two sections, so the text read
