@@ -124,12 +124,5 @@ BENCHMARK(BM_CSMLRead)->Apply(timed);
 }  // namespace
 
 int main(int argc, char** argv) {
-  VLK_init();
-  VELK_ERR = std::fopen("/dev/null", "w");  // the reader's and writer's reports
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  fixture();
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return file_bench::run(argc, argv, [] { fixture(); });
 }

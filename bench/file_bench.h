@@ -7,10 +7,13 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <vector>
+
+#include "velkcom.h"
 
 namespace file_bench {
 
@@ -46,6 +49,19 @@ inline void timed(benchmark::internal::Benchmark* b) {
       ->Repetitions(5)
       ->ComputeStatistics("min", min_of)
       ->UseRealTime();
+}
+
+// A benchmark program's main: the library's reports go nowhere (they would be timed), and the
+// fixture is made before the first case so that no case's time holds it.
+inline int run(int argc, char** argv, void (*prepare)()) {
+  VLK_init();
+  VELK_ERR = std::fopen("/dev/null", "w");
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  prepare();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
 }
 
 }  // namespace file_bench

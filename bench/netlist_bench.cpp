@@ -141,12 +141,5 @@ BENCHMARK(BM_TXTWrite)->Apply(timed);
 }  // namespace
 
 int main(int argc, char** argv) {
-  VLK_init();
-  VELK_ERR = std::fopen("/dev/null", "w");  // the readers' and writers' reports
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  fixture();
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return file_bench::run(argc, argv, [] { fixture(); });
 }

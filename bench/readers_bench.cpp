@@ -19,6 +19,7 @@
 #include "VLK_Data.h"
 #include "VLK_DataMatrix.h"
 #include "VLK_EDF.h"
+#include "file_bench.h"
 #include "velkcom.h"
 
 namespace {
@@ -135,12 +136,5 @@ BENCHMARK(BM_EDFRead)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime
 }  // namespace
 
 int main(int argc, char** argv) {
-  VLK_init();
-  VELK_ERR = std::fopen("/dev/null", "w");  // the readers' reports
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  files();
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return file_bench::run(argc, argv, [] { files(); });
 }
