@@ -65,11 +65,13 @@ class Reader {
   explicit Reader(FILE* fp) : fp_(fp) {}
 
   VLK_Network* read() {
-    if (!buf_.read_lf(fp_) || std::strcmp(buf_.data, kFirstLine) != 0) return nullptr;
+    if (!buf_.read_lf(fp_)) return nullptr;
     line_no_ = 1;
+    if (cut_short() || std::strcmp(buf_.data, kFirstLine) != 0) return nullptr;
     net_.reset(VLK_Network_new());
     while (buf_.read_lf(fp_)) {
       ++line_no_;
+      if (cut_short()) return nullptr;
       char* line = VLK_Str_trim(buf_.data);
       if (*line == '\0') continue;
       if (std::strcmp(line, "-") == 0) break;
@@ -116,6 +118,9 @@ class Reader {
     std::fflush(VELK_ERR);
     return false;
   }
+
+  // A NUL byte would end the line early: what follows it would be lost without a word.
+  bool cut_short() { return buf_.holds_nul() && !refuse("a NUL byte in the line"); }
 
   bool information(const char* line) {
     const StrArrayPtr fields(VLK_Str_split(line, '\t'));
@@ -360,6 +365,8 @@ int VLK3_parse_network_prop(VLK_Network* net, const VLK_StrArray* fields) {
   if (parts == nullptr || parts->size != 3) return 1;
   if (fields->size < 2) return 2;
   const int type = VLK_Type_get(parts->data[2]);
+  // A type the registry does not know gives no way to read the value (it would stop the run).
+  if (type == VLK_TYPE_ERROR) return 1;
   VLK_Network_add_property(net, parts->data[1], type,
                            VLK_Type_from_str(type, fields->data[1], nullptr));
   return 0;

@@ -216,8 +216,9 @@ TEST(Vlk3, WriterLayout) {
 }
 
 // Blank lines, blanks around lines, lines the reader does not know, the node index field, a
-// broken network property (a warning), a repeated edge (its properties added to the one edge),
-// attribute fields left empty or beyond the declared ones, and "-", after which nothing is read.
+// broken network property or one of a type without a text form (a warning each), a repeated edge
+// (its properties added to the one edge), attribute fields left empty or beyond the declared ones,
+// and "-", after which nothing is read.
 TEST(Vlk3, TolerantReading) {
   const Read r = read_text(
       "Velk VLK3 FORMAT\n"
@@ -228,6 +229,7 @@ TEST(Vlk3, TolerantReading) {
       "Some other information line\n"
       "X:broken\t1\n"
       "X:title:string\tmy net\n"
+      "X:hue:colour\tred\n"
       "  Node Attr\tkind:str\tsize:integer\n"
       "\n"
       "[Nodes]\n"
@@ -247,6 +249,7 @@ TEST(Vlk3, TolerantReading) {
             "Reading a VLK3 network file...\n"
             "  Edge Attributes: w (double) label (string)\n"
             "WARNING: VLK3: VLK_Network property format broken: \"X:broken\t1\"\n"
+            "WARNING: VLK3: VLK_Network property format broken: \"X:hue:colour\tred\"\n"
             "  Node Attributes: kind (str) size (integer)\n"
             "  In total 3 nodes and 2 edges added.\n");
   Seen want;
@@ -299,6 +302,12 @@ TEST(Vlk3, MalformedInput) {
       {"network property without a value", "Velk VLK3 FORMAT\n[Information]\nX:k:int\n",
        "Reading a VLK3 network file...\n"
        "ERROR: VLK3: line 3: network property without a value: \"X:k:int\"\n"},
+      // A NUL byte would cut the line short: the first line would still compare equal, the
+      // edge would lose its child.
+      {"NUL byte in the first line", std::string("Velk VLK3 FORMAT\0x\n[Information]\n", 33),
+       "Reading a VLK3 network file...\nERROR: VLK3: line 1: a NUL byte in the line\n"},
+      {"NUL byte in an edge line", head + std::string("1\0\t0\n", 5),
+       reading + "ERROR: VLK3: line 8: a NUL byte in the line\n"},
       {"empty attribute fields are absent", head + "1\t0\t\t4\n0\t1\t\t\n", "", {{1, 0}, {0, 1}}},
       {"no newline after the last line", head + "1\t0\n0\t1", "", {{1, 0}, {0, 1}}},
   };
