@@ -229,6 +229,19 @@ class Keys {
   std::unordered_set<std::string_view> seen_;
 };
 
+// The text of a value as the type registry prints it; false when it cannot be had.
+bool value_text(const void* value, int type, std::string* text) {
+  char* buf = nullptr;
+  size_t size = 0;
+  FILE* out = open_memstream(&buf, &size);
+  if (out == nullptr) return false;
+  VLK_Type_fprint_value(value, type, out);
+  const bool ok = std::fclose(out) == 0;
+  if (ok) text->assign(buf, size);
+  std::free(buf);
+  return ok;
+}
+
 // The edges of every child in the network's edge order, which is the order of the child's
 // parent list: one pass over the edges instead of a pair lookup per edge.
 class EdgesByChild {
@@ -295,9 +308,16 @@ int VLK3_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* /*optio
   if (const VLK_KeyValues* props = net->properties) {
     for (size_t i = 0; i < VLK_KeyValues_size(props); ++i) {
       const int type = VLK_KeyValues_get_type(props, i);
-      std::fprintf(fp, "X:%s:%s\t", VLK_KeyValues_get_key(props, i), VLK_Type_name(type));
-      VLK_Type_fprint_value(VLK_KeyValues_get_value(props, i), type, fp);
-      std::fputc('\n', fp);
+      std::string value;
+      if (!value_text(VLK_KeyValues_get_value(props, i), type, &value)) return 1;
+      // Blanks at the end of a line are not read: a value of nothing else would leave a line
+      // without a value, which the reader refuses. Such a property is left out, as an empty
+      // attribute value reads as an absent one.
+      size_t first = 0, end = value.size();
+      VLK_Str_trim2(value.c_str(), &first, &end);
+      if (first == end) continue;
+      std::fprintf(fp, "X:%s:%s\t%s\n", VLK_KeyValues_get_key(props, i), VLK_Type_name(type),
+                   value.c_str());
     }
   }
 

@@ -203,6 +203,15 @@ TEST(Vlk3, WriterLayout) {
        "Velk VLK3 FORMAT\n[Information]\nEdge Attr\tk:int\ts:string\n\n[Nodes]\na\tA\t0\nb\tB\t1\n"
        "c\tC\t2\n\n[Edges]\n1\t0\t2.000000\tx\n2\t0\t\t\n0\t2\t1\t\n",
        "k"},
+      {"network properties of no text but blanks are left out: the line would have no value",
+       [](VLK_Network* net) {
+         add_nodes(net, {{"a", "A"}});
+         VLK_Network_add_property(net, "empty", VLK_TYPE_STRING, strdup(""));
+         VLK_Network_add_property(net, "blank", VLK_TYPE_STRING, strdup(" \t "));
+         VLK_Network_add_property(net, "name", VLK_TYPE_STRING, strdup(" x"));
+       },
+       "Velk VLK3 FORMAT\n[Information]\nX:name:string\t x\n\n[Nodes]\na\tA\t0\n\n[Edges]\n",
+       "<none>"},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
