@@ -305,7 +305,7 @@ int main(int argc, char** argv) {
   int procs = 1;
   MPI_Comm_size(MPI_COMM_WORLD, &procs);
   if (procs > 1) {
-    // mpirun -np P driver_oto_bench [level [repeats]]
+    // mpirun -np P driver_select_bench [level [repeats]]
     const int level = argc > 1 ? std::atoi(argv[1]) : 2;
     const int repeats = argc > 2 ? std::atoi(argv[2]) : 3;
     run_processes(level, repeats);

@@ -232,6 +232,10 @@ void validate_settings(const Args* a) {
         a->algo_name);
   // The skeleton is read by real jobs only; a process with dummy jobs alone must end as well.
   if (a->skeleton_file != nullptr) check_skeleton_args(a->skeleton_type, a->skeleton_args);
+  // Every nucleus of dynamic data is a pseudo bootstrap of --Bnum series: without them the first
+  // real job would stop its own process alone and leave the others waiting in an exchange.
+  if (a->algo_args->dynamic && a->bootstrap_blocks == -1)
+    vlk::fatal("ERROR: Normal dynamic model not supported.\n");
   // The whole-data score state is built over all genes, while a search scores the positions
   // of its nucleus; nothing maps one onto the other.
   if (a->init_score)

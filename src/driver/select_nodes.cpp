@@ -175,6 +175,4 @@ void select_check_settings(const Args* a) {
   if (a->module_size < 1 || a->module_size > a->nodes)
     vlk::fatal("ERROR: the module size (-m) must be between 1 and the number of genes (%d): %d\n",
                a->nodes, a->module_size);
-  if (a->algo_args->dynamic && a->bootstrap_blocks == -1)
-    vlk::fatal("ERROR: Normal dynamic model not supported.\n");
 }

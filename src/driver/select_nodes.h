@@ -35,9 +35,10 @@ int oto_sampling2(int P, int n, const double* table, unsigned short* sel, int c,
 // Draws by degree plus one in g, one uniform number each, until target (<= n) ids are set.
 int deg_sampling(const VLK_PCGraph* g, int n, unsigned short* sel, int c, int target, VLK_RNG* rng);
 
-// Refuses, with an "ERROR: " line and exit status 1, settings under which no selection can be made:
-// more genes than 16-bit ids address, a module size below 1 or above the gene count, and dynamic
-// data without --Bnum. Called on every process once the gene count is known.
+// Refuses, with an "ERROR: " line and exit status 1, sizes under which no selection can be made:
+// more genes than 16-bit ids address, a module size below 1 or above the gene count. To be called
+// on every process once the gene count is known (dynamic data without --Bnum is refused earlier,
+// by parse_args).
 void select_check_settings(const Args* args);
 
 namespace vlk::select {

@@ -2,7 +2,7 @@
 
 #include <strings.h>
 
-#include <cstdlib>
+#include <cstdio>
 
 #include "VLK_BSF.h"
 #include "VLK_CSML.h"
@@ -66,11 +66,11 @@ IO_read_fp_fn reader_or_end(const char* name) {
 }
 
 // The writers' refusals go to the process's standard error stream, not to VELK_ERR (which may
-// be the log file, or the very stream the network was to be written to).
+// be the log file, or the very stream the network was to be written to). They end the process
+// through the library's one fatal path, as the readers' refusals do.
 [[noreturn]] void refuse_on_stderr(const char* format, const char* what) {
-  std::fprintf(stderr, format, shown(what));
-  std::fflush(stderr);
-  std::exit(1);
+  VELK_ERR = stderr;
+  vlk::fatal(format, shown(what));
 }
 
 IO_write_fp_fn writer_or_end(const char* name) {

@@ -55,11 +55,13 @@ class Reader {
   explicit Reader(FILE* fp) : fp_(fp) {}
 
   VLK_Network* read() {
-    if (!buf_.read_lf(fp_) || std::strcmp(buf_.data, kFirstLine) != 0) return nullptr;
+    if (!buf_.read_lf(fp_)) return nullptr;
     line_no_ = 1;
+    if (cut_short() || std::strcmp(buf_.data, kFirstLine) != 0) return nullptr;
     net_.reset(VLK_Network_new());
     while (buf_.read_lf(fp_)) {
       ++line_no_;
+      if (cut_short()) return nullptr;
       char* line = VLK_Str_trim(buf_.data);
       if (*line == '\0') continue;
       if (std::strcmp(line, "-") == 0) break;
@@ -106,6 +108,9 @@ class Reader {
     std::fflush(VELK_ERR);
     return false;
   }
+
+  // A NUL byte would end the line early: what follows it would be lost without a word.
+  bool cut_short() { return buf_.holds_nul() && !refuse("a NUL byte in the line"); }
 
   bool information(const char* line) {
     const StrArrayPtr fields(VLK_Str_split(line, '\t'));
@@ -214,6 +219,19 @@ class Keys {
   std::unordered_set<std::string_view> seen_;
 };
 
+// The text of a value as the type registry prints it; false when it cannot be had.
+bool value_text(const void* value, int type, std::string* text) {
+  char* buf = nullptr;
+  size_t size = 0;
+  FILE* out = open_memstream(&buf, &size);
+  if (out == nullptr) return false;
+  VLK_Type_fprint_value(value, type, out);
+  const bool ok = std::fclose(out) == 0;
+  if (ok) text->assign(buf, size);
+  std::free(buf);
+  return ok;
+}
+
 // The edges of every child in the network's edge order, which is the order of the child's
 // parent list: one pass over the edges instead of a pair lookup per edge.
 class EdgesByChild {
@@ -280,9 +298,16 @@ int VLK3_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* /*optio
   if (const VLK_KeyValues* props = net->properties) {
     for (size_t i = 0; i < VLK_KeyValues_size(props); ++i) {
       const int type = VLK_KeyValues_get_type(props, i);
-      std::fprintf(fp, "X:%s:%s\t", VLK_KeyValues_get_key(props, i), VLK_Type_name(type));
-      VLK_Type_fprint_value(VLK_KeyValues_get_value(props, i), type, fp);
-      std::fputc('\n', fp);
+      std::string value;
+      if (!value_text(VLK_KeyValues_get_value(props, i), type, &value)) return 1;
+      // Blanks at the end of a line are not read: a value of nothing else would leave a line
+      // without a value, which the reader refuses. Such a property is left out, as an empty
+      // attribute value reads as an absent one.
+      size_t first = 0, end = value.size();
+      VLK_Str_trim2(value.c_str(), &first, &end);
+      if (first == end) continue;
+      std::fprintf(fp, "X:%s:%s\t%s\n", VLK_KeyValues_get_key(props, i), VLK_Type_name(type),
+                   value.c_str());
     }
   }
 
@@ -350,6 +375,8 @@ int VLK3_parse_network_prop(VLK_Network* net, const VLK_StrArray* fields) {
   if (parts == nullptr || parts->size != 3) return 1;
   if (fields->size < 2) return 2;
   const int type = VLK_Type_get(parts->data[2]);
+  // A type the registry does not know gives no way to read the value (it would stop the run).
+  if (type == VLK_TYPE_ERROR) return 1;
   VLK_Network_add_property(net, parts->data[1], type,
                            VLK_Type_from_str(type, fields->data[1], nullptr));
   return 0;

@@ -21,11 +21,11 @@
 //
 // The reader also takes blank lines, blanks around lines, information lines it does not know,
 // the node index field (not read) and a line "-" that ends the network. The first declared edge
-// attribute becomes the network's primary score. It refuses (null, after a line-numbered
-// "ERROR: VLK3: " line on VELK_ERR) a first line other than "Velk VLK3 FORMAT", node and edge
-// lines shorter than the fields the reader reads, edge ends that are not the index of a node
-// read before, and a network property line without a value. An empty attribute field is an
-// absent attribute.
+// attribute becomes the network's primary score. It gives null for a first line other than
+// "Velk VLK3 FORMAT", and refuses (null, after a line-numbered "ERROR: VLK3: " line on VELK_ERR)
+// node and edge lines shorter than the fields the reader reads, edge ends that are not the index
+// of a node read before, a network property line without a value and a line holding a NUL byte.
+// An empty attribute field is an absent attribute.
 #pragma once
 
 #include <cstdio>
@@ -55,6 +55,6 @@ int VLK3_write_graph_fp(FILE* fp, const VLK_Graph* g, const VLK_KeyValues* optio
 void VLK3_parse_attr(const char* label, const VLK_StrArray* fields, VLK_IntArray* types,
                      VLK_StrArray* keys);
 // A network property line: first field X:key:type, second field the value. 0 when added; 1
-// (nothing added) when the first field does not split into three parts at ':'; 2 (nothing
-// added) when there is no value field.
+// (nothing added) when the first field does not split into three parts at ':' or names a type
+// the registry does not know; 2 (nothing added) when there is no value field.
 int VLK3_parse_network_prop(VLK_Network* net, const VLK_StrArray* fields);

@@ -418,46 +418,46 @@ TEST(ParseArgs, DerivedSettings) {
          EXPECT_EQ(a.exchange_interval, 7);
        }},
       {{"--oto", "-1"}, 4, [](const Args& a) { EXPECT_EQ(a.oto_interval, -1); }},
-      {{"-y"},
+      {{"-y", "--Bnum", "5"},
        4,
        [](const Args& a) {
          EXPECT_EQ(a.algo_args->dynamic, 1);
          EXPECT_EQ(a.oto_interval, 640);
          EXPECT_TRUE(ints(a.dynamic_points).empty());
        }},
-      {{"--dynamic-points"},
+      {{"--dynamic-points", "--Bnum", "5"},
        4,
        [](const Args& a) {
          EXPECT_EQ(a.algo_args->dynamic, 1);
          EXPECT_EQ(a.oto_interval, 640);
          EXPECT_TRUE(ints(a.dynamic_points).empty());
        }},
-      {{"--dynamic-points", "1,2,3"},
+      {{"--dynamic-points", "1,2,3", "--Bnum", "5"},
        4,
        [](const Args& a) {
          EXPECT_EQ(a.algo_args->dynamic, 1);
          EXPECT_EQ(ints(a.dynamic_points), (std::vector<int>{1, 2, 3}));
        }},
-      {{"--dynamic-points", "4,", "10"},
+      {{"--dynamic-points", "4,", "10", "--Bnum", "5"},
        4,
        [](const Args& a) {
          EXPECT_EQ(ints(a.dynamic_points), (std::vector<int>{4, 10}));
        }},
-      {{"-y", "--dynamic-points", "1,2,3"},
+      {{"-y", "--dynamic-points", "1,2,3", "--Bnum", "5"},
        4,
        [](const Args& a) {
          EXPECT_EQ(a.algo_args->dynamic, 1);
          EXPECT_TRUE(ints(a.dynamic_points).empty());
        }},
-      {{"--dynamic-points", "1,2", "-y"},
+      {{"--dynamic-points", "1,2", "-y", "--Bnum", "5"},
        4,
        [](const Args& a) { EXPECT_TRUE(ints(a.dynamic_points).empty()); }},
-      {{"-y", "--oto", "5"}, 4, [](const Args& a) { EXPECT_EQ(a.oto_interval, 5); }},
+      {{"-y", "--oto", "5", "--Bnum", "5"}, 4, [](const Args& a) { EXPECT_EQ(a.oto_interval, 5); }},
       // base / P is 0 here; a 1-to-1 interval of 0 would divide by zero in the job loop
-      {{"-y", "-n", "3"}, 4, [](const Args& a) { EXPECT_EQ(a.oto_interval, 1); }},
-      {{"-y", "-n", "0"}, 4, [](const Args& a) { EXPECT_EQ(a.oto_interval, 1); }},
+      {{"-y", "-n", "3", "--Bnum", "5"}, 4, [](const Args& a) { EXPECT_EQ(a.oto_interval, 1); }},
+      {{"-y", "-n", "0", "--Bnum", "5"}, 4, [](const Args& a) { EXPECT_EQ(a.oto_interval, 1); }},
       // a derived negative interval would switch the table off: it is raised as well
-      {{"-y", "-n", "-8"}, 4, [](const Args& a) { EXPECT_EQ(a.oto_interval, 1); }},
+      {{"-y", "-n", "-8", "--Bnum", "5"}, 4, [](const Args& a) { EXPECT_EQ(a.oto_interval, 1); }},
       {{"-n", "0"}, 4, [](const Args& a) { EXPECT_EQ(a.oto_interval, 2147483647); }},
       {{"-n", "-1"}, 4, [](const Args& a) { EXPECT_EQ(a.interval_base, 2560); }},
   };
@@ -666,6 +666,9 @@ TEST(ParseArgs, RefusedSettings) {
       {{"x.edf", "--init", "--lv", "3"},
        "ERROR: --init is not supported: the whole-data score cannot serve the nucleus "
        "searches\n"},
+      {{"-y", "x.edf"}, "ERROR: Normal dynamic model not supported.\n"},
+      {{"--dynamic-points", "0,1,2", "--Bnum", "-1"},
+       "ERROR: Normal dynamic model not supported.\n"},
   };
   for (const Case& c : cases) {
     std::string line;

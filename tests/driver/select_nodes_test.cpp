@@ -410,27 +410,21 @@ TEST(SelectNodes, AlwaysKDistinctSortedIdsWithTheSeed) {
 
 TEST(SelectNodes, SettingsWithoutAPossibleSelectionAreRefused) {
   struct Case {
-    int nodes, module_size, dynamic, blocks;
+    int nodes, module_size;
     const char* err;  // null: accepted
   };
   const std::vector<Case> cases = {
-      {65535, 1000, 0, -1, nullptr},
-      {65536, 1000, 0, -1,
-       "ERROR: 65536 genes are more than the 65535 that 16-bit gene ids address\n"},
-      {1000, 1000, 0, -1, nullptr},
-      {999, 1000, 0, -1,
+      {65535, 1000, nullptr},
+      {65536, 1000, "ERROR: 65536 genes are more than the 65535 that 16-bit gene ids address\n"},
+      {1000, 1000, nullptr},
+      {999, 1000,
        "ERROR: the module size (-m) must be between 1 and the number of genes (999): 1000\n"},
-      {10, 0, 0, -1,
-       "ERROR: the module size (-m) must be between 1 and the number of genes (10): 0\n"},
-      {10, 5, 1, -1, "ERROR: Normal dynamic model not supported.\n"},
-      {10, 5, 1, 20, nullptr},
+      {10, 0, "ERROR: the module size (-m) must be between 1 and the number of genes (10): 0\n"},
   };
   for (const Case& c : cases) {
     Args* a = Args_new_rank(0, 1);
     a->nodes = c.nodes;
     a->module_size = c.module_size;
-    a->algo_args->dynamic = c.dynamic;
-    a->bootstrap_blocks = c.blocks;
     const auto end = vlk_test::run_fatal([&] { select_check_settings(a); });
     EXPECT_EQ(end.exited && end.status == 0, c.err == nullptr) << c.nodes << " " << c.module_size;
     if (c.err != nullptr) {

@@ -195,6 +195,15 @@ TEST(Vlk3, WriterLayout) {
        "Velk VLK3 FORMAT\n[Information]\nEdge Attr\tk:int\ts:string\n\n[Nodes]\na\tA\t0\nb\tB\t1\n"
        "c\tC\t2\n\n[Edges]\n1\t0\t2.000000\tx\n2\t0\t\t\n0\t2\t1\t\n",
        "k"},
+      {"network properties of no text but blanks are left out: the line would have no value",
+       [](VLK_Network* net) {
+         add_nodes(net, {{"a", "A"}});
+         VLK_Network_add_property(net, "empty", VLK_TYPE_STRING, strdup(""));
+         VLK_Network_add_property(net, "blank", VLK_TYPE_STRING, strdup(" \t "));
+         VLK_Network_add_property(net, "name", VLK_TYPE_STRING, strdup(" x"));
+       },
+       "Velk VLK3 FORMAT\n[Information]\nX:name:string\t x\n\n[Nodes]\na\tA\t0\n\n[Edges]\n",
+       "<none>"},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
@@ -208,8 +217,9 @@ TEST(Vlk3, WriterLayout) {
 }
 
 // Blank lines, blanks around lines, lines the reader does not know, the node index field, a
-// broken network property (a warning), a repeated edge (its properties added to the one edge),
-// attribute fields left empty or beyond the declared ones, and "-", after which nothing is read.
+// broken network property or one of a type without a text form (a warning each), a repeated edge
+// (its properties added to the one edge), attribute fields left empty or beyond the declared ones,
+// and "-", after which nothing is read.
 TEST(Vlk3, TolerantReading) {
   const Read r = read_text(
       "Velk VLK3 FORMAT\n"
@@ -220,6 +230,7 @@ TEST(Vlk3, TolerantReading) {
       "Some other information line\n"
       "X:broken\t1\n"
       "X:title:string\tmy net\n"
+      "X:hue:colour\tred\n"
       "  Node Attr\tkind:str\tsize:integer\n"
       "\n"
       "[Nodes]\n"
@@ -239,6 +250,7 @@ TEST(Vlk3, TolerantReading) {
             "Reading a VLK3 network file...\n"
             "  Edge Attributes: w (double) label (string)\n"
             "WARNING: VLK3: VLK_Network property format broken: \"X:broken\t1\"\n"
+            "WARNING: VLK3: VLK_Network property format broken: \"X:hue:colour\tred\"\n"
             "  Node Attributes: kind (str) size (integer)\n"
             "  In total 3 nodes and 2 edges added.\n");
   Seen want;
@@ -291,6 +303,12 @@ TEST(Vlk3, MalformedInput) {
       {"network property without a value", "Velk VLK3 FORMAT\n[Information]\nX:k:int\n",
        "Reading a VLK3 network file...\n"
        "ERROR: VLK3: line 3: network property without a value: \"X:k:int\"\n"},
+      // A NUL byte would cut the line short: the first line would still compare equal, the
+      // edge would lose its child.
+      {"NUL byte in the first line", std::string("Velk VLK3 FORMAT\0x\n[Information]\n", 33),
+       "Reading a VLK3 network file...\nERROR: VLK3: line 1: a NUL byte in the line\n"},
+      {"NUL byte in an edge line", head + std::string("1\0\t0\n", 5),
+       reading + "ERROR: VLK3: line 8: a NUL byte in the line\n"},
       {"empty attribute fields are absent", head + "1\t0\t\t4\n0\t1\t\t\n", "", {{1, 0}, {0, 1}}},
       {"no newline after the last line", head + "1\t0\n0\t1", "", {{1, 0}, {0, 1}}},
   };

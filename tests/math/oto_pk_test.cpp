@@ -238,6 +238,37 @@ TEST(OtoPk, OrderOfAWholeGraph) {
   }
 }
 
+// An edge hidden from the cycle tests (its slot's ends set to -1 while it stays linked, as the
+// search over a parent-child graph does to try a reversal) is no path for either search nor for
+// the order of a whole graph; once its ends come back it is one again.
+TEST(OtoPk, HiddenEdgesAreNoPath) {
+  // 0 -> 1 -> 2 -> 3 and 3 -> 1: the cycle 1, 2, 3 as long as 3 -> 1 is seen.
+  PCGraphPtr g = graph_of(4, {{0, 1}, {1, 2}, {2, 3}, {3, 1}});
+  VLK_PCGraphSlot& middle = g->slots[4 + 1];  // 1 -> 2
+  VLK_PCGraphSlot& back = g->slots[4 + 3];    // 3 -> 1
+  EXPECT_EQ(OTO_PK_new_pcgraph(g.get()), nullptr);
+  back.pa = back.ch = -1;
+  PKPtr pk(OTO_PK_new_pcgraph(g.get()));
+  ASSERT_NE(pk, nullptr);
+  EXPECT_EQ(order_text(pk.get()), "nodes:  0 1 2 3\n");
+
+  // 3 -> 0 against the order: the forward search from 0 meets the hidden slot in 1's child list
+  // once 1 -> 2 is hidden, the backward one from 3 meets it in 2's parent list.
+  middle.pa = middle.ch = -1;
+  const std::vector<int32_t> before = order_of(pk.get());
+  EXPECT_EQ(OTO_PK_check_cyclic(pk.get(), 3, 0, g.get()), 0);
+  EXPECT_EQ(order_of(pk.get()), before);
+  pk->forward_count = pk->backward_count = 0;
+  EXPECT_EQ(OTO_PK_dfs_f(pk.get(), 0, g.get(), pk->ord[3]), 0);
+  EXPECT_EQ(OTO_PK_dfs_b(pk.get(), 3, g.get(), pk->ord[0]), 0);
+  middle.pa = 1, middle.ch = 2;
+  EXPECT_EQ(OTO_PK_check_cyclic(pk.get(), 3, 0, g.get()), 1);
+  middle.pa = middle.ch = -1;
+  EXPECT_EQ(OTO_PK_add_edge(pk.get(), 3, 0, g.get()), 0);
+  EXPECT_TRUE(valid_order(pk.get(), g.get()));  // the edges seen: 0 -> 1, 2 -> 3, 3 -> 0
+  EXPECT_EQ(order_text(pk.get()), "nodes:  2 3 0 1\n");
+}
+
 // ---- The greedy acyclic subgraph -------------------------------------------------------------
 
 // The reference: offer the edges reaching th, heaviest first and equal weights by ascending
