@@ -13,6 +13,7 @@
 
 #include "VLK_ArgDef.h"
 #include "VLK_Help.h"
+#include "output_network.h"
 #include "utils.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
@@ -238,6 +239,8 @@ void validate_settings(const Args* a) {
     vlk::fatal(
         "ERROR: --init is not supported: the whole-data score cannot serve the nucleus "
         "searches\n");
+  // A bad -O or --output-mode would otherwise be found only after the whole run.
+  check_output_settings(a);
 }
 
 void open_log(Args* a) {
