@@ -324,6 +324,9 @@ Args* Args_new_rank(int rank, int processes) {
 
 void Args_delete(Args* a) {
   if (a == nullptr) return;
+  // The job loop lends the nucleus data set to the search arguments, which would free it again.
+  if (a->algo_args != nullptr && a->algo_args->data == a->nucleus_data)
+    a->algo_args->data = nullptr;
   std::free(a->input_file);
   VLK_KeyValues_delete(a->input_args);
   free_unless(a->input_type, edf_text);
