@@ -71,12 +71,12 @@ void check_shapes(const char* who, const VLK_Data* data, const VLK_PCGraph* grap
 }
 
 // The annotated network of the graph: one node per gene in gene order, one edge per graph edge
-// in edge order, each given its properties by `annotate` (edge, its values); the pair counts
-// that annotate returns add up into the node counts when `node_counts` is set.
-template <class Annotate>
+// in edge order. Every edge gets its frequency (the first of its `stride` values) as
+// "edgeScore" and "Freq"; three values carry the share of the kept direction ("Dir") second;
+// with two or three, the last is the pair count ("Count"), and every node gets "Count", half the
+// counts of its edges.
 vlk::NetworkPtr build_network(const VLK_Data* data, const VLK_PCGraph* graph,
-                              const VLK_FloatArray* values, int stride, bool node_counts,
-                              Annotate&& annotate) {
+                              const VLK_FloatArray* values, int stride) {
   vlk::NetworkPtr net(VLK_Network_new());
   if (net == nullptr) vlk::fatal("ERROR: Memory allocation failure (the final network)\n");
   for (int i = 0; i < data->p; ++i) {
@@ -84,15 +84,21 @@ vlk::NetworkPtr build_network(const VLK_Data* data, const VLK_PCGraph* graph,
     if (node == nullptr || VLK_Network_add_node(net.get(), node) == nullptr)
       vlk::fatal("ERROR: Memory allocation failure (the final network)\n");
   }
-  std::vector<std::int64_t> sums(node_counts ? static_cast<size_t>(data->p) : 0, 0);
+  const bool counts = stride >= 2;
+  std::vector<std::int64_t> sums(counts ? static_cast<size_t>(data->p) : 0, 0);
   const size_t edges = VLK_PCGraph_num_edges(graph);
   for (size_t k = 0; k < edges; ++k) {
     int pa = -1, ch = -1;
     VLK_PCGraph_get_edge_index(graph, k, &pa, &ch);
     VLK_Edge* edge = VLK_Network_add_edge_index(net.get(), pa, ch);
     if (edge == nullptr) vlk::fatal("ERROR: Memory allocation failure (the final network)\n");
-    const int count = annotate(edge, values->data + k * static_cast<size_t>(stride));
-    if (node_counts) {
+    const float* x = values->data + k * static_cast<size_t>(stride);
+    VLK_Edge_add_property_double(edge, "edgeScore", x[0]);
+    VLK_Edge_add_property_double(edge, "Freq", x[0]);
+    if (stride == 3) VLK_Edge_add_property_double(edge, "Dir", x[1]);
+    if (counts) {
+      const int count = count_of(x[stride - 1]);
+      VLK_Edge_add_property_int(edge, "Count", count);
       sums[static_cast<size_t>(pa)] += count;
       sums[static_cast<size_t>(ch)] += count;
     }
@@ -109,14 +115,13 @@ void check_writer(const char* format) {
     vlk::fatal("ERROR: unknown output format (-O): %s\n", format != nullptr ? format : "(null)");
 }
 
-template <class Annotate>
 int write_network(const char* who, int stride, const char* prefix, const char* format,
                   VLK_KeyValues* options, VLK_Data* data, VLK_PCGraph* graph,
-                  VLK_FloatArray* values, Annotate&& annotate) {
+                  VLK_FloatArray* values) {
   check_writer(format);
   check_shapes(who, data, graph, values, stride);
   Destination out = open_destination(prefix, format, true);
-  const vlk::NetworkPtr net = build_network(data, graph, values, stride, true, annotate);
+  const vlk::NetworkPtr net = build_network(data, graph, values, stride);
   return out.finish(IO_output_network_fp(out.fp, net.get(), format, options));
 }
 
@@ -137,29 +142,14 @@ void check_output_settings(const Args* a) {
 
 int output_network4(const char* prefix, const char* format, VLK_KeyValues* options, VLK_Data* data,
                     VLK_PCGraph* graph, VLK_FloatArray* values) {
-  return write_network("output_network4", 2, prefix, format, options, data, graph, values,
-                       [](VLK_Edge* e, const float* x) {
-                         VLK_Edge_add_property_double(e, "edgeScore", x[0]);
-                         VLK_Edge_add_property_double(e, "Freq", x[0]);
-                         const int count = count_of(x[1]);
-                         VLK_Edge_add_property_int(e, "Count", count);
-                         return count;
-                       });
+  return write_network("output_network4", 2, prefix, format, options, data, graph, values);
 }
 
 int output_network5(const char* prefix, const char* format, VLK_KeyValues* options, VLK_Data* data,
                     VLK_PCGraph* graph, VLK_FloatArray* values) {
   std::fprintf(VELK_ERR, "output_network5() called.\n");
   flush();
-  return write_network("output_network5", 3, prefix, format, options, data, graph, values,
-                       [](VLK_Edge* e, const float* x) {
-                         VLK_Edge_add_property_double(e, "edgeScore", x[0]);
-                         VLK_Edge_add_property_double(e, "Freq", x[0]);
-                         VLK_Edge_add_property_double(e, "Dir", x[1]);
-                         const int count = count_of(x[2]);
-                         VLK_Edge_add_property_int(e, "Count", count);
-                         return count;
-                       });
+  return write_network("output_network5", 3, prefix, format, options, data, graph, values);
 }
 
 int output_network(const char* prefix, const char* format, VLK_KeyValues* options, VLK_Data* data,
@@ -169,12 +159,7 @@ int output_network(const char* prefix, const char* format, VLK_KeyValues* option
   check_shapes("output_network", data, graph, values, 1);
   Destination out = open_destination(prefix, format, false);
   if (simple) return out.finish(output_VLK3(data, graph, values, out.fp));
-  const vlk::NetworkPtr net =
-      build_network(data, graph, values, 1, false, [](VLK_Edge* e, const float* x) {
-        VLK_Edge_add_property_double(e, "edgeScore", x[0]);
-        VLK_Edge_add_property_double(e, "Freq", x[0]);
-        return 0;
-      });
+  const vlk::NetworkPtr net = build_network(data, graph, values, 1);
   return out.finish(IO_output_network_fp(out.fp, net.get(), format, options));
 }
 
