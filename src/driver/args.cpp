@@ -327,6 +327,8 @@ void Args_delete(Args* a) {
   // The job loop lends the nucleus data set to the search arguments, which would free it again.
   if (a->algo_args != nullptr && a->algo_args->data == a->nucleus_data)
     a->algo_args->data = nullptr;
+  // With shared names the nucleus's names are the whole data set's own strings.
+  if (a->share_names && a->nucleus_data != nullptr) VLK_StrArray_clear(a->nucleus_data->names);
   std::free(a->input_file);
   VLK_KeyValues_delete(a->input_args);
   free_unless(a->input_type, edf_text);

@@ -6,8 +6,11 @@
 #include <cstdlib>
 #include <vector>
 
+#include "ScoreCache2.h"
+#include "TwoStepHC.h"
 #include "VLK_Greedy.h"
 #include "VLK_Score.h"
+#include "VLK_ScoreCache3.h"
 #include "VLK_Timer.h"
 #include "collect_data.h"
 #include "edge_records.h"
@@ -81,19 +84,28 @@ void print_sub_graph(const Args* a) {
 }
 
 // A fresh record of the run's score, initialised on the nucleus data set with the search's
-// parent limit and the memory left.
+// parent limit and the memory left, and wrapped in the score cache of --cache (2 the prefix
+// tree, 3 the hash table; the wrapper takes the record's place).
 VLK_Score* nucleus_score(Args* a) {
   VLK_Score* score = VLK_Score_get(a->score_name);
   if (score == nullptr)
     vlk::fatal_mpi("ERROR: generate_nuclei(): no score module named %s\n", a->score_name);
-  a->score_args->max_parents = a->algo_args->max_parents;
-  a->score_args->max_memory = a->memory;
+  VLK_AlgoArgs* aa = a->algo_args;
+  VLK_ScoreArgs* sa = a->score_args;
+  sa->max_parents = aa->max_parents;
+  sa->max_memory = a->memory;
   VLK_Timer_start(a->init_timer);
-  VLK_Score_init(score, a->nucleus_data, a->score_args);
+  VLK_Score_init(score, a->nucleus_data, sa);
+  const int nodes = a->nucleus_data->p;
+  if (a->cache_type == 2)
+    score = ScoreCache2_init(score, aa->candidates, a->cache_bytes, nodes);
+  else if (a->cache_type == 3)
+    score = VLK_ScoreCache3_init(score, nodes, aa->max_parents, a->cache_bytes, sa->threads);
   VLK_Timer_stop(a->init_timer);
   return score;
 }
 
+// Finalizes through the cache when one wraps the module; the record is the caller's to free.
 void release_score(VLK_Score* score) {
   std::fprintf(VELK_ERR, "Releasing the score buffer\n");
   flush();
@@ -155,6 +167,18 @@ VLK_Graph* run_job(Args* a, unsigned short* sel, int j, int counter) {
   return g;
 }
 
+// Two-step hill climbing made its profiler sections on the first call; the later nuclei are
+// charged to the same ones through the search options. The entries are replaced, not
+// appended, so the options do not grow with every nucleus.
+void keep_sections(Args* a) {
+  for (const char* key : {"tshc_timer_label_other", "tshc_timer_label_init"}) {
+    const int section = VLK_KeyValues_get_int(a->algo_args->results, key, 999);
+    if (section == 999) continue;
+    if (a->algo_options == nullptr) a->algo_options = VLK_KeyValues_new();
+    VLK_KeyValues_set_int(a->algo_options, key, section);
+  }
+}
+
 }  // namespace
 
 VLK_Graph* nucleus_search(Args* a) {
@@ -163,6 +187,11 @@ VLK_Graph* nucleus_search(Args* a) {
       return VLK_Greedy_exec(a->algo_args);
     case 2:
       return VLK_Greedy_exec2(a->algo_args);
+    case 1: {
+      VLK_Graph* g = TwoStepHC_exec(a->algo_args, a->score_args);
+      keep_sections(a);
+      return g;
+    }
     default:
       vlk::fatal("ERROR: Unknown Algorithm ID Detected: %d\n", a->algo_id);
   }

@@ -81,16 +81,19 @@ std::vector<int> seeds_in(const std::string& log) {
   return out;
 }
 
-// The start-up of a run as the main program makes it, for the job loop alone.
+// The start-up of a run as the main program makes it, for the job loop alone; `extra` words
+// go on the command line before the input file.
 struct JobRun {
   Args* a = Args_new();
   VLK_RNG* rng = VLK_RNG_new();
-  explicit JobRun(const std::string& input) {
+  explicit JobRun(const std::string& input, const std::vector<std::string>& extra = {}) {
     const std::string genes = std::to_string(kGenes);
-    std::vector<const char*> argv = {
-        "velknnsr", "-m",     genes.c_str(), "-a",      "1",     "--ex-int", "2",
-        "--ci",     "3",      "-T",          "7",       "--oto", "2",        "--rw-int",
-        "2",        "--seed", "11",          "--rw-th", "0.5",   "--debug",  input.c_str()};
+    std::vector<const char*> argv = {"velknnsr", "-m",    genes.c_str(), "-a",       "1",
+                                     "--ex-int", "2",     "--ci",        "3",        "-T",
+                                     "7",        "--oto", "2",           "--rw-int", "2",
+                                     "--seed",   "11",    "--rw-th",     "0.5",      "--debug"};
+    for (const std::string& w : extra) argv.push_back(w.c_str());
+    argv.push_back(input.c_str());
     parse_args(a, static_cast<int>(argv.size()), const_cast<char**>(argv.data()));
     a->algo_args->rng = rng;
     VLK_RNG_set_seed(rng, static_cast<int>(Args_run_seed(a)));
@@ -104,7 +107,8 @@ struct JobRun {
     d->p = a->module_size;
     a->algo_args->excluded = VLK_Graph_new(static_cast<size_t>(a->module_size));
     a->algo_args->score = VLK_Score_get(a->score_name);
-    a->algo_id = 0;
+    const std::string algo = a->algo_name;
+    a->algo_id = algo == "hc2" ? 2 : algo == "tshc" ? 1 : 0;
   }
   ~JobRun() {
     exchange_buffers_delete(a);
@@ -171,6 +175,74 @@ TEST(GenerateNuclei, ChainNucleiGiveAFrequencyOneChainAndNothingElse) {
     }
   }
   std::system(("rm -rf " + std::string(dir)).c_str());
+}
+
+int lines_with(const std::string& text, const std::string& part) {
+  int n = 0;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) n += line.find(part) != std::string::npos;
+  return n;
+}
+
+// Each search by its algorithm id, with the score cache --cache asks for: every real job
+// initialises its own score, wrapped by the cache, searches and releases it once, and the
+// statistics hold its nucleus.
+TEST(GenerateNuclei, EverySearchWithItsScoreCache) {
+  vlk_test::TempFile input(data_text(), ".edf");
+  vlk_test::TempFile first("gene0\ngene3\n");
+  struct Case {
+    std::vector<std::string> words;
+    const char* cache_init;   // the cache's line at its set-up, once per job
+    const char* cache_freed;  // and at its release
+  };
+  const Case cases[] = {
+      {{"--algo", "hc"}, nullptr, nullptr},
+      {{"--algo", "hc", "--cache", "2", "--cache-size", "8"},
+       "ScoreCache2: Max parents",
+       "ScoreCache2: Releasing allocated resources."},
+      {{"--algo", "hc2", "--cache", "3", "--cache-size", "8", "-M", "2"},
+       "ScoreCache3: Initializing ...",
+       "ScoreCache3: finalize:"},
+      {{"--algo", "tshc", "--cache", "3", "--cache-size", "8", "-A", "first=" + first.path()},
+       "ScoreCache3: Initializing ...",
+       "ScoreCache3: finalize:"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.words[1] + (c.cache_init ? std::string(" cached") : ""));
+    vlk_test::CaptureErr log;
+    JobRun run(input.path(), c.words);
+    Args* a = run.a;
+    int counter = 0;
+    for (int chunk : {3, 2}) generate_nuclei(a, chunk, &counter);
+    const std::string text = log.text();
+    EXPECT_EQ(sum_all(counter), 5);
+    const GeneLayout L = Args_gene_layout(a);
+    const long long pairs = std::accumulate(a->pair_counts, a->pair_counts + L.pair_cells(), 0LL);
+    EXPECT_EQ(sum_all(pairs), 5 * kGenes * (kGenes - 1) / 2);
+    // The search of the algorithm ran for every job (version 1 prints nothing at this
+    // verbosity), and its graphs reached the statistics.
+    const char* v2 = "Greedy: Starting the greedy hill-climbing algorithm (v2).";
+    const std::string& algo = c.words[1];
+    EXPECT_EQ(lines_with(text, v2), algo == "hc" ? 0 : algo == "hc2" ? counter : 2 * counter);
+    EXPECT_EQ(lines_with(text, "TwoStepHC: Second network estimation finished"),
+              algo == "tshc" ? counter : 0);
+    const long long edges = std::accumulate(a->edge_counts, a->edge_counts + L.edge_cells(), 0LL);
+    EXPECT_GT(sum_all(edges), 0);
+    EXPECT_EQ(lines_with(text, "Releasing the score buffer"), counter);
+    if (c.cache_init != nullptr) {
+      EXPECT_EQ(lines_with(text, c.cache_init), counter);
+      EXPECT_EQ(lines_with(text, c.cache_freed), counter);
+    }
+    // Two-step hill climbing's profiler sections are kept once in the search options.
+    if (c.words[1] == "tshc" && counter > 0) {
+      int entries = 0;
+      for (size_t i = 0; i < VLK_KeyValues_size(a->algo_options); ++i)
+        entries +=
+            std::strcmp(VLK_KeyValues_get_key(a->algo_options, i), "tshc_timer_label_other") == 0;
+      EXPECT_EQ(entries, 1);
+      EXPECT_NE(VLK_KeyValues_get_int(a->algo_options, "tshc_timer_label_init", 999), 999);
+    }
+  }
 }
 
 }  // namespace
