@@ -54,10 +54,6 @@ PriorPtr init(VLK_Data* data, const std::string& options, std::string* log = nul
 // The direct computation of one pair: eta, then the logistic function.
 double pi_of(double eta) { return 1.0 / (1.0 + std::exp(-eta)); }
 
-bool ends_with(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 // A network over the named nodes with a double property per edge, written in `format`.
 std::string network_text(const char* format, const std::vector<std::string>& nodes,
                          const std::vector<std::tuple<int, int, const char*, double>>& edges) {
@@ -285,7 +281,7 @@ TEST(ContPrior, RefusedSetups) {
       score_testing::init_only_with(ContPrior_init, data.get(), s);
     });
     EXPECT_TRUE(end.exit1()) << "status " << end.status << " signal " << end.signal;
-    EXPECT_TRUE(ends_with(end.err, c.tail)) << end.err;
+    EXPECT_TRUE(end.err.ends_with(c.tail)) << end.err;
   }
   ContPriorFiles lists{nullptr, nullptr, nullptr};
   EXPECT_FATAL_EXIT(ContPrior_set_file("txt", "f", &lists),
@@ -364,7 +360,7 @@ TEST(ContPrior, PropCarriesTheInnerModulesProperties) {
   const std::string mine_text = vlk_test::capture([&](FILE* fp) { VLK_KeyValues_print(mine, fp); });
   const std::string inner_text =
       vlk_test::capture([&](FILE* fp) { VLK_KeyValues_print(inner, fp); });
-  EXPECT_TRUE(ends_with(mine_text, "," + inner_text)) << mine_text;
+  EXPECT_TRUE(mine_text.ends_with("," + inner_text)) << mine_text;
   VLK_KeyValues_delete(mine);
   VLK_KeyValues_delete(inner);
 }
@@ -394,7 +390,7 @@ TEST(ContPrior, InnerModuleGetsTheBudgetLeft) {
     ContPrior_init(data.get(), &small);
   });
   EXPECT_TRUE(end.exit1());
-  EXPECT_TRUE(ends_with(end.err, "ERROR: BDE: Memory consumption over.\n")) << end.err;
+  EXPECT_TRUE(end.err.ends_with("ERROR: BDE: Memory consumption over.\n")) << end.err;
   VLK_KeyValues_delete(list);
 }
 
