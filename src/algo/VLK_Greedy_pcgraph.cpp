@@ -73,7 +73,7 @@ int max_parents_of(const VLK_PCGraph* g) {
   return most;
 }
 
-void apply(const Move& m, int c, VLK_PCGraph* W, OTO_PK* order, double* ns) {
+void apply(const Move& m, int c, VLK_PCGraph* W, OTO_PK* order, int dynamic, double* ns) {
   switch (m.type) {
     case Move::none:
       return;
@@ -87,8 +87,14 @@ void apply(const Move& m, int c, VLK_PCGraph* W, OTO_PK* order, double* ns) {
       break;
     case Move::reverse: {
       VLK_PCGraph_remove_edge_id(W, m.id);
-      const int refused = OTO_PK_add_edge(order, c, m.node, W);
-      vlk::check(refused == 0, "a reversal tested acyclic is accepted");
+      if (dynamic != 0) {
+        // Dynamic graphs may hold cycles, which the order would refuse: the edge goes in as it
+        // is (nothing consults the order in this mode).
+        VLK_PCGraph_add_edge(W, c, m.node);
+      } else {
+        const int refused = OTO_PK_add_edge(order, c, m.node, W);
+        vlk::check(refused == 0, "a reversal tested acyclic is accepted");
+      }
       ns[m.node] = m.other_score;
       break;
     }
@@ -160,7 +166,7 @@ int pass(PassWork& w, int n, const VLK_PCGraph* S, VLK_PCGraph* W, OTO_PK* order
       }
     }
     if (move.type == Move::none) continue;
-    apply(move, c, W, order, ns);
+    apply(move, c, W, order, dynamic, ns);
     ++changed;
   }
   return changed;
