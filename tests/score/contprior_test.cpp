@@ -240,8 +240,10 @@ TEST(ContPrior, RefusedSetups) {
   const TempFile good("\tg0\n");
   const TempFile empty("");
   const TempFile no_columns("label only\ng0\t1\n");
+  const TempFile no_header("\ng0\t1\n");
   const TempFile not_finite("\tg0\tg1\ng1\t1\tnan\n");
   const TempFile no_key(network_text("VLK3", {"g0", "g1"}, {{0, 1, "other", 1.0}}));
+  const TempFile nan_edge(network_text("VLK3", {"g0", "g1"}, {{0, 1, "edgeScore", NAN}}));
   const TempFile sentinel(network_text("VLK3", {"g0", "g1"}, {{0, 1, "edgeScore", 9999.0}}));
   const std::string m = "mat=" + good.path();
   const struct {
@@ -264,11 +266,17 @@ TEST(ContPrior, RefusedSetups) {
       {"mat=" + no_columns.path() + ",w=1,c=0,d=0",
        "ContPrior:   0 columns without the first column.\n"
        "ERROR: ContPrior: Matrix file has no columns.\n"},
+      {"mat=" + no_header.path() + ",w=1,c=0,d=0",
+       "ContPrior:   0 columns without the first column.\n"
+       "ERROR: ContPrior: Matrix file has no columns.\n"},
       {"mat=" + not_finite.path() + ",w=1,c=0,d=0",
        "ERROR: not a finite value at line 2, column 3: nan\n"},
       {"vlk3=" + no_key.path() + ",w=1,c=0,d=0",
        "ERROR: ContPrior: Specified score key \"edgeScore\" not found in network file: " +
            no_key.path() + "\n"},
+      {"vlk3=" + nan_edge.path() + ",w=1,c=0,d=0",
+       "ERROR: ContPrior: not a finite value of \"edgeScore\" on the edge g0 -> g1: " +
+           nan_edge.path() + "\n"},
       {"vlk3=" + sentinel.path() + ",w=1,c=0,d=0",
        "ERROR: ContPrior: Specified score key \"edgeScore\" not found in network file: " +
            sentinel.path() + "\n"},
