@@ -17,10 +17,15 @@
 #include "VLK_Network_convert.h"
 #include "VLK_ScoreCache3.h"
 #include "velkcom.h"
+#include "vlk_algo_options.h"
 #include "vlk_fatal.h"
 #include "vlk_owned.h"
 
 namespace {
+
+using vlk::algo::int_option;
+using vlk::algo::list_option;
+using vlk::algo::remove_all;
 
 // The memory of the step-2 score cache, whatever the run's budget.
 constexpr size_t kCacheBytes = 104857600;
@@ -53,32 +58,6 @@ using GraphIPtr = std::unique_ptr<GraphI, DeleteGraphI>;
 void say(const char* line) {
   std::fprintf(VELK_ERR, "%s", line);
   std::fflush(VELK_ERR);
-}
-
-// Every entry of the key goes: a later duplicate would otherwise reach the greedy parser.
-void remove_all(VLK_KeyValues* list, const char* key) {
-  while (VLK_KeyValues_find_key(list, key) >= 0) VLK_KeyValues_remove(list, key);
-}
-
-// An integer option given as text (base 10) or as an int; def when absent.
-int int_option(const VLK_KeyValues* list, const char* key, int def) {
-  const int i = VLK_KeyValues_find_key(list, key);
-  if (i < 0) return def;
-  const auto at = static_cast<size_t>(i);
-  if (VLK_KeyValues_get_type(list, at) == VLK_TYPE_INT)
-    return VLK_KeyValues_get_int_index(list, at);
-  const auto* text =
-      static_cast<const char*>(VLK_KeyValues_get_with_type_index(list, at, VLK_TYPE_STRING));
-  return text != nullptr ? static_cast<int>(std::strtol(text, nullptr, 10)) : def;
-}
-
-// A nested option list: a copy of it, the parse of a text, or an empty list.
-VLK_KeyValues* list_option(const VLK_KeyValues* list, const char* key) {
-  if (const auto* nested = static_cast<const VLK_KeyValues*>(
-          VLK_KeyValues_get_with_type(list, key, VLK_TYPE_KEYVALUES)))
-    return VLK_KeyValues_clone(nested);
-  if (const char* text = VLK_KeyValues_get_string(list, key)) return VLK_KeyValues_parse(text);
-  return VLK_KeyValues_new();
 }
 
 // On unless the key holds a text other than "on" (in any case); a key without text is on.

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "ContPrior.h"
 #include "VLK_BDE.h"
 #include "VLK_BNRC.h"
 
@@ -37,7 +38,9 @@ constexpr VLK_Score VLK_Score_list[VLK_SCORE_MODULES + 1] = {
      &vlk::finalize_slot<VLK_BNRC_finalize>, &vlk::prop_slot<VLK_BNRC_prop>, nullptr, nullptr,
      &vlk::reinit_slot<VLK_BNRC_reinit>, nullptr, &vlk::omp_init_slot<VLK_BNRC_omp_init>, nullptr,
      0, 0},
-    named_row("ContPrior"),
+    {"ContPrior", &vlk::init_slot<ContPrior_init>, &vlk::score_slot<ContPrior_score>,
+     &vlk::finalize_slot<ContPrior_finalize>, &vlk::prop_slot<ContPrior_prop>, nullptr, nullptr,
+     nullptr, &vlk::evaluate_slot<ContPrior_evaluate>, nullptr, nullptr, 0, 0},
     {"BDE", &vlk::init_slot<BDE_init>, &vlk::score_slot<BDE_score>,
      &vlk::finalize_slot<BDE_finalize>, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
      nullptr, 0, 0},

@@ -22,6 +22,7 @@
 
 #include "VLK_Greedy.h"
 #include "VLK_Score.h"
+#include "graph_testing.h"
 #include "simulated_data.h"
 #include "test_score.h"
 #include "velkcom.h"
@@ -37,6 +38,7 @@ using vlk_test::TestScoreMode;
 
 constexpr int kVersions[] = {1, 2};
 
+using vlk_test::acyclic;
 using vlk_test::make_data;
 
 VLK_AlgoArgs* new_search(VLK_Data* data, VLK_Score* score, const char* options) {
@@ -92,29 +94,6 @@ VLK_Graph* graph_of(const Lists& lists) {
 Lists sorted(Lists l) {
   for (auto& v : l) std::sort(v.begin(), v.end());
   return l;
-}
-
-bool acyclic(const Lists& parents) {
-  const size_t n = parents.size();
-  std::vector<int> indeg(n, 0);
-  std::vector<std::vector<int>> children(n);
-  for (size_t c = 0; c < n; ++c)
-    for (int p : parents[c]) {
-      ++indeg[c];
-      children[static_cast<size_t>(p)].push_back(static_cast<int>(c));
-    }
-  std::vector<int> ready;
-  for (size_t v = 0; v < n; ++v)
-    if (indeg[v] == 0) ready.push_back(static_cast<int>(v));
-  size_t seen = 0;
-  while (!ready.empty()) {
-    const int v = ready.back();
-    ready.pop_back();
-    ++seen;
-    for (int w : children[static_cast<size_t>(v)])
-      if (--indeg[static_cast<size_t>(w)] == 0) ready.push_back(w);
-  }
-  return seen == n;
 }
 
 bool contains(const std::vector<int>& v, int x) {

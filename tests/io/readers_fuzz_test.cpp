@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ContPrior.h"
 #include "VLK_BSF.h"
 #include "VLK_CSML.h"
 #include "VLK_Data.h"
@@ -276,6 +277,7 @@ bool ends_with_reader_error(const std::string& err) {
   if (last.starts_with("              attr=") && lines.size() >= 2) last = lines[lines.size() - 2];
   if (last.starts_with("NAN value found at line ")) return true;
   if (last.starts_with("FATAL ERROR: VLK_CSML_get_CSML_type(): Unknown type: ")) return true;
+  if (last.starts_with("ContPrior: ERROR: ")) return true;
   return last.starts_with("ERROR: ") && last.find("Same node name found") == std::string_view::npos;
 }
 
@@ -628,6 +630,31 @@ TEST(ReadersFuzz, VLK3) {
       "Velk VLK3 FORMAT\n[Information]\n[Nodes]\nx\tX\t0\ny\tY\t1\n[Edges]\n1\t0\n0\t1",
   };
   fuzz(seeds, targets, 800, 55);
+}
+
+// The matrix prior file of the prior-knowledge score, read over three nodes: every cell keeps
+// its undefined value or takes a finite one.
+TEST(ReadersFuzz, ContPriorMatrix) {
+  const Target matrix{"contprior matrix", [](FILE* fp) {
+                        VLK_Data* d = VLK_Data_new();
+                        for (const char* name : {"g0", "g1", "g2"}) {
+                          VLK_StrArray_add_copy(d->names, name);
+                          VLK_StrArray_add_copy(d->aliases, name);
+                        }
+                        d->p = 3;
+                        std::vector<double> cells(9, 1234.5);
+                        double* rows[3] = {&cells[0], &cells[3], &cells[6]};
+                        // The reader opens a path: the stream's own file.
+                        const std::string path = "/proc/self/fd/" + std::to_string(fileno(fp));
+                        ContPrior_read_matrix(d, path.c_str(), rows);
+                        for (double x : cells) require(std::isfinite(x));
+                        VLK_Data_delete(d);
+                      }};
+  const std::vector<std::string> seeds = {
+      "\tg0\tg1\tg2\ng0\t1\t2\t3\ng1\t-1\t0.5\t2\ng2\t0\t0\t1e-3\n",
+      "x\tg2\tgX\tg0\ngY\t1\t2\ng2\t3\t\t4\t5\n\ng0\t-2.5e1\n",
+  };
+  fuzz(seeds, {matrix}, 500, 66);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // What the tests of graphs and of their users share: the edges of a parent-child graph and of
-// a parent-list graph as plain pairs, and float arrays of edge weights made from a list.
+// a parent-list graph as plain pairs, whether parent lists make a DAG, and float arrays of edge
+// weights made from a list.
 #pragma once
 
 #include <utility>
@@ -32,6 +33,30 @@ inline Pairs graph_edges(const VLK_Graph* g) {
     for (size_t k = 0; k < l->size; ++k) out.emplace_back(l->data[k], static_cast<int>(c));
   }
   return out;
+}
+
+// Whether the graph given by its parent lists (one per node) has no cycle.
+inline bool acyclic(const std::vector<std::vector<int>>& parents) {
+  const size_t n = parents.size();
+  std::vector<int> indeg(n, 0);
+  std::vector<std::vector<int>> children(n);
+  for (size_t c = 0; c < n; ++c)
+    for (int p : parents[c]) {
+      ++indeg[c];
+      children[static_cast<size_t>(p)].push_back(static_cast<int>(c));
+    }
+  std::vector<int> ready;
+  for (size_t v = 0; v < n; ++v)
+    if (indeg[v] == 0) ready.push_back(static_cast<int>(v));
+  size_t seen = 0;
+  while (!ready.empty()) {
+    const int v = ready.back();
+    ready.pop_back();
+    ++seen;
+    for (int w : children[static_cast<size_t>(v)])
+      if (--indeg[static_cast<size_t>(w)] == 0) ready.push_back(w);
+  }
+  return seen == n;
 }
 
 // A VLK_FloatArray holding the given values, released with the object.
