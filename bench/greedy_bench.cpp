@@ -19,124 +19,33 @@
 #include "VLK_AlgoArgs.h"
 #include "VLK_Greedy.h"
 #include "VLK_Score.h"
+#include "nucleus_bench.h"
 #include "velkcom.h"
 
 namespace {
 
-constexpr int kSamples = 100;
 constexpr int kMaxThreads = 8;
 
-// Counts score calls, one counter per thread on its own cache line.
-struct Counting {
-  struct alignas(64) Slot {
-    std::uint64_t calls = 0;
-  };
-  VLK_Score* inner = nullptr;
-  Slot slots[64];
+using vlk_bench::Counting;
+using vlk_bench::counting_cache;
+using vlk_bench::counting_score;
+using vlk_bench::genes;
+using vlk_bench::simulate;
 
-  std::uint64_t total() const {
-    std::uint64_t sum = 0;
-    for (const Slot& s : slots) sum += s.calls;
-    return sum;
-  }
-  void reset() {
-    for (Slot& s : slots) s.calls = 0;
-  }
-};
-
-double counting_score(void* state, int child, int* parents, int q) {
-  auto* c = static_cast<Counting*>(state);
-  ++c->slots[omp_get_thread_num() & 63].calls;
-  return c->inner->score(c->inner->state, child, parents, q);
-}
-
-void counting_cache(void* state, int on) {
-  auto* c = static_cast<Counting*>(state);
-  c->inner->cache(c->inner->state, on);
-}
-
-int genes() {
-  static const int count = [] {
-    const char* v = std::getenv("VLK_BENCH_GENES");
-    return v != nullptr && std::atoi(v) > 1 ? std::atoi(v) : 1000;
-  }();
-  return count;
-}
-
-// A sparse random DAG (each gene up to 2 parents among the genes before it in a random order)
-// and values: each gene a sum of smooth functions of its parents plus noise.
-VLK_Data* simulate() {
-  const int p = genes();
-  std::uint64_t state = 20240611;
-  auto uniform = [&state] {
-    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-    return (static_cast<double>(state >> 11) + 0.5) * 0x1.0p-53;
-  };
-  auto normal = [&] {
-    return std::sqrt(-2.0 * std::log(uniform())) * std::cos(2.0 * std::numbers::pi * uniform());
-  };
-  std::vector<int> order(p);
-  for (int i = 0; i < p; ++i) order[i] = i;
-  for (int i = p - 1; i > 0; --i) std::swap(order[i], order[static_cast<int>(uniform() * (i + 1))]);
-
-  VLK_Data* d = VLK_Data_new();
-  d->p = p;
-  d->n = kSamples;
-  d->X = static_cast<double*>(std::calloc(VLK_Data_cells(p, kSamples), sizeof(double)));
-  d->Y = d->X;
-  for (int i = 0; i < p; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "g%d", i);
-    VLK_StrArray_add_copy(d->names, name);
-    VLK_StrArray_add_copy(d->aliases, name);
-  }
-  for (int i = 0; i < p; ++i) {
-    const int g = order[i];
-    const int k = i == 0 ? 0 : static_cast<int>(uniform() * 3.0);  // 0, 1 or 2 parents
-    int pa[2] = {-1, -1};
-    for (int j = 0; j < k && i > 0; ++j) pa[j] = order[static_cast<int>(uniform() * i)];
-    double* row = d->X + static_cast<size_t>(g) * kSamples;
-    for (int s = 0; s < kSamples; ++s) {
-      double v = k == 0 ? normal() : 0.3 * normal();
-      for (int j = 0; j < k; ++j) {
-        const double x = d->X[static_cast<size_t>(pa[j]) * kSamples + s];
-        v += j == 0 ? std::sin(1.5 * x) + 0.3 * x : 0.6 * x * x - 0.5;
-      }
-      row[s] = v;
-    }
-  }
-  return d;
-}
-
-struct Nucleus {
-  VLK_Data* data = nullptr;
-  VLK_Score* bnrc = nullptr;
-  Counting counting;
-  bool ready = false;
-
-  Nucleus() {
-    VLK_init();
-    VELK_ERR = std::fopen("/dev/null", "w");  // the searches' progress lines
-    bnrc = VLK_Score_get("BNRC");
-    if (bnrc == nullptr || bnrc->init == nullptr) return;
-    data = simulate();
-    VLK_ScoreArgs* args = VLK_ScoreArgs_new();
-    args->threads = kMaxThreads;
-    args->verbosity = -1;
-    VLK_Score_init(bnrc, data, args);
-    VLK_ScoreArgs_delete(args);
-    counting.inner = bnrc;
-    ready = true;
-  }
-};
-
-Nucleus& nucleus() {
-  static Nucleus n;
+vlk_bench::Nucleus& nucleus() {
+  static vlk_bench::Nucleus n(kMaxThreads);
   return n;
 }
 
+Counting& counting() {
+  static Counting c;
+  c.inner = nucleus().bnrc;
+  return c;
+}
+
 void run_search(benchmark::State& state, int version) {
-  Nucleus& nu = nucleus();
+  vlk_bench::Nucleus& nu = nucleus();
+  Counting& count = counting();
   if (!nu.ready) {
     state.SkipWithError("the BNRC score module is not built");
     return;
@@ -148,19 +57,12 @@ void run_search(benchmark::State& state, int version) {
     VLK_Score record = *nu.bnrc;
     record.score = counting_score;
     record.cache = counting_cache;
-    record.state = &nu.counting;
+    record.state = &count;
     auto* score = static_cast<VLK_Score*>(std::malloc(sizeof(VLK_Score)));
     *score = record;
-    nu.counting.reset();
+    count.reset();
 
-    VLK_AlgoArgs* a = VLK_AlgoArgs_new();
-    a->data = nu.data;
-    a->score = score;
-    a->options = VLK_KeyValues_parse("trials=1");
-    a->verbosity = -1;
-    a->rng = VLK_RNG_new();
-    VLK_RNG_set_seed(a->rng, 7);
-    srandom(7);
+    VLK_AlgoArgs* a = vlk_bench::search_args(nu.data, score);
 
     const double start = omp_get_wtime();
     VLK_Graph* g = version == 1 ? VLK_Greedy_exec(a) : VLK_Greedy_exec2(a);
@@ -169,15 +71,12 @@ void run_search(benchmark::State& state, int version) {
 
     const double* t = a->timer->times;
     oto += t[VLK_GREEDY_TIMER_OTO_SINGLE] + t[VLK_GREEDY_TIMER_OTO_PARALLEL];
-    climb += t[VLK_GREEDY_TIMER_HC_SINGLE] + t[VLK_GREEDY_TIMER_HC_PARALLEL];
-    calls += static_cast<double>(nu.counting.total());
+    climb += vlk_bench::climb_seconds(a);
+    calls += static_cast<double>(count.total());
     edges += static_cast<double>(VLK_Graph_num_edges(g));
 
     VLK_Graph_delete(g);
-    VLK_RNG_delete(a->rng);
-    VLK_MultiTimer_delete(a->timer);
-    a->data = nullptr;  // shared by every case
-    VLK_AlgoArgs_delete(a);
+    vlk_bench::release_search_args(a);
   }
   const double runs = static_cast<double>(state.iterations());
   const double table_calls = static_cast<double>(genes()) * (genes() - 1);

@@ -13,6 +13,7 @@
 
 #include "VLK_ArgDef.h"
 #include "VLK_Help.h"
+#include "output_network.h"
 #include "utils.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
@@ -238,6 +239,8 @@ void validate_settings(const Args* a) {
     vlk::fatal(
         "ERROR: --init is not supported: the whole-data score cannot serve the nucleus "
         "searches\n");
+  // A bad -O or --output-mode would otherwise be found only after the whole run.
+  check_output_settings(a);
 }
 
 void open_log(Args* a) {
@@ -321,6 +324,11 @@ Args* Args_new_rank(int rank, int processes) {
 
 void Args_delete(Args* a) {
   if (a == nullptr) return;
+  // The job loop lends the nucleus data set to the search arguments, which would free it again.
+  if (a->algo_args != nullptr && a->algo_args->data == a->nucleus_data)
+    a->algo_args->data = nullptr;
+  // With shared names the nucleus's names are the whole data set's own strings.
+  if (a->share_names && a->nucleus_data != nullptr) VLK_StrArray_clear(a->nucleus_data->names);
   std::free(a->input_file);
   VLK_KeyValues_delete(a->input_args);
   free_unless(a->input_type, edf_text);

@@ -22,6 +22,7 @@
 
 #include "VLK_Greedy.h"
 #include "VLK_Score.h"
+#include "simulated_data.h"
 #include "test_score.h"
 #include "velkcom.h"
 #include "vlk_owned.h"
@@ -36,19 +37,7 @@ using vlk_test::TestScoreMode;
 
 constexpr int kVersions[] = {1, 2};
 
-VLK_Data* make_data(int p, int samples, bool names) {
-  VLK_Data* d = VLK_Data_new();
-  d->p = p;
-  d->n = samples;
-  d->X = static_cast<double*>(
-      std::calloc(std::max<size_t>(VLK_Data_cells(p, samples), 1), sizeof(double)));
-  d->Y = d->X;
-  for (int i = 0; names && i < p; ++i) {
-    VLK_StrArray_add_copy(d->names, ("g" + std::to_string(i)).c_str());
-    VLK_StrArray_add_copy(d->aliases, ("a" + std::to_string(i)).c_str());
-  }
-  return d;
-}
+using vlk_test::make_data;
 
 VLK_AlgoArgs* new_search(VLK_Data* data, VLK_Score* score, const char* options) {
   VLK_AlgoArgs* a = VLK_AlgoArgs_new();
@@ -356,17 +345,7 @@ vlk_test::TestScoreConfig planted(Lists parents) {
   return cfg;
 }
 
-// Restores the thread count of the test program after a test that changes it.
-class Threads {
- public:
-  explicit Threads(int n) : saved_(omp_get_max_threads()) { omp_set_num_threads(n); }
-  ~Threads() { omp_set_num_threads(saved_); }
-  Threads(const Threads&) = delete;
-  Threads& operator=(const Threads&) = delete;
-
- private:
-  int saved_;
-};
+using vlk_test::Threads;
 
 // The source of a version's child orders: the record's random numbers (version 1) or the C
 // library's random() (version 2).
@@ -1391,62 +1370,10 @@ TEST(Greedy, TotalScoreOfAKnownGraph) {
 // Data from a known sparse DAG with nonlinear links: each gene is a sum of smooth functions
 // of its parents plus noise. The searches must recover most true edges as adjacencies, far
 // more than a random graph with as many edges would.
-struct Simulated {
+struct Simulated : vlk_test::SimulatedDag {
   static constexpr int kGenes = 20;
   static constexpr int kSamples = 200;
-  Lists truth;
-  VLK_Data* data;
-
-  Simulated() {
-    truth = vlk_test::random_dag(kGenes, 2, 4242);
-    data = make_data(kGenes, kSamples, true);
-    std::uint64_t state = 12345;
-    auto uniform = [&state] {
-      state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-      return (static_cast<double>(state >> 11) + 0.5) * 0x1.0p-53;
-    };
-    auto normal = [&] {
-      const double u = uniform(), v = uniform();
-      return std::sqrt(-2.0 * std::log(u)) * std::cos(2.0 * std::numbers::pi * v);
-    };
-    // Parents come before their children in some order: fill by repeated sweeps.
-    std::vector<bool> done(kGenes, false);
-    for (int filled = 0; filled < kGenes;) {
-      for (int g = 0; g < kGenes; ++g) {
-        if (done[static_cast<size_t>(g)]) continue;
-        const auto& pa = truth[static_cast<size_t>(g)];
-        if (!std::all_of(pa.begin(), pa.end(), [&](int q) { return done[static_cast<size_t>(q)]; }))
-          continue;
-        for (int s = 0; s < kSamples; ++s) {
-          double v = 0.3 * normal();
-          for (size_t k = 0; k < pa.size(); ++k) {
-            const double x = data->X[static_cast<size_t>(pa[k]) * kSamples + s];
-            v += (k % 2 == 0) ? std::sin(1.5 * x) + 0.3 * x : 0.6 * x * x - 0.5;
-          }
-          data->X[static_cast<size_t>(g) * kSamples + s] = pa.empty() ? normal() : v;
-        }
-        done[static_cast<size_t>(g)] = true;
-        ++filled;
-      }
-    }
-  }
-
-  size_t true_edges() const {
-    size_t e = 0;
-    for (const auto& l : truth) e += l.size();
-    return e;
-  }
-
-  // Share of true edges present in either direction.
-  double recall(const VLK_Graph* g) const {
-    size_t hit = 0;
-    for (size_t c = 0; c < truth.size(); ++c)
-      for (int q : truth[c])
-        if (VLK_Graph_check_edge(g, q, static_cast<int>(c)) ||
-            VLK_Graph_check_edge(g, static_cast<int>(c), q))
-          ++hit;
-    return static_cast<double>(hit) / static_cast<double>(true_edges());
-  }
+  Simulated() : SimulatedDag(kGenes, kSamples, 4242, 12345) {}
 };
 
 TEST(GreedyBNRC, RecoversASparseNonlinearDag) {

@@ -1,10 +1,11 @@
-// What the tests of graphs and of their users share: the edges of a parent-child graph as
-// plain pairs, and float arrays of edge weights made from a list.
+// What the tests of graphs and of their users share: the edges of a parent-child graph and of
+// a parent-list graph as plain pairs, and float arrays of edge weights made from a list.
 #pragma once
 
 #include <utility>
 #include <vector>
 
+#include "VLK_Graph.h"
 #include "VLK_PCGraph.h"
 #include "VLK_UShortArray.h"
 
@@ -19,6 +20,16 @@ inline Pairs pcgraph_edges(const VLK_PCGraph* g) {
     int pa = 0, ch = 0;
     VLK_PCGraph_get_edge_index(g, k, &pa, &ch);
     out.emplace_back(pa, ch);
+  }
+  return out;
+}
+
+// (parent, child) of every edge of a parent-list graph, by child, in parent-list order.
+inline Pairs graph_edges(const VLK_Graph* g) {
+  Pairs out;
+  for (size_t c = 0; c < g->n; ++c) {
+    const VLK_IntArray* l = VLK_Graph_parents(g, static_cast<int>(c));
+    for (size_t k = 0; k < l->size; ++k) out.emplace_back(l->data[k], static_cast<int>(c));
   }
   return out;
 }

@@ -57,6 +57,7 @@ TestScore::TestScore(TestScoreConfig cfg) : config(std::move(cfg)) {
   const auto p = static_cast<size_t>(std::max(config.nodes, 0));
   planted.assign(p * p, 0);
   config.parents.resize(p);
+  last.resize(static_cast<size_t>(std::max(config.threads, 1)));
   for (size_t c = 0; c < p; ++c)
     for (int j : config.parents[c])
       if (j >= 0 && static_cast<size_t>(j) < p) planted[c * p + static_cast<size_t>(j)] = 1;
@@ -101,7 +102,7 @@ double TestScore::total(const std::vector<std::vector<int>>& parents) const {
 
 void TestScore::reset_counters() {
   for (auto* c : {&calls, &bad_calls, &prop_calls, &status_calls, &reinit_calls, &cache_switches,
-                  &thread_mask})
+                  &thread_mask, &stale_props})
     c->store(0);
   max_q.store(0);
 }
@@ -176,6 +177,11 @@ double test_score_score(TestScore* state, int child, int* parents, int q) {
   if (t >= 0 && t < 64)
     state->thread_mask.fetch_or(std::uint64_t{1} << t, std::memory_order_relaxed);
   raise_to(state->max_q, q);
+  if (t >= 0 && static_cast<size_t>(t) < state->last.size()) {
+    auto& last = state->last[static_cast<size_t>(t)];
+    last.child = child;
+    last.parents.assign(parents, parents + std::max(q, 0));
+  }
   if (bad_arguments(state->config, child, parents, q)) {
     state->bad_calls.fetch_add(1, std::memory_order_relaxed);
     if (child < 0 || child >= state->config.nodes || q < 0) return state->config.base;
@@ -187,6 +193,13 @@ void test_score_finalize(TestScore* state) { delete state; }
 
 VLK_KeyValues* test_score_prop(TestScore* state, int child, int* parents, int q, int k) {
   state->prop_calls.fetch_add(1, std::memory_order_relaxed);
+  const int t = omp_get_thread_num();
+  const bool fresh =
+      t >= 0 && static_cast<size_t>(t) < state->last.size() &&
+      state->last[static_cast<size_t>(t)].child == child &&
+      std::equal(parents, parents + q, state->last[static_cast<size_t>(t)].parents.begin(),
+                 state->last[static_cast<size_t>(t)].parents.end());
+  if (!fresh) state->stale_props.fetch_add(1, std::memory_order_relaxed);
   VLK_KeyValues* list = VLK_KeyValues_new();
   VLK_KeyValues_put_int(list, "TestScore.parent", parents[k]);
   VLK_KeyValues_put_int(list, "TestScore.planted", state->is_planted(parents[k], child) ? 1 : 0);

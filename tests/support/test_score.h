@@ -10,13 +10,13 @@
 //   tie      score(c | S) = base - step * |S|: every parent helps by the same amount, so a
 //            search must break ties by its own order (step 0: every set scores the same).
 //
-// The state is read-only during scoring except for atomic counters, so score could be called
-// from any number of threads at once; like a module with per-thread buffers it still serves only
-// `threads` threads, and a call from a thread index at or above that fails its internal check
-// (Debug and sanitizer builds), so the searches' tests catch a team wider than the score's.
-// Calls with bad arguments (child or parent out of range,
-// a repeated parent, the child among its parents unless allowed, more than max_parents
-// parents) are scored as usual but counted in bad_calls.
+// The state is read-only during scoring except for atomic counters and each thread's record of
+// its latest call, so score could be called from any number of threads at once; like a module with
+// per-thread buffers it still serves only `threads` threads, and a call from a thread index at or
+// above that fails its internal check (Debug and sanitizer builds), so the searches' tests catch a
+// team wider than the score's. Calls with bad arguments (child or parent out of range, a repeated
+// parent, the child among its parents unless allowed, more than max_parents parents) are scored as
+// usual but counted in bad_calls.
 #pragma once
 
 #include <atomic>
@@ -58,6 +58,16 @@ struct TestScore {
   std::atomic<int> cache_on{1};               // last value given to the cache slot
   std::atomic<int> max_q{0};                  // largest parent count seen
   std::atomic<std::uint64_t> thread_mask{0};  // bit t: OpenMP thread t called score (t < 64)
+  // prop calls whose child and parents (in order) were not those of the latest score call on
+  // the calling thread: a module that keeps its fit per thread would describe another fit.
+  std::atomic<std::uint64_t> stale_props{0};
+
+  // The latest score call of each thread index below config.threads.
+  struct LastCall {
+    int child = -1;
+    std::vector<int> parents;
+  };
+  std::vector<LastCall> last;
 
   explicit TestScore(TestScoreConfig cfg);
   // The score of a call, without counting it.

@@ -1,5 +1,6 @@
 #include "vlk_test.h"
 
+#include <omp.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,6 +18,9 @@ const bool runtime_ready = (VLK_init(), true);
 }  // namespace
 
 namespace vlk_test {
+
+Threads::Threads(int n) : saved_(omp_get_max_threads()) { omp_set_num_threads(n); }
+Threads::~Threads() { omp_set_num_threads(saved_); }
 
 CaptureErr::CaptureErr() : file_(std::tmpfile()), saved_(VELK_ERR) { VELK_ERR = file_; }
 

@@ -31,6 +31,18 @@ struct Ending {
   bool aborted() const;
 };
 
+// OpenMP's default team size set to n for the lifetime of the object.
+class Threads {
+ public:
+  explicit Threads(int n);
+  ~Threads();
+  Threads(const Threads&) = delete;
+  Threads& operator=(const Threads&) = delete;
+
+ private:
+  int saved_;
+};
+
 // Runs fn in a forked child with VELK_ERR pointed at a file; the child exits 0 if fn returns.
 Ending run_fatal(const std::function<void()>& fn);
 

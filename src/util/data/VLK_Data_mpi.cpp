@@ -29,16 +29,6 @@ double* receive_block(size_t count) {
   return block;
 }
 
-// MPI counts are int: larger blocks go in several messages (one message, maybe empty, else).
-void bcast_values(double* values, size_t count, int root, MPI_Comm comm) {
-  do {
-    const size_t chunk = std::min<size_t>(count, INT_MAX);
-    MPI_Bcast(values, static_cast<int>(chunk), MPI_DOUBLE, root, comm);
-    values += chunk;
-    count -= chunk;
-  } while (count > 0);
-}
-
 bool complete(const VLK_StrArray* a) {
   return a != nullptr && std::find(a->data, a->data + a->size, nullptr) == a->data + a->size;
 }
@@ -106,6 +96,20 @@ void bcast_ids(VLK_IntArray** ids, bool is_root, int root, MPI_Comm comm) {
 
 }  // namespace
 
+namespace vlk {
+
+// MPI counts are int: larger blocks go in several messages (one message, maybe empty, else).
+void mpi_bcast_doubles(double* values, size_t count, int root, MPI_Comm comm) {
+  do {
+    const size_t chunk = std::min<size_t>(count, INT_MAX);
+    MPI_Bcast(values, static_cast<int>(chunk), MPI_DOUBLE, root, comm);
+    values += chunk;
+    count -= chunk;
+  } while (count > 0);
+}
+
+}  // namespace vlk
+
 void VLK_Data_MPI_Bcast(VLK_Data** d, int root, MPI_Comm comm) {
   const bool is_root = rank_of(comm) == root;
   if (!is_root) {
@@ -121,12 +125,12 @@ void VLK_Data_MPI_Bcast(VLK_Data** d, int root, MPI_Comm comm) {
   if (is_root && cells > 0 && x->X == nullptr)
     vlk::fatal_mpi("FATAL ERROR: %s(): the %d x %d data set has no values\n", kFn, x->p, x->n);
   if (!is_root) x->X = receive_block(cells);
-  bcast_values(x->X, cells, root, comm);
+  vlk::mpi_bcast_doubles(x->X, cells, root, comm);
 
   int separate = is_root && x->Y != x->X && x->Y != nullptr ? 1 : 0;
   MPI_Bcast(&separate, 1, MPI_INT, root, comm);
   if (!is_root) x->Y = separate ? receive_block(cells) : x->X;
-  if (separate) bcast_values(x->Y, cells, root, comm);
+  if (separate) vlk::mpi_bcast_doubles(x->Y, cells, root, comm);
 
   bcast_strings(&x->names, is_root, root, comm);
   bcast_strings(&x->aliases, is_root, root, comm);

@@ -1,0 +1,334 @@
+#include "TwoStepHC.h"
+
+#include <omp.h>
+#include <strings.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "ScoreCache2.h"
+#include "VLK_AdjGraph.h"
+#include "VLK_Greedy.h"
+#include "VLK_IO.h"
+#include "VLK_KeyValues.h"
+#include "VLK_Network_convert.h"
+#include "VLK_ScoreCache3.h"
+#include "velkcom.h"
+#include "vlk_fatal.h"
+#include "vlk_owned.h"
+
+namespace {
+
+// The memory of the step-2 score cache, whatever the run's budget.
+constexpr size_t kCacheBytes = 104857600;
+
+// The keys of this search, taken out of the working list before the greedy options are parsed.
+constexpr const char* kOwnKeys[] = {"first",
+                                    "p",
+                                    "m",
+                                    "s",
+                                    "S",
+                                    "firstnet",
+                                    "firstnettype",
+                                    "firstnetopt",
+                                    "firstonly",
+                                    "cache",
+                                    "tshc_timer_label_init",
+                                    "tshc_timer_label_other"};
+
+using KeyValuesPtr = vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete>;
+using IntArrayPtr = vlk::Owned<VLK_IntArray, VLK_IntArray_delete>;
+using GraphPtr = vlk::Owned<VLK_Graph, VLK_Graph_delete>;
+
+struct DeleteGraphI {
+  void operator()(GraphI* g) const noexcept {
+    if (g != nullptr && g->delete_ != nullptr) g->delete_(g);
+  }
+};
+using GraphIPtr = std::unique_ptr<GraphI, DeleteGraphI>;
+
+void say(const char* line) {
+  std::fprintf(VELK_ERR, "%s", line);
+  std::fflush(VELK_ERR);
+}
+
+// Every entry of the key goes: a later duplicate would otherwise reach the greedy parser.
+void remove_all(VLK_KeyValues* list, const char* key) {
+  while (VLK_KeyValues_find_key(list, key) >= 0) VLK_KeyValues_remove(list, key);
+}
+
+// An integer option given as text (base 10) or as an int; def when absent.
+int int_option(const VLK_KeyValues* list, const char* key, int def) {
+  const int i = VLK_KeyValues_find_key(list, key);
+  if (i < 0) return def;
+  const auto at = static_cast<size_t>(i);
+  if (VLK_KeyValues_get_type(list, at) == VLK_TYPE_INT)
+    return VLK_KeyValues_get_int_index(list, at);
+  const auto* text =
+      static_cast<const char*>(VLK_KeyValues_get_with_type_index(list, at, VLK_TYPE_STRING));
+  return text != nullptr ? static_cast<int>(std::strtol(text, nullptr, 10)) : def;
+}
+
+// A nested option list: a copy of it, the parse of a text, or an empty list.
+VLK_KeyValues* list_option(const VLK_KeyValues* list, const char* key) {
+  if (const auto* nested = static_cast<const VLK_KeyValues*>(
+          VLK_KeyValues_get_with_type(list, key, VLK_TYPE_KEYVALUES)))
+    return VLK_KeyValues_clone(nested);
+  if (const char* text = VLK_KeyValues_get_string(list, key)) return VLK_KeyValues_parse(text);
+  return VLK_KeyValues_new();
+}
+
+// On unless the key holds a text other than "on" (in any case); a key without text is on.
+bool cache_on(const VLK_KeyValues* list) {
+  const int i = VLK_KeyValues_find_key(list, "cache");
+  if (i < 0) return true;
+  const auto* text = static_cast<const char*>(
+      VLK_KeyValues_get_with_type_index(list, static_cast<size_t>(i), VLK_TYPE_STRING));
+  return text == nullptr || text[0] == '\0' || strcasecmp(text, "on") == 0;
+}
+
+// One flag per node: whether it is in the first set.
+std::vector<char> membership(int n, const VLK_IntArray* first) {
+  std::vector<char> in(static_cast<size_t>(std::max(n, 0)), 0);
+  for (size_t k = 0; first != nullptr && k < first->size; ++k) {
+    const int v = first->data[k];
+    if (v >= 0 && v < n) in[static_cast<size_t>(v)] = 1;
+  }
+  return in;
+}
+
+VLK_AdjGraph* new_adjgraph(int n) {
+  VLK_AdjGraph* g = VLK_AdjGraph_news(static_cast<size_t>(std::max(n, 0)));
+  if (g == nullptr) vlk::fatal("ERROR: TwoStepHC: Memory allocation failed.\n");
+  return g;
+}
+
+// The first-set nodes read from the "first" file, silently.
+VLK_IntArray* read_first_set(const VLK_Data* data, const char* path) {
+  std::fprintf(VELK_ERR, "TwoStepHC:  first set file: %s\n", path);
+  VLK_IntArray* first = VLK_IntArray_new();
+  const int level = velk_warning_level;
+  velk_warning_level = 0;
+  const int read = VLK_Data_read_node_set_file(data, first, path, 0);
+  velk_warning_level = level;
+  // An unreadable file would leave an empty first set: a search of something else entirely.
+  if (read < 0) vlk::fatal("ERROR: TwoStepHC: cannot read the first set file: %s\n", path);
+  std::fprintf(VELK_ERR, "TwoStepHC:    %zu nodes.\n", first->size);
+  return first;
+}
+
+// The edges of the "firstnet" network as an adjacency graph over the data set's nodes.
+GraphI* first_network_skeleton(const VLK_KeyValues* options, const VLK_Data* data) {
+  const char* path = VLK_KeyValues_get_string(options, "firstnet");
+  const bool typed = VLK_KeyValues_find_key(options, "firstnettype") >= 0;
+  const bool opted = VLK_KeyValues_find_key(options, "firstnetopt") >= 0;
+  const char* type = VLK_KeyValues_get_string(options, "firstnettype");
+  KeyValuesPtr reader_options(opted ? list_option(options, "firstnetopt") : nullptr);
+  if (!typed && !opted) {
+    type = "PALIST";
+    reader_options.reset(VLK_KeyValues_parse("ch=T"));
+  }
+  const int level = velk_warning_level;
+  velk_warning_level = 0;
+  const vlk::Owned<VLK_Network, VLK_Network_delete> net(
+      IO_read_file(path, type, reader_options.get()));
+  VLK_AdjGraph* g = VLK_Network_AdjGraph_dataset(net.get(), data);
+  velk_warning_level = level;
+  if (g == nullptr) vlk::fatal("ERROR: TwoStepHC: Memory allocation failed.\n");
+  return VLK_AdjGraph_to_GraphI(g);
+}
+
+// Everything step 2 changes in the two argument records, put back at the end of the call.
+struct Saved {
+  VLK_KeyValues* options;
+  GraphI* skeleton;
+  GraphI* fixed;
+  int candidates;
+  int max_parents;
+  int score_max_parents;
+  VLK_KeyValues* score_options;
+};
+
+void restore(VLK_AlgoArgs* a, VLK_ScoreArgs* sa, const Saved& s) {
+  a->options = s.options;
+  a->skeleton = s.skeleton;
+  a->fixed = s.fixed;
+  a->candidates = s.candidates;
+  a->max_parents = s.max_parents;
+  sa->max_parents = s.score_max_parents;
+  sa->options = s.score_options;
+}
+
+// Refuses a cache the step-2 search cannot use, before any module is built for it.
+void check_cache_type(const VLK_ScoreArgs* sa) {
+  switch (sa->cache_type) {
+    case 1:
+    case 2: {
+      // The prefix tree has no lock, and step 2 scores the moves of a child from a team: as
+      // many threads as OpenMP offers, up to those the module is made for (sa->threads).
+      const int team = std::min(omp_get_max_threads(), std::max(sa->threads, 1));
+      if (team > 1)
+        vlk::fatal(
+            "ERROR: TwoStepHC: score cache %d has no lock and cannot serve the %d scoring "
+            "threads of the second step; use cache 3.\n",
+            sa->cache_type, team);
+      return;
+    }
+    case 3:
+      return;
+    default:
+      vlk::fatal("Unknown cache version: %d\n", sa->cache_type);
+  }
+}
+
+// The step-2 score module on the data set, installed in a and wrapped by the cache that sa's
+// cache type asks for.
+void install_step2_score(VLK_AlgoArgs* a, VLK_ScoreArgs* sa, const char* name, bool cached, int p,
+                         int stored_parents) {
+  if (cached) check_cache_type(sa);
+  VLK_Score* score = VLK_Score_get(name);
+  if (score == nullptr) vlk::fatal("ERROR: TwoStepHC: unknown score module: %s\n", name);
+  a->score = score;
+  VLK_Score_init(score, a->data, sa);
+  const int n = a->data->p;
+  if (!cached)
+    say("TwoStepHC: Skipping the score cache initialization.\n");
+  else if (sa->cache_type == 3)
+    VLK_ScoreCache3_init(score, n, stored_parents, kCacheBytes, sa->threads);
+  else
+    ScoreCache2_init(score, p, kCacheBytes, n);
+}
+
+}  // namespace
+
+GraphI* TwoStepHC_skeleton1(int n, const VLK_IntArray* first, const GraphI* outer) {
+  VLK_AdjGraph* g = new_adjgraph(n);
+  const std::vector<char> in = membership(n, first);
+  for (size_t k = 0; first != nullptr && k < first->size; ++k) {
+    const int p = first->data[k];
+    if (p < 0 || p >= n) continue;
+    for (int c = 0; c < n; ++c)
+      if (in[static_cast<size_t>(c)] == 0 && (outer == nullptr || outer->check_edge(outer, p, c)))
+        VLK_AdjGraph_add_edge(g, p, c);
+  }
+  return VLK_AdjGraph_to_GraphI(g);
+}
+
+GraphI* TwoStepHC_skeleton2(int n, const VLK_IntArray* first, const GraphI* outer) {
+  GraphI* g = nullptr;
+  if (outer != nullptr && outer->clone != nullptr && outer->remove_edge != nullptr) {
+    g = outer->clone(outer);
+    if (g == nullptr) vlk::fatal("ERROR: TwoStepHC: Memory allocation failed.\n");
+  } else {
+    // A skeleton kind that cannot clone itself, or lose an edge, is copied pair by pair.
+    VLK_AdjGraph* adj = new_adjgraph(n);
+    if (outer == nullptr)
+      VLK_AdjGraph_complete(adj);
+    else
+      for (int c = 0; c < n; ++c)
+        for (int p = 0; p < n; ++p)
+          if (outer->check_edge(outer, p, c)) VLK_AdjGraph_add_edge(adj, p, c);
+    g = VLK_AdjGraph_to_GraphI(adj);
+  }
+  for (size_t i = 0; first != nullptr && i < first->size; ++i)
+    for (size_t j = 0; j < first->size; ++j) g->remove_edge(g, first->data[i], first->data[j]);
+  return g;
+}
+
+VLK_Graph* TwoStepHC_exec(VLK_AlgoArgs* a, VLK_ScoreArgs* sa) {
+  const vlk::Owned<VLK_ScoreArgs, VLK_ScoreArgs_delete> own_sa(sa == nullptr ? VLK_ScoreArgs_new()
+                                                                             : nullptr);
+  if (sa == nullptr) sa = own_sa.get();
+  if (a->data == nullptr || a->score == nullptr)
+    vlk::fatal("ERROR: TwoStepHC: no data set or no score module given.\n");
+
+  int other = -1, init = -1;
+  const bool created = a->timer == nullptr;
+  if (created) {
+    VLK_Greedy_prepare_timer(a);
+    other = VLK_MultiTimer_add(a->timer, "TwoStep Other");
+    init = VLK_MultiTimer_add(a->timer, "TwoStep Init");
+  } else {
+    other = VLK_KeyValues_get_int(a->options, "tshc_timer_label_other", -1);
+    init = VLK_KeyValues_get_int(a->options, "tshc_timer_label_init", -1);
+  }
+  VLK_MultiTimer_start(a->timer, other);
+  say("TwoStepHC: Starting the two-step greedy hill-clibming algorithm.\n");
+
+  const Saved saved{a->options,     a->skeleton,     a->fixed,   a->candidates,
+                    a->max_parents, sa->max_parents, sa->options};
+  const KeyValuesPtr working(a->options != nullptr ? VLK_KeyValues_clone(a->options)
+                                                   : VLK_KeyValues_new());
+  if (working == nullptr) vlk::fatal("ERROR: TwoStepHC: Memory allocation failed.\n");
+  a->options = working.get();
+  VLK_KeyValues* opts = working.get();
+
+  const char* first_file = VLK_KeyValues_get_string(opts, "first");
+  if (first_file == nullptr) vlk::fatal("ERROR: TwoStepHC: First parent set file not specified.\n");
+  const IntArrayPtr first(read_first_set(a->data, first_file));
+
+  const int p = int_option(opts, "p", a->candidates);
+  const int m = int_option(opts, "m", a->max_parents);
+  const char* s = VLK_KeyValues_get_string(opts, "s");
+  const vlk::MallocPtr<char> score_name(strdup(s != nullptr ? s : "BNRC"));
+  const KeyValuesPtr score_options(list_option(opts, "S"));
+  const bool first_only = VLK_KeyValues_find_key(opts, "firstonly") >= 0;
+  const bool cached = cache_on(opts);
+  say(cached ? "TwoStepHC: Score Cache: On\n" : "TwoStepHC: Score Cache: Off\n");
+
+  const int n = a->data->p;
+  GraphIPtr skeleton1(VLK_KeyValues_find_key(opts, "firstnet") >= 0
+                          ? first_network_skeleton(opts, a->data)
+                          : TwoStepHC_skeleton1(n, first.get(), saved.skeleton));
+  a->skeleton = skeleton1.get();
+  for (const char* key : kOwnKeys) remove_all(opts, key);
+
+  GraphPtr g1(VLK_Greedy_exec2(a));
+  VLK_MultiTimer_start(a->timer, other);
+  say("TwoStepHC: First network estimation finished\n");
+  skeleton1.reset();
+  a->skeleton = saved.skeleton;
+
+  GraphPtr result;
+  if (first_only || g1 == nullptr) {
+    result = std::move(g1);
+  } else {
+    VLK_Score* step1 = a->score;
+    if (step1->finalize != nullptr) step1->finalize(step1->state);
+    std::free(step1);
+    a->score = nullptr;
+
+    const GraphIPtr skeleton2(TwoStepHC_skeleton2(n, first.get(), saved.skeleton));
+    a->fixed = VLK_Graph_to_GraphI(g1.get());
+    a->skeleton = skeleton2.get();
+    a->candidates = p;
+    a->max_parents = m;
+    // The fixed step-1 edges can give a node up to the caller's parent limit, beyond m: the
+    // score and the cache must take such sets, while the moves stay within m.
+    const int stored_parents = std::max(m, saved.max_parents);
+    sa->max_parents = stored_parents;
+    sa->options = score_options.get();
+    remove_all(opts, "parent");
+    remove_all(opts, "rev");
+
+    VLK_MultiTimer_start(a->timer, init);
+    install_step2_score(a, sa, score_name.get(), cached, p, stored_parents);
+    say("TwoStepHC: Starting the second network estimation.\n");
+    result.reset(VLK_Greedy_exec2(a));
+    VLK_MultiTimer_start(a->timer, other);
+    say("TwoStepHC: Second network estimation finished\n");
+    g1.reset();
+  }
+
+  restore(a, sa, saved);
+  if (created) {
+    if (a->results == nullptr) a->results = VLK_KeyValues_new();
+    VLK_KeyValues_put_int(a->results, "tshc_timer_label_other", other);
+    VLK_KeyValues_put_int(a->results, "tshc_timer_label_init", init);
+  }
+  VLK_MultiTimer_stop(a->timer);
+  return result.release();
+}
