@@ -63,6 +63,7 @@ IO_read_fp_fn reader_or_end(const char* name) {
 [[noreturn]] void refuse_on_stderr(const char* format, const char* what) {
   std::fprintf(stderr, format, shown(what));
   std::fflush(stderr);
+  vlk::mpi_abort_if_running(1);
   std::exit(1);
 }
 
