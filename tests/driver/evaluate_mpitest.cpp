@@ -10,10 +10,10 @@
 
 #include "VLK_DoubleArray.h"
 #include "VLK_Network.h"
-#include "VLK_Node.h"
 #include "VLK_PCGraph.h"
 #include "evaluate.h"
 #include "exchange_testing.h"
+#include "graph_testing.h"
 #include "mpi_test.h"
 #include "nuclei_fixture.h"
 #include "vlk_owned.h"
@@ -27,16 +27,14 @@ using Row = std::array<long long, 4>;  // TP, RTP, FP, FN
 // hits pairs of every kind of count.
 int ref_kind(int w, int v) { return (w * 7 + v * 3) % 5; }
 
-vlk::Owned<VLK_Network, VLK_Network_delete> make_reference() {
-  vlk::Owned<VLK_Network, VLK_Network_delete> net(VLK_Network_new());
-  for (int i = 0; i < kGenes; ++i)
-    VLK_Network_add_node(net.get(), VLK_Node_new(std::to_string(i).c_str(), nullptr));
+vlk::NetworkPtr make_reference() {
+  Pairs edges;
   for (int v = 0; v < kGenes; ++v)
     for (int w = 0; w < v; ++w) {
-      if (ref_kind(w, v) == 0) VLK_Network_add_edge_index(net.get(), w, v);
-      if (ref_kind(w, v) == 1) VLK_Network_add_edge_index(net.get(), v, w);
+      if (ref_kind(w, v) == 0) edges.emplace_back(w, v);
+      if (ref_kind(w, v) == 1) edges.emplace_back(v, w);
     }
-  return net;
+  return network_of(kGenes, edges);
 }
 
 // The counts of one cutoff straight from the serial counts of the nuclei.
@@ -80,7 +78,7 @@ std::vector<Row> rows(const std::string& text, const std::string& lead) {
 class Evaluation : public testing::Test {
  protected:
   Tables t{kGenes, kModule, rank(), procs()};
-  vlk::Owned<VLK_Network, VLK_Network_delete> ref = make_reference();
+  vlk::NetworkPtr ref = make_reference();
   vlk::Owned<VLK_DoubleArray, VLK_DoubleArray_delete> cutoffs{VLK_DoubleArray_new()};
   void SetUp() override {
     {

@@ -10,7 +10,6 @@
 
 #include "VLK_DoubleArray.h"
 #include "VLK_Network.h"
-#include "VLK_Node.h"
 #include "VLK_PCGraph.h"
 #include "exchange_testing.h"
 #include "graph_testing.h"
@@ -20,22 +19,14 @@
 
 namespace {
 
+using vlk::NetworkPtr;
 using vlk::eval::Confusion;
 using vlk_test::CaptureErr;
 using vlk_test::Tables;
-using NetworkPtr = vlk::Owned<VLK_Network, VLK_Network_delete>;
 using GraphPtr = vlk::Owned<VLK_PCGraph, VLK_PCGraph_delete>;
 using CutoffsPtr = vlk::Owned<VLK_DoubleArray, VLK_DoubleArray_delete>;
 
-NetworkPtr reference(int n, const vlk_test::Pairs& edges) {
-  NetworkPtr net(VLK_Network_new());
-  for (int i = 0; i < n; ++i) {
-    const std::string name = "g" + std::to_string(i);
-    VLK_Network_add_node(net.get(), VLK_Node_new(name.c_str(), name.c_str()));
-  }
-  for (auto [pa, ch] : edges) VLK_Network_add_edge_index(net.get(), pa, ch);
-  return net;
-}
+NetworkPtr reference(int n, const vlk_test::Pairs& edges) { return vlk_test::network_of(n, edges); }
 
 CutoffsPtr cutoff_list(const std::vector<double>& values) {
   CutoffsPtr c(VLK_DoubleArray_new());
