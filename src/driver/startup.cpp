@@ -71,7 +71,6 @@ void parametric_cutoffs(Args* a) {
 void nucleus_buffer_alloc(Args* a) {
   VLK_Data* d = a->nucleus_data;
   const std::uint64_t K = static_cast<std::uint64_t>(a->module_size);
-  std::uint64_t bytes = 0;
   if (a->algo_args->dynamic && a->bootstrap_blocks != -1) {
     const std::int64_t cols = static_cast<std::int64_t>(a->time_points - 1) * a->bootstrap_blocks;
     std::fprintf(VELK_ERR, "Dynamic mode specified\n");
@@ -82,7 +81,7 @@ void nucleus_buffer_alloc(Args* a) {
                      static_cast<long long>(cols));
     // The pseudo bootstrap writes one row per nucleus gene into each of X and Y.
     const std::uint64_t cells = K * static_cast<std::uint64_t>(cols);
-    bytes = 2 * cells * sizeof(double);
+    const std::uint64_t bytes = 2 * cells * sizeof(double);
     print_bytes(bytes, "required for resampled data.\n");
     Args_charge_memory(a, bytes, "the nucleus data set");
     d->X = value_block(cells);
@@ -90,7 +89,7 @@ void nucleus_buffer_alloc(Args* a) {
     d->n = static_cast<int>(cols);
   } else {
     const std::uint64_t cells = K * static_cast<std::uint64_t>(a->samples);
-    bytes = cells * sizeof(double);
+    const std::uint64_t bytes = cells * sizeof(double);
     print_bytes(bytes, "required for resampled data.\n");
     Args_charge_memory(a, bytes, "the nucleus data set");
     d->X = d->Y = value_block(cells);
@@ -98,15 +97,6 @@ void nucleus_buffer_alloc(Args* a) {
   }
   d->p = a->module_size;
   a->algo_args->excluded = VLK_Graph_new(static_cast<size_t>(a->module_size));
-}
-
-void nucleus_buffer_free(Args* a) {
-  VLK_Data* d = a->nucleus_data;
-  if (d->Y != d->X) std::free(d->Y);
-  std::free(d->X);
-  d->X = d->Y = nullptr;
-  VLK_Graph_delete(a->algo_args->excluded);
-  a->algo_args->excluded = nullptr;
 }
 
 int final_output(Args* a) {

@@ -17,7 +17,6 @@ void parametric_cutoffs(Args* args);
 // module size rows of (time points - 1) x --Bnum columns (dynamic data, pseudo bootstrap),
 // charged to the memory budget; and the empty excluded graph of the searches.
 void nucleus_buffer_alloc(Args* args);
-void nucleus_buffer_free(Args* args);
 
 // --on: the frequent-edge network of --oth gathered at process 0, which writes it in the form
 // of --output-mode. Collective. 1 on process 0 when the network did not reach its file (the
