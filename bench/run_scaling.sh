@@ -2,11 +2,10 @@
 # Strong scaling of a whole run: one simulated data set (examples/simulate_chains.awk, 2,000
 # genes x 100 samples, chains of 4), module size 200, a fixed number of nuclei, at 1, 2, 4 and 8
 # processes of one thread, 1 process of 8 threads and 2 processes of 4. Per configuration: the
-# wall time of mpirun, nuclei per second, and per process (the slowest) the seconds of the
-# score initialisations (X-INIT-TIME), the whole-data 1-to-1 tables, the searches (X-ALGO-TIME)
-# and the MPI transfers (Total communication time, which includes the waits for slower
-# processes), read from the run's log files; "rest" is the wall time beyond their sum: mpirun's
-# start, the data input and broadcast and the final output.
+# wall time of mpirun, nuclei per second, and the seconds of the score initialisations
+# (X-INIT-TIME), the whole-data 1-to-1 tables, the searches (X-ALGO-TIME) and the MPI transfers
+# (Total communication time), read from the run's log files (see columns below); "rest" is
+# mpirun's start, the data input and the final output, and the waits for slower processes.
 #
 #   bench/run_scaling.sh [build folder]        (default: build beside the sources)
 #
@@ -30,25 +29,23 @@ trap 'rm -rf "$work"' EXIT INT TERM
 awk -v genes="$genes" -v samples="$samples" -v chain=4 -v seed=11 \
   -f "$src/examples/simulate_chains.awk" >"$work/data.edf"
 
-# The largest value of a timing line over the processes' logs: key, field number.
-slowest() {
-  cat "$work"/run.log.* | awk -v key="$1" -v f="$2" '
-    index($0, key) == 1 { if ($f + 0 > m) m = $f + 0 }
-    END { printf "%.2f", m }'
-}
-
-# Seconds of the 1-to-1 tables, summed per process, the slowest process.
-oto_slowest() {
-  m=0
+# Per process: init, 1-to-1, search and transfer seconds from its log; then the columns of the
+# busiest process (the largest init + 1-to-1 + search), the mean search time over the
+# processes, the least transfer time (the transfers without the waits for slower processes) and
+# the rest of the wall time beyond the busiest process's sum.
+columns() {  # wall seconds
   for log in "$work"/run.log.*; do
-    s=$(awk '/^one-to-one calculation time:/ { s += $4 } END { printf "%.2f", s }' "$log")
-    m=$(awk -v a="$m" -v b="$s" 'BEGIN { print (b > a) ? b : a }')
-  done
-  printf "%.2f" "$m"
+    awk '/^X-INIT-TIME/ { i = $2 } /^one-to-one calculation time:/ { o += $4 }
+         /^X-ALGO-TIME/ { s = $2 } /^Total communication time:/ { e = $4 }
+         END { print i + 0, o + 0, s + 0, e + 0 }' "$log"
+  done | awk -v wall="$1" '
+    { n++; ssum += $3; if (n == 1 || $4 < emin) emin = $4
+      if (n == 1 || $1 + $2 + $3 > busy) { busy = $1 + $2 + $3; i = $1; o = $2; s = $3 } }
+    END { printf "%8.2f %8.2f %8.2f %8.2f %8.2f %8.2f", i, o, s, ssum / n, emin, wall - busy - emin }'
 }
 
-printf "%-6s %8s %9s %8s %8s %8s %8s %8s %8s\n" PxT wall[s] nuclei/s speedup init oto search \
-  exch rest
+printf "%-6s %8s %9s %8s %8s %8s %8s %8s %8s %8s\n" PxT wall[s] nuclei/s speedup init oto \
+  search mean exch rest
 base=""
 for c in $configs; do
   P=${c%x*}
@@ -62,14 +59,7 @@ for c in $configs; do
   t1=$(date +%s.%N)
   wall=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }')
   [ -n "$base" ] || base=$wall
-  init=$(slowest X-INIT-TIME 2)
-  oto=$(oto_slowest)
-  search=$(slowest X-ALGO-TIME 2)
-  exch=$(slowest 'Total communication time:' 4)
-  printf "%-6s %8s %9s %8s %8s %8s %8s %8s %8s\n" "$c" "$wall" \
+  printf "%-6s %8s %9s %8s %s\n" "$c" "$wall" \
     "$(awk -v n="$nuclei" -v w="$wall" 'BEGIN { printf "%.2f", n / w }')" \
-    "$(awk -v b="$base" -v w="$wall" 'BEGIN { printf "%.2f", b / w }')" \
-    "$init" "$oto" "$search" "$exch" \
-    "$(awk -v w="$wall" -v a="$init" -v b="$oto" -v c="$search" -v d="$exch" \
-      'BEGIN { printf "%.2f", w - a - b - c - d }')"
+    "$(awk -v b="$base" -v w="$wall" 'BEGIN { printf "%.2f", b / w }')" "$(columns "$wall")"
 done
