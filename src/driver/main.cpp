@@ -1,27 +1,44 @@
-// velknnsr: the start of a run on every process. The estimation phases are not part of this
-// build yet, so after the start-up report the program says so and ends with status 1.
+// velknnsr: a whole run on every process. The steps and every collective call come in the same
+// order on all processes; process 0 alone writes the final network.
 #include <mpi.h>
 #include <omp.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 
+#include "VLK_PCGraph.h"
 #include "VLK_RNG.h"
 #include "VLK_Timer.h"
 #include "args.h"
+#include "evaluate.h"
+#include "exchange.h"
+#include "input_data.h"
+#include "run.h"
+#include "startup.h"
 #include "velkcom.h"
+#include "vlk_fatal.h"
 
 namespace {
 
-void print_now(const char* label) {
-  const std::time_t now = std::time(nullptr);
-  std::fprintf(VELK_ERR, "%s at %s", label, std::ctime(&now));
+void debug_settings(const Args* a) {
+  if (a->debug) show_settings(a);
+}
+
+void print_intervals(Args* a) {
+  if (a->rw_interval <= 0) a->rw_interval = 1;
+  if (a->exchange_interval <= 0) a->exchange_interval = 1;
+  std::fprintf(VELK_ERR, "Random Walk Interval: %d\n", a->rw_interval);
+  std::fprintf(VELK_ERR, "Exchange Interval: %d\n", a->exchange_interval);
+  if (a->oto_interval == 2147483647)
+    std::fprintf(VELK_ERR, "1-to-1 Interval: --\n");
+  else
+    std::fprintf(VELK_ERR, "1-to-1 Interval: %d\n", a->oto_interval);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The whole run, MPI_Init to MPI_Finalize, and the CPU time of the process.
   VLK_Timer* timers = VLK_Timer_new_ar(3);
   VLK_Timer_set_type(&timers[2], 1);
   VLK_Timer_start(&timers[0]);
@@ -30,39 +47,66 @@ int main(int argc, char** argv) {
   MPI_Init(&argc, &argv);
   VLK_Timer_start(&timers[1]);
 
-  Args* args = Args_new();
-  parse_args(args, argc, argv);
-  VLK_MultiTimer_start(args->timer, 0);
+  Args* a = Args_new();
+  parse_args(a, argc, argv);
+  VLK_MultiTimer_start(a->timer, 0);
 
   std::fprintf(VELK_ERR,
                "Velk-BN <NNSR> Rel. %s ($Rev: 255 $)\n  rank=%d, processes=%d, threads=%d\n",
-               "0.14.2", args->rank, args->processes, omp_get_max_threads());
-  if (args->debug) show_settings(args);
+               "0.14.2", a->rank, a->processes, omp_get_max_threads());
+  debug_settings(a);
   std::fflush(VELK_ERR);
-  if (args->rank == 0) {
+  if (a->rank == 0) {
     std::fprintf(VELK_ERR, "THIS IS THE ROOT PROCESS.\n");
     std::fflush(VELK_ERR);
   }
-  print_now("Initialization finished");
+  put_current_time("Initialization finished");
   const char* host = std::getenv("HOSTNAME");
   std::fprintf(VELK_ERR, "HOSTNAME: %s\n", host ? host : "(null)");
-  std::fprintf(VELK_ERR, "Random Seed:\t%u\n", args->seed);
+  std::fprintf(VELK_ERR, "Random Seed:\t%u\n", a->seed);
   VLK_RNG* rng = VLK_RNG_new();
-  args->algo_args->rng = rng;
-  VLK_RNG_set_seed(rng, static_cast<int>(Args_run_seed(args)));
-  if (args->rw_interval <= 0) args->rw_interval = 1;
-  if (args->exchange_interval <= 0) args->exchange_interval = 1;
-  std::fprintf(VELK_ERR, "Random Walk Interval: %d\n", args->rw_interval);
-  std::fprintf(VELK_ERR, "Exchange Interval: %d\n", args->exchange_interval);
-  if (args->oto_interval == 2147483647)
-    std::fprintf(VELK_ERR, "1-to-1 Interval: --\n");
-  else
-    std::fprintf(VELK_ERR, "1-to-1 Interval: %d\n", args->oto_interval);
+  a->algo_args->rng = rng;
+  VLK_RNG_set_seed(rng, static_cast<int>(Args_run_seed(a)));
+  print_intervals(a);
 
-  std::fprintf(VELK_ERR,
-               "ERROR: this build of velknnsr reads its settings only; "
-               "the estimation is not available yet\n");
-  std::fflush(VELK_ERR);
+  debug_settings(a);
+  input_data(a);
+  debug_settings(a);
+  read_reference(a);
+  parametric_cutoffs(a);
+
+  edge_tables_alloc(a);
+  std::fprintf(VELK_ERR, "module_size = %d\n", a->module_size);
+  exchange_buffers_new(a);
+  if (a->rank == 0) a->dag = VLK_PCGraph_new(static_cast<size_t>(a->nodes));
+  a->batch_fill = 0;
+  nucleus_buffer_alloc(a);
+
+  debug_settings(a);
+  switch (a->method) {
+    case 0:
+      method(a, 0);
+      break;
+    case 1:
+    case 2:
+      method(a, 1);
+      a->iterations = a->total_iterations;
+      break;
+    default:
+      vlk::fatal_mpi("ERROR: Unknown algorithm type (-a option) specified: %d\n", a->method);
+  }
+
+  VLK_MultiTimer_start(a->timer, 6);
+  if (a->reference_file != nullptr) final_evaluation(a);
+  const int status = final_output(a);
+
+  put_current_time("Finalizing MPI start");
+  VLK_Timer_stop(&timers[1]);
   MPI_Finalize();
-  return 1;
+  put_current_time("Finished");
+  VLK_Timer_stop(&timers[0]);
+  VLK_Timer_stop(&timers[2]);
+  VLK_MultiTimer_stop(a->timer);
+  timing_report(a, timers);
+  return status;
 }

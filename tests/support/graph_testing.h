@@ -1,12 +1,15 @@
 // What the tests of graphs and of their users share: the edges of a parent-child graph and of
-// a parent-list graph as plain pairs, whether parent lists make a DAG, and float arrays of edge
-// weights made from a list.
+// a parent-list graph as plain pairs, whether parent lists make a DAG, float arrays of edge
+// weights made from a list, and small annotated networks.
 #pragma once
 
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "VLK_Graph.h"
+#include "VLK_Network.h"
+#include "VLK_Node.h"
 #include "VLK_PCGraph.h"
 #include "VLK_UShortArray.h"
 
@@ -69,5 +72,16 @@ struct FloatArray {
   FloatArray(const FloatArray&) = delete;
   FloatArray& operator=(const FloatArray&) = delete;
 };
+
+// A network of n nodes named (and aliased) g0, g1, ... with the given edges by index.
+inline vlk::NetworkPtr network_of(int n, const Pairs& edges = {}) {
+  vlk::NetworkPtr net(VLK_Network_new());
+  for (int i = 0; i < n; ++i) {
+    const std::string name = "g" + std::to_string(i);
+    VLK_Network_add_node(net.get(), VLK_Node_new(name.c_str(), name.c_str()));
+  }
+  for (auto [pa, ch] : edges) VLK_Network_add_edge_index(net.get(), pa, ch);
+  return net;
+}
 
 }  // namespace vlk_test

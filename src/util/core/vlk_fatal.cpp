@@ -14,12 +14,12 @@ void vdie(End how, const char* fmt, va_list ap) {
   switch (how) {
     case End::abort:
       std::abort();
-    case End::mpi_abort:
-      mpi_abort_if_running(1);
-      [[fallthrough]];
     case End::exit1:
+    case End::mpi_abort:
       break;
   }
+  // One process leaving alone would leave the others waiting in their next collective call.
+  mpi_abort_if_running(1);
   std::exit(1);
 }
 

@@ -6,10 +6,13 @@
 
 namespace vlk {
 
+// While MPI runs, exit1 and mpi_abort both end every process (MPI_Abort on the world
+// communicator with code 1): an error found by one process must not leave the others waiting in
+// a collective call. Without MPI (or before MPI_Init, after MPI_Finalize) they exit with status 1.
 enum class End {
   exit1,      // exit status 1
   abort,      // abort(): checks that must leave a core behind
-  mpi_abort,  // MPI_Abort on the world communicator while MPI runs, else exit status 1
+  mpi_abort,  // the same as exit1; names the callers inside the MPI phases
 };
 
 [[noreturn]] void vdie(End how, const char* fmt, va_list ap);

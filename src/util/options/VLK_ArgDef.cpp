@@ -316,6 +316,7 @@ Bound bind(const VLK_ArgDef* row, const Entry& e) {
       std::fprintf(stderr, "FATAL ERROR:%s:%d: unknown key type detected:%d\n",
                    "util/VLK_KeyValues", __LINE__, row->kind);
       std::fflush(stderr);
+      vlk::mpi_abort_if_running(1);
       std::exit(1);
   }
 }

@@ -15,6 +15,7 @@
 #include "VLK_Network.h"
 #include "VLK_Network_layout.h"
 #include "VLK_Object.h"
+#include "graph_testing.h"
 #include "vlk_owned.h"
 #include "vlk_test.h"
 
@@ -24,15 +25,7 @@ using vlk::NetworkPtr;
 using Pairs = std::vector<std::pair<int, int>>;
 using KeyValuesPtr = vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete>;
 
-NetworkPtr make(int n, const Pairs& edges = {}) {
-  NetworkPtr net(VLK_Network_new());
-  for (int i = 0; i < n; ++i) {
-    const std::string name = "g" + std::to_string(i);
-    VLK_Network_add_node(net.get(), VLK_Node_new(name.c_str(), name.c_str()));
-  }
-  for (auto [pa, ch] : edges) VLK_Network_add_edge_index(net.get(), pa, ch);
-  return net;
-}
+NetworkPtr make(int n, const Pairs& edges = {}) { return vlk_test::network_of(n, edges); }
 
 VLK_Node* node(const VLK_Network* net, int i) { return VLK_Network_get_node(net, i); }
 double x_of(const VLK_Network* net, int i) { return VLK_Node_get_position_x(node(net, i)); }

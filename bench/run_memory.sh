@@ -1,0 +1,44 @@
+#!/bin/sh
+# Memory of a run on 20,000 genes x 100 samples (examples/simulate_chains.awk) at 8 processes of
+# one thread, module size 1000: the peak resident memory of every process (GNU time's %M)
+# beside what the program charges to its memory budget (the "required" lines of process 0's
+# log) and what the score modules report.
+#
+#   bench/run_memory.sh [build folder]        (default: build beside the sources)
+#
+# Environment: NUCLEI (default 64), PROCS (8), GENES (20000), OTO (default 0: --oto -1, no 1-to-1
+# table, about 15 s; 1: the default 1-to-1 table of the seed genes on the whole data, which at
+# 20,000 genes takes about 4 minutes). The two count tables are calloc'ed: their pages count
+# as resident once a nucleus has touched them, so the peak grows with NUCLEI toward the size the
+# budget charges.
+set -eu
+
+src=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$src/build}
+nuclei=${NUCLEI:-64}
+procs=${PROCS:-8}
+genes=${GENES:-20000}
+oto=${OTO:-0}
+bin=$build/src/driver/velknnsr
+[ -x "$bin" ] || cmake --build "$build" -j3 --target velknnsr >/dev/null
+[ -x /usr/bin/time ] || { echo "GNU time (/usr/bin/time) is needed" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT INT TERM
+awk -v genes="$genes" -v samples=100 -v seed=5 -f "$src/examples/simulate_chains.awk" \
+  >"$work/data.edf"
+extra="--oto -1"
+[ "$oto" = 1 ] && extra=""
+
+# shellcheck disable=SC2086
+OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 \
+  mpirun --oversubscribe --bind-to none -x OMP_NUM_THREADS=1 -x OMP_WAIT_POLICY=passive \
+  -np "$procs" /usr/bin/time -f "peak resident %M kB" "$bin" -m 1000 -T "$nuclei" $extra \
+  --seed 1 --log 1 -o "$work/run" "$work/data.edf" >"$work/time.out" 2>&1
+
+echo "Per process, peak resident memory (kB):"
+grep '^peak resident' "$work/time.out" | sort -k3 -n | awk '{ printf "  %s\n", $3 }'
+echo "Charged to the budget (process 0):"
+grep -h 'required for\|Total memory usage' "$work/run.log.00000" | sort | uniq -c |
+  sed 's/^/  /'
+grep -h '^X-ALL-TIME' "$work/run.log.00000" | sed 's/^/  /'

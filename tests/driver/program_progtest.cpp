@@ -1,0 +1,341 @@
+// The program as a user starts it: velknnsr under mpirun on small simulated data with planted
+// chains (examples/simulate_chains.awk), read back from its log files and its network file.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "VLK_IO.h"
+#include "VLK_Network.h"
+#include "vlk_owned.h"
+#include "vlk_test.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// What every mpirun of these tests needs: OpenMPI starts as root only with the first two, more
+// processes than cores with the third, and a sanitizer build reports OpenMPI's own leaks.
+const bool mpirun_environment = [] {
+  for (const char* v : {"OMPI_ALLOW_RUN_AS_ROOT", "OMPI_ALLOW_RUN_AS_ROOT_CONFIRM",
+                        "OMPI_MCA_rmaps_base_oversubscribe"})
+    setenv(v, "1", 1);
+  setenv("ASAN_OPTIONS", "detect_leaks=0:allocator_may_return_null=1", 1);
+  return true;
+}();
+
+std::string quoted(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+struct Ended {
+  int status = -1;  // exit status of the shell command (mpirun's)
+  std::string out;  // its standard output and error
+  double seconds = 0;
+};
+
+// Runs a shell command, at most `limit` seconds.
+Ended shell(const std::string& command, int limit = 100) {
+  const std::string line =
+      "timeout " + std::to_string(limit) + " sh -c " + quoted(command) + " 2>&1";
+  const auto start = std::chrono::steady_clock::now();
+  Ended e;
+  FILE* p = popen(line.c_str(), "r");
+  if (p == nullptr) return e;
+  char buf[4096];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) e.out.append(buf, n);
+  const int w = pclose(p);
+  e.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
+  e.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return e;
+}
+
+// mpirun of the program with np processes of one thread each.
+Ended velknnsr(int np, const std::vector<std::string>& args, int limit = 100) {
+  std::string cmd = std::string(VLK_MPIEXEC) + " --oversubscribe -x OMP_NUM_THREADS=1 -x " +
+                    "OMP_WAIT_POLICY=passive -np " + std::to_string(np) + " " + VLK_PROGRAM;
+  for (const std::string& a : args) cmd += " " + quoted(a);
+  return shell(cmd, limit);
+}
+
+// A folder of its own for one test, removed afterwards.
+class Scratch {
+ public:
+  Scratch() {
+    char pattern[] = "/tmp/vlk_program_XXXXXX";
+    dir_ = mkdtemp(pattern) ? pattern : "";
+  }
+  ~Scratch() {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+  std::string operator/(const std::string& name) const { return dir_ + "/" + name; }
+
+ private:
+  std::string dir_;
+};
+
+// Simulated data (EDF) and its planted network (VLK3) in the scratch folder.
+void simulate(const Scratch& dir, int genes, int samples, int chain, int seed) {
+  const std::string cmd =
+      "awk -v genes=" + std::to_string(genes) + " -v samples=" + std::to_string(samples) +
+      " -v chain=" + std::to_string(chain) + " -v seed=" + std::to_string(seed) +
+      " -v network=" + quoted(dir / "truth.vlk3") + " -f " +
+      quoted(std::string(VLK_EXAMPLES_DIR) + "/simulate_chains.awk") + " > " +
+      quoted(dir / "data.edf");
+  ASSERT_EQ(shell(cmd).status, 0);
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
+bool has_line(const std::vector<std::string>& lines, const std::string& pattern) {
+  const std::regex re(pattern);
+  for (const std::string& l : lines)
+    if (std::regex_match(l, re)) return true;
+  return false;
+}
+
+using Pair = std::pair<int, int>;
+
+// The edges of a network file as (smaller, larger) node pairs, the most frequent first.
+std::vector<Pair> frequent_pairs(const std::string& path) {
+  vlk_test::CaptureErr quiet;
+  vlk::Owned<VLK_Network, VLK_Network_delete> net(IO_read_file(path.c_str(), "VLK3", nullptr));
+  std::vector<std::pair<double, Pair>> edges;
+  for (size_t k = 0; k < VLK_Network_num_edges(net.get()); ++k) {
+    VLK_Edge* e = VLK_Network_get_edge(net.get(), static_cast<int>(k));
+    const int pa = e->parent->index, ch = e->child->index;
+    edges.push_back(
+        {VLK_Edge_get_property_double(e, "Freq", 0.0), {std::min(pa, ch), std::max(pa, ch)}});
+  }
+  std::stable_sort(edges.begin(), edges.end(),
+                   [](const auto& x, const auto& y) { return x.first > y.first; });
+  std::vector<Pair> out;
+  for (const auto& e : edges) out.push_back(e.second);
+  return out;
+}
+
+TEST(Program, StartUpAndTimingReportOnEveryProcess) {
+  Scratch dir;
+  simulate(dir, 30, 40, 3, 5);
+  const Ended run = velknnsr(3, {"-a", "0", "-t", "6", "-m", "10", "--seed", "42", "--log", "1",
+                                 "-o", dir / "run", dir / "data.edf"});
+  ASSERT_EQ(run.status, 0) << run.out;
+  for (int rank = 0; rank < 3; ++rank) {
+    SCOPED_TRACE(rank);
+    char name[32];
+    std::snprintf(name, sizeof name, "run.log.%05d", rank);
+    const auto log = lines_of(vlk_test::read_file(dir / name));
+    ASSERT_GE(log.size(), 20u);
+    EXPECT_EQ(log[0], "Velk-BN <NNSR> Rel. 0.14.2 ($Rev: 255 $)");
+    EXPECT_EQ(log[1], "  rank=" + std::to_string(rank) + ", processes=3, threads=1");
+    EXPECT_EQ(has_line(log, "THIS IS THE ROOT PROCESS\\."), rank == 0);
+    EXPECT_TRUE(has_line(log, "Initialization finished at .*"));
+    EXPECT_TRUE(has_line(log, "HOSTNAME: .*"));
+    EXPECT_TRUE(has_line(log, "Random Seed:\t42"));
+    EXPECT_TRUE(has_line(log, "Random Walk Interval: 853"));
+    EXPECT_TRUE(has_line(log, "Exchange Interval: 853"));
+    EXPECT_TRUE(has_line(log, "1-to-1 Interval: --"));
+    EXPECT_TRUE(has_line(log, "Method: RSR"));
+    EXPECT_TRUE(has_line(log, "For check: iterations=6, interval=100000, loops=0, rem=6"));
+    EXPECT_EQ(has_line(log, "  Going to output into a file\\."), rank == 0);
+    // The report closes every log, in this order.
+    const std::vector<std::string> tail(log.end() - 14, log.end());
+    const std::string num = "[0-9]+\\.[0-9]{6}",
+                      span = "[0-9]+ day [0-9]{2} hour [0-9]{2} min [0-9]{2} sec";
+    const std::vector<std::string> want = {
+        "Total communication time: " + num + " \\[sec\\]",
+        span,
+        "Total single part time: " + num + " \\[sec\\]",
+        span,
+        "Total running time: " + span,
+        "X-ALL-TIME\t" + num,
+        "Inner running Time: " + span,
+        "X-IN-TIME\t" + num,
+        "Init Time: " + span,
+        "X-INIT-TIME\t" + num,
+        "Algo Time: " + span,
+        "X-ALGO-TIME\t" + num,
+    };
+    for (size_t i = 0; i < want.size(); ++i)
+      EXPECT_TRUE(std::regex_match(tail[i + 2], std::regex(want[i]))) << tail[i + 2];
+    EXPECT_TRUE(std::regex_match(tail[0], std::regex("Finalizing MPI start at .*")));
+    EXPECT_TRUE(std::regex_match(tail[1], std::regex("Finished at .*")));
+  }
+}
+
+// Refusals end every process with the message, within seconds.
+TEST(Program, RefusalsEndEveryProcess) {
+  Scratch dir;
+  simulate(dir, 12, 10, 3, 1);
+  {
+    std::ofstream broken(dir / "broken.edf");
+    broken << "$Version\t1.0\nA\t1\t2\nB\t3\tinf\nC\t5\t6\nD\t7\t8\n";
+  }
+  {
+    std::ofstream other(dir / "other.vlk3");
+    other << "Velk VLK3 FORMAT\n[Information]\n\n[Nodes]\nA\tA\t0\nB\tB\t1\n\n[Edges]\n0\t1\n";
+  }
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      // A reader error on process 0 alone.
+      {{"-m", "2", dir / "broken.edf"}, "ERROR: not a finite value at line 3, column 3: inf"},
+      {{"-m", "4", "--compare", dir / "other.vlk3", dir / "data.edf"},
+       "ERROR: the compare file " + dir / "other.vlk3" +
+           " has 2 nodes and the input data 12 genes"},
+      {{"-m", "4", "--dag-inv", "0", dir / "data.edf"}, "ERROR: --dag-inv must be at least 1: 0"},
+      {{"-m", "4", "--compare", dir / "truth.vlk3", "--cutoff-mode", "1", "--cutoffs",
+        "0.5,0.1,0.1", dir / "data.edf"},
+       "ERROR: the start of --cutoffs is above its end: 0.5 > 0.1, no cutoff"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    const Ended run = velknnsr(3, c.args, 60);
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.out.find(c.message), std::string::npos) << run.out;
+    EXPECT_LT(run.seconds, 30.0);
+  }
+}
+
+// The real search on chains of 4 genes: every planted pair is found, and the planted pairs are
+// most of the most frequent edges, on every process count.
+TEST(Program, FindsPlantedChainsOnEveryProcessCount) {
+  Scratch dir;
+  simulate(dir, 40, 100, 4, 3);
+  std::set<Pair> planted;
+  for (int g = 1; g < 40; ++g)
+    if (g % 4 != 0) planted.emplace(g - 1, g);
+  for (int np : {1, 2, 3}) {
+    SCOPED_TRACE(np);
+    const std::string out = dir / ("run" + std::to_string(np));
+    const Ended run = velknnsr(np, {"-m", "20", "-t", "100", "-T", "400", "--ci", "100", "--seed",
+                                    "1", "--output-mode", "1", "-o", out, dir / "data.edf"});
+    ASSERT_EQ(run.status, 0) << run.out;
+    const auto lines = lines_of(vlk_test::read_file(out + ".vlk3"));
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[2], "Edge Attr\tedgeScore:double\tFreq:double\tDir:double\tCount:int");
+    const auto found = frequent_pairs(out + ".vlk3");
+    size_t hits = 0, top = 0;
+    for (size_t i = 0; i < found.size(); ++i) {
+      const bool is_planted = planted.count(found[i]) != 0;
+      hits += is_planted;
+      if (i < planted.size()) top += is_planted;
+    }
+    EXPECT_EQ(hits, planted.size());
+    EXPECT_GE(top, 20u);
+  }
+}
+
+// With a fixed search (every nucleus the chain 0 -> 1 -> ... over all genes) the network is the
+// chain with frequency 1 and the same file on every process count; against the chain as the
+// reference every evaluation is exact, and --dag-inv 300 makes every third one a DAG evaluation.
+TEST(Program, FixedSearchGivesOneNetworkAndItsEvaluations) {
+  Scratch dir;
+  constexpr int kGenes = 8;
+  simulate(dir, kGenes, 30, kGenes, 2);
+  std::string first;
+  for (int np : {1, 2, 3}) {
+    SCOPED_TRACE(np);
+    const std::string out = dir / ("chain" + std::to_string(np));
+    const Ended run =
+        shell(std::string(VLK_MPIEXEC) + " --oversubscribe -x OMP_NUM_THREADS=1 -np " +
+              std::to_string(np) + " " + VLK_PROGRAM_CHAIN + " -m " + std::to_string(kGenes) +
+              " -T 600 --ci 100 --dag-inv 300 --compare " + quoted(dir / "truth.vlk3") +
+              " --cutoffs 0.5 --seed 3 -o " + quoted(out) + " " + quoted(dir / "data.edf"));
+    ASSERT_EQ(run.status, 0) << run.out;
+    const std::string network = vlk_test::read_file(out + ".vlk3");
+    if (first.empty()) first = network;
+    EXPECT_EQ(network, first);
+    const auto log = lines_of(vlk_test::read_file(out + ".log"));
+    std::string kinds;
+    for (const std::string& l : log) {
+      if (l.starts_with("COMR:\t")) kinds += 'C';
+      if (l.starts_with("DAGCMPR:\t")) kinds += 'D';
+    }
+    // The DAG evaluations carry the gathered network's COMR line before their own.
+    EXPECT_EQ(kinds, "CCCDCCCD");
+    for (int it : {100, 200, 300, 600}) {
+      const std::string row = std::to_string(it) + "\t0.500\t7\t0\t0\t0\t1.000\t1.000";
+      EXPECT_TRUE(has_line(log, "COMR:\t" + row)) << it;
+      if (it % 300 == 0) {
+        EXPECT_TRUE(has_line(log, "DAGCMPR:\t" + row)) << it;
+      }
+    }
+  }
+  const auto lines = lines_of(first);
+  const auto edges = std::find(lines.begin(), lines.end(), "[Edges]");
+  ASSERT_NE(edges, lines.end());
+  std::vector<std::string> want;
+  for (int g = 1; g < kGenes; ++g)
+    want.push_back(std::to_string(g - 1) + "\t" + std::to_string(g) + "\t1.000000\t1.000000\t600");
+  EXPECT_EQ(std::vector<std::string>(edges + 1, lines.end()), want);
+}
+
+// The README's run, on the first 150 genes of the example data: the command as the README gives
+// it, with the program, the input and the output prefix put in their places, writes the network
+// whose first lines the README shows.
+TEST(Program, ReadmeCommandRunsOnACutOfTheExample) {
+  const std::string readme = vlk_test::read_file(std::string(VLK_SOURCE_DIR) + "/README.md");
+  // From the step before mpirun (its environment) to the step after it.
+  const size_t mpirun = readme.find("mpirun ");
+  ASSERT_NE(mpirun, std::string::npos);
+  const size_t at = readme.rfind("&& ", mpirun) + 3;
+  const size_t end = readme.find(" && head -n 8 result.vlk3", at);
+  ASSERT_NE(end, std::string::npos);
+  std::string command = readme.substr(at, end - at);
+  ASSERT_EQ(command.find('\n'), std::string::npos) << command;
+
+  Scratch dir;
+  ASSERT_EQ(shell("head -n 151 " + quoted(std::string(VLK_EXAMPLES_DIR) + "/exprsData.edf") +
+                  " > " + quoted(dir / "cut.edf"))
+                .status,
+            0);
+  auto replace = [&](const std::string& from, const std::string& to) {
+    const size_t i = command.find(from);
+    ASSERT_NE(i, std::string::npos) << from;
+    command.replace(i, from.size(), to);
+  };
+  replace("mpirun ", std::string(VLK_MPIEXEC) + " ");
+  replace("build/src/driver/velknnsr", VLK_PROGRAM);
+  replace("examples/exprsData.edf", quoted(dir / "cut.edf"));
+  replace("-o result", "-o " + quoted(dir / "result"));
+  const Ended run = shell(command);
+  ASSERT_EQ(run.status, 0) << command << "\n" << run.out;
+
+  // The README's first lines of the file, up to the first node, which differs on a cut.
+  const size_t shown = readme.find("```\nVelk VLK3 FORMAT\n");
+  ASSERT_NE(shown, std::string::npos);
+  const auto want = lines_of(readme.substr(shown + 4, readme.find("[Nodes]", shown) - shown - 4));
+  const auto got = lines_of(vlk_test::read_file(dir / "result.vlk3"));
+  ASSERT_GT(got.size(), want.size() + 150);
+  EXPECT_EQ(std::vector<std::string>(got.begin(), got.begin() + want.size()), want);
+  EXPECT_EQ(got[want.size()], "[Nodes]");
+  EXPECT_TRUE(got[want.size() + 1].starts_with("AFFX-MurIL2_at\tAFFX-MurIL2_at\t0\t"));
+  EXPECT_FALSE(frequent_pairs(dir / "result.vlk3").empty());
+}
+
+}  // namespace
