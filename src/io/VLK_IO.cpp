@@ -16,15 +16,6 @@
 #include "velkcom.h"
 #include "vlk_fatal.h"
 
-namespace {
-
-// A row whose operations are not written yet: found by name, but with nothing to call.
-constexpr VLK_IOFormat without_operations(const char* name) {
-  return {name, nullptr, nullptr, nullptr, nullptr, nullptr};
-}
-
-}  // namespace
-
 constexpr VLK_IOFormat IO_list[IO_LIST_FORMATS + 1] = {
     {"TXT", TXT_read_fp, nullptr, TXT_write_fp, nullptr, nullptr},
     {"VLK", nullptr, nullptr, VLK_write_fp, nullptr, nullptr},
@@ -39,7 +30,7 @@ constexpr VLK_IOFormat IO_list[IO_LIST_FORMATS + 1] = {
     {"TXTS", TXTS_read_fp, nullptr, nullptr, nullptr, nullptr},
     {"PALIST", PALIST_read_fp, PALIST_read_file, nullptr, nullptr, nullptr},
     {"PARAOS", VLK_PARAOS_read_fp, nullptr, nullptr, nullptr, nullptr},
-    without_operations(nullptr),
+    {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 namespace {
