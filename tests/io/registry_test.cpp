@@ -11,6 +11,7 @@
 
 #include "VLK_IO.h"
 #include "VLK_VLK3.h"
+#include "network_testing.h"
 #include "vlk_owned.h"
 #include "vlk_test.h"
 
@@ -68,23 +69,6 @@ TEST(Registry, TableAndLookups) {
   EXPECT_EQ(IO_get_graph_writer("VLK3"), nullptr);
 }
 
-// What a refused call wrote to VELK_ERR and to the standard error stream, and how it ended.
-struct Refusal {
-  vlk_test::Ending end;
-  std::string stderr_text;
-};
-
-Refusal refused(const std::function<void()>& call) {
-  vlk_test::TempFile out("");
-  Refusal r;
-  r.end = vlk_test::run_fatal([&] {
-    if (std::freopen(out.path().c_str(), "w", stderr) == nullptr) _exit(3);
-    call();
-  });
-  r.stderr_text = vlk_test::read_file(out.path());
-  return r;
-}
-
 TEST(Registry, Refusals) {
   const NetworkPtr net = small_network();
   ASSERT_NE(net, nullptr);
@@ -124,7 +108,7 @@ TEST(Registry, Refusals) {
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
-    const Refusal r = refused(k.call);
+    const net_test::Stop r = net_test::stop_of(k.call);
     EXPECT_TRUE(r.end.exit1()) << "status " << r.end.status << " signal " << r.end.signal;
     EXPECT_EQ(r.end.err, k.err);
     EXPECT_EQ(r.stderr_text, k.on_stderr);
