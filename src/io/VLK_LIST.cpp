@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -14,36 +13,24 @@
 #include "VLK_StrMatrix.h"
 #include "velkcom.h"
 #include "vlk_data_read.h"
+#include "vlk_net_text.h"
 
 namespace {
 
 const char* text(const char* s) { return s != nullptr ? s : ""; }
 
-// Property keys of drawing records in order of first occurrence.
-class Keys {
- public:
-  void collect(const CSMLObject* obj) {
-    for (size_t i = 0; i < CSMLObject_num_properties(obj); ++i) {
-      const char* key = CSMLObject_get_property_key(obj, i);
-      if (seen_.insert(key).second) keys_.push_back(key);
-    }
-  }
-  // "\t<key>" per key.
-  void header(FILE* fp) const {
-    for (const char* key : keys_) std::fprintf(fp, "\t%s", key);
-  }
-  // "\t<value>" per key, nothing after the TAB where the record lacks the key.
-  void values(FILE* fp, const CSMLObject* obj) const {
-    for (const char* key : keys_) {
-      std::fputc('\t', fp);
-      CSMLObject_fprint_property_value(obj, key, fp);
-    }
-  }
+// "\t<key>" per key.
+void put_keys(FILE* fp, const std::vector<const char*>& keys) {
+  for (const char* key : keys) std::fprintf(fp, "\t%s", key);
+}
 
- private:
-  std::vector<const char*> keys_;
-  std::unordered_set<std::string_view> seen_;
-};
+// "\t<value>" per key, nothing after the TAB where the record lacks the key.
+void put_values(FILE* fp, const std::vector<const char*>& keys, const CSMLObject* obj) {
+  for (const char* key : keys) {
+    std::fputc('\t', fp);
+    CSMLObject_fprint_property_value(obj, key, fp);
+  }
+}
 
 // ---- NODELIST options ---------------------------------------------------------------------------
 
@@ -103,17 +90,15 @@ int LIST_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* /*optio
   std::fprintf(VELK_ERR, "Outputting in LIST format.\n");
   std::fflush(VELK_ERR);
   const size_t m = VLK_Network_num_edges(net);
-  Keys keys;
-  for (size_t k = 0; k < m; ++k)
-    keys.collect(VLK_Network_get_edge(net, static_cast<int>(k))->drawing);
+  const std::vector<const char*> keys = vlk::io::edge_property_keys(net);
   std::fprintf(fp, "Pa\tCh\tPa2\tCh2");
-  keys.header(fp);
+  put_keys(fp, keys);
   std::fputc('\n', fp);
   for (size_t k = 0; k < m; ++k) {
     const VLK_Edge* e = VLK_Network_get_edge(net, static_cast<int>(k));
     std::fprintf(fp, "%s\t%s\t%s\t%s", text(e->parent->name), text(e->child->name),
                  text(e->parent->alias), text(e->child->alias));
-    keys.values(fp, e->drawing);
+    put_values(fp, keys, e->drawing);
     std::fputc('\n', fp);
   }
   return vlk::io::stream_result(fp);
@@ -144,14 +129,12 @@ int NODELIST_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* opt
   const std::vector<VLK_Network_int_t> records = vlk::hub_records(net);
   const size_t n = records.size();
 
-  Keys keys;
-  for (size_t i = 0; i < n; ++i)
-    keys.collect(VLK_Network_get_node(net, static_cast<int>(i))->drawing);
+  const std::vector<const char*> keys = vlk::io::node_property_keys(net);
   std::fprintf(fp, "Name\tAlias\tNum Ch\tNum Pa\tTotal deg");
   if (keep) std::fprintf(fp, "\tOrig Rank");
   if (o.betweenness) std::fprintf(fp, "\tbetweenness");
   if (o.closeness) std::fprintf(fp, "\tcloseness");
-  keys.header(fp);
+  put_keys(fp, keys);
   std::fputc('\n', fp);
 
   size_t written = 0;
@@ -164,7 +147,7 @@ int NODELIST_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* opt
     if (keep) std::fprintf(fp, "\t%zu", rank);
     if (o.betweenness) std::fprintf(fp, "\t%f", betweenness[static_cast<size_t>(r.index)]);
     if (o.closeness) std::fprintf(fp, "\t%f", closeness[static_cast<size_t>(r.index)]);
-    keys.values(fp, node->drawing);
+    put_values(fp, keys, node->drawing);
     std::fputc('\n', fp);
     ++written;
   }

@@ -5,8 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 
+#include "CSMLObject.h"
 #include "vlk_fatal.h"
 
 namespace vlk::io {
@@ -54,17 +56,33 @@ VLK_Node* node_named(VLK_Network* net, const char* name) {
   return node;
 }
 
-std::vector<const char*> edge_property_keys(const VLK_Network* net) {
+namespace {
+
+// Every key not seen before, over the drawing records 0 .. count - 1 in order.
+template <class Drawing>
+std::vector<const char*> first_keys(size_t count, Drawing drawing) {
   std::vector<const char*> keys;
   std::unordered_set<std::string_view> seen;
-  for (size_t k = 0; k < VLK_Network_num_edges(net); ++k) {
-    const VLK_Edge* e = VLK_Network_get_edge(net, static_cast<int>(k));
-    for (size_t i = 0; i < VLK_Edge_get_property_size(e); ++i) {
-      const char* key = VLK_Edge_get_property_key(e, i);
+  for (size_t k = 0; k < count; ++k) {
+    const CSMLObject* obj = drawing(static_cast<int>(k));
+    for (size_t i = 0; i < CSMLObject_num_properties(obj); ++i) {
+      const char* key = CSMLObject_get_property_key(obj, i);
       if (seen.insert(key).second) keys.push_back(key);
     }
   }
   return keys;
+}
+
+}  // namespace
+
+std::vector<const char*> edge_property_keys(const VLK_Network* net) {
+  return first_keys(VLK_Network_num_edges(net),
+                    [net](int k) { return VLK_Network_get_edge(net, k)->drawing; });
+}
+
+std::vector<const char*> node_property_keys(const VLK_Network* net) {
+  return first_keys(VLK_Network_num_nodes(net),
+                    [net](int i) { return VLK_Network_get_node(net, i)->drawing; });
 }
 
 const char* rejected_option(const VLK_KeyValues* options, const VLK_ArgDef* table) {

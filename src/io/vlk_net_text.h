@@ -34,9 +34,10 @@ void add_numbered_nodes(VLK_Network* net, int index);
 // The first node of that name, or a new one with the name as name and alias.
 VLK_Node* node_named(VLK_Network* net, const char* name);
 
-// The keys of the edges' properties: over the edges in insertion order and each edge's
-// properties in order, every key not seen before.
+// The keys of the edges' (nodes') properties: over the edges in insertion order (the nodes in
+// index order) and each one's properties in order, every key not seen before.
 std::vector<const char*> edge_property_keys(const VLK_Network* net);
+std::vector<const char*> node_property_keys(const VLK_Network* net);
 
 // Binds the options to the table; the key of the entry it rejects, or null when all are bound.
 const char* rejected_option(const VLK_KeyValues* options, const VLK_ArgDef* table);
