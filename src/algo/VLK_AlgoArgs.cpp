@@ -105,9 +105,8 @@ VLK_GreedyArgs* VLK_GreedyArgs_parse(const VLK_KeyValues* options) {
   const GreedyTable table = greedy_table(g);
   const int r = bind_entries(options, table);
   if (r != -1) {
-    const size_t bad = static_cast<size_t>(r >= 0 ? r : -r - 2);
     vlk::fatal("ERROR: Greedy: unknown argument specified: %s\n",
-               VLK_KeyValues_get_key(options, bad));
+               VLK_KeyValues_get_key(options, vlk::failed_entry(r)));
   }
   return g;
 }

@@ -49,11 +49,8 @@ void bind_options(const VLK_KeyValues* list, Options* o) {
       vlk::arg_onoff("place_holder", &o->place_holder),
       vlk::arg_end(),
   };
-  const int r = VLK_KeyValues_set_values_kv(list, table);
-  if (r == -1) return;
-  const auto i = static_cast<size_t>(r >= 0 ? r : -r - 2);
-  std::fprintf(VELK_ERR, "WARNING: VLK_CSML: illegal  arguments failure: %s\n",
-               text(VLK_KeyValues_get_key(list, i)));
+  if (const char* key = vlk::rejected_key(list, table))
+    std::fprintf(VELK_ERR, "WARNING: VLK_CSML: illegal  arguments failure: %s\n", text(key));
 }
 
 // A hidden label of an entity, by its arrangement and its name.

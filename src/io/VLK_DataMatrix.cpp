@@ -131,10 +131,8 @@ void bind_options(const VLK_KeyValues* list, Options* o) {
       vlk::arg_onoff("dup", &o->dup),
       vlk::arg_end(),
   };
-  const int r = VLK_KeyValues_set_values_kv(list, table);
-  if (r == -1) return;
-  const auto i = static_cast<size_t>(r >= 0 ? r : -r - 2);
-  vlk::fatal("ERROR: unknown input file argument specified: %s\n", VLK_KeyValues_get_key(list, i));
+  if (const char* key = vlk::rejected_key(list, table))
+    vlk::fatal("ERROR: unknown input file argument specified: %s\n", key);
 }
 
 // Name and alias of one data row (r: 1-based data row number). The views point into the line,

@@ -48,10 +48,8 @@ NodeListOptions node_list_options(const VLK_KeyValues* list) {
       vlk::arg_flag_on("closeness", &o.closeness),
       vlk::arg_end(),
   };
-  const int r = VLK_KeyValues_set_values_kv(list, table);
-  if (r != -1)
-    vlk::fatal("ERROR: unknown argument: %s\n",
-               VLK_KeyValues_get_key(list, static_cast<size_t>(r >= 0 ? r : -r - 2)));
+  if (const char* key = vlk::rejected_key(list, table))
+    vlk::fatal("ERROR: unknown argument: %s\n", key);
   return o;
 }
 

@@ -12,7 +12,7 @@
 VLK_Network* PALIST_read_fp(FILE* fp, const VLK_KeyValues* options) {
   int ch = 0;
   const VLK_ArgDef table[] = {vlk::arg_onoff("ch", &ch), vlk::arg_end()};
-  if (const char* key = vlk::io::rejected_option(options, table)) {
+  if (const char* key = vlk::rejected_key(options, table)) {
     std::fprintf(VELK_ERR, "EROR: PALIST_read_fp(): unknown argumnet specified: %s\n", key);
     return nullptr;
   }

@@ -82,7 +82,7 @@ VLK_Network* TXT_read_fp(FILE* fp, const VLK_KeyValues* options) {
       vlk::arg_onoff("ch", &o.ch),
       vlk::arg_end(),
   };
-  if (const char* key = vlk::io::rejected_option(options, table)) {
+  if (const char* key = vlk::rejected_key(options, table)) {
     std::fprintf(VELK_ERR, "EROR: TXT_read_fp(): unknown argumnet specified: %s\n", key);
     return nullptr;
   }
@@ -117,7 +117,7 @@ int TXT_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* options)
       vlk::arg_onoff("A", &o.alias),
       vlk::arg_end(),
   };
-  if (const char* key = vlk::io::rejected_option(options, table)) {
+  if (const char* key = vlk::rejected_key(options, table)) {
     std::fprintf(VELK_ERR, "EROR: TXT_write_fp(): unknown argumnet specified: %s\n", key);
     return 1;
   }

@@ -17,7 +17,7 @@ void bind_or_warn(const VLK_KeyValues* list, const VLK_ArgDef* table, const char
     const VLK_KeyValues view{&keys, &values, &types};
     const int r = VLK_KeyValues_set_values_kv(&view, table);
     if (r == -1) return;
-    const size_t bad = start + static_cast<size_t>(r >= 0 ? r : -r - 2);
+    const size_t bad = start + vlk::failed_entry(r);
     std::fprintf(VELK_ERR, refused, VLK_KeyValues_get_key(list, bad));
     start = bad + 1;
   }

@@ -85,12 +85,6 @@ std::vector<const char*> node_property_keys(const VLK_Network* net) {
                     [net](int i) { return VLK_Network_get_node(net, i)->drawing; });
 }
 
-const char* rejected_option(const VLK_KeyValues* options, const VLK_ArgDef* table) {
-  const int r = VLK_KeyValues_set_values_kv(options, table);
-  if (r == -1) return nullptr;
-  return VLK_KeyValues_get_key(options, static_cast<size_t>(r >= 0 ? r : -r - 2));
-}
-
 void fatal_on_stderr(const char* fmt, ...) {
   va_list ap;
   va_start(ap, fmt);

@@ -8,7 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include "VLK_ArgDef.h"
 #include "VLK_KeyValues.h"
 #include "VLK_Network.h"
 
@@ -38,9 +37,6 @@ VLK_Node* node_named(VLK_Network* net, const char* name);
 // index order) and each one's properties in order, every key not seen before.
 std::vector<const char*> edge_property_keys(const VLK_Network* net);
 std::vector<const char*> node_property_keys(const VLK_Network* net);
-
-// Binds the options to the table; the key of the entry it rejects, or null when all are bound.
-const char* rejected_option(const VLK_KeyValues* options, const VLK_ArgDef* table);
 
 // Prints the line to the process's standard error stream and ends the process with status 1.
 [[noreturn]] void fatal_on_stderr(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

@@ -53,11 +53,8 @@ void stable_sort_by(std::vector<T>& v, int (*cmp)(const void*, const void*)) {
 
 // Binds a layout's options; an entry the table does not take ends the process.
 void bind_options(const VLK_KeyValues* options, const VLK_ArgDef* table, const char* function) {
-  const int r = VLK_KeyValues_set_values_kv(options, table);
-  if (r == -1) return;
-  const auto i = static_cast<size_t>(r >= 0 ? r : -r - 2);
-  vlk::fatal("ERROR: %s(): unknown argument specified: %s\n", function,
-             VLK_KeyValues_get_key(options, i));
+  if (const char* key = vlk::rejected_key(options, table))
+    vlk::fatal("ERROR: %s(): unknown argument specified: %s\n", function, key);
 }
 
 void order_bounds(double& lo, double& hi) {

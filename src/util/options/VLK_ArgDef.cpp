@@ -408,13 +408,18 @@ VLK_KeyValues* VLK_KeyValues_parse_args(int argc, const char* const* argv,
   return list;
 }
 
+const char* vlk::rejected_key(const VLK_KeyValues* list, const VLK_ArgDef* table) {
+  const int r = VLK_KeyValues_set_values_kv(list, table);
+  return r == -1 ? nullptr : VLK_KeyValues_get_key(list, failed_entry(r));
+}
+
 int VLK_KeyValues_set_args(int argc, const char* const* argv, const VLK_ArgDef* table) {
   VLK_KeyValues* list = VLK_KeyValues_parse_args(argc, argv, table);
   if (list == nullptr) return argc > 1 ? 1 : 0;
   const int r = VLK_KeyValues_set_values_kv(list, table);
   int result = 0;
   if (r != -1) {
-    const auto e = static_cast<size_t>(r >= 0 ? r : -r - 2);
+    const size_t e = vlk::failed_entry(r);
     const char* key = VLK_KeyValues_get_key(list, e);
     const char* word = std::strcmp(key, VLK_KeyValues_DEFAULT_KEY) == 0
                            ? static_cast<const char*>(VLK_KeyValues_get_value(list, e))

@@ -160,4 +160,10 @@ inline VLK_ArgDef arg_call3(const char* name, VLK_ArgCall3 fn, void* aux) {
   return detail::arg_row(name, VLK_ARG_CALL3, reinterpret_cast<void*>(fn), aux);
 }
 
+// The entry that a result of VLK_KeyValues_set_values_kv other than -1 names.
+inline size_t failed_entry(int r) { return static_cast<size_t>(r >= 0 ? r : -r - 2); }
+
+// Binds list to table; the key of the entry it could not bind, or null when all are bound.
+const char* rejected_key(const VLK_KeyValues* list, const VLK_ArgDef* table);
+
 }  // namespace vlk
