@@ -18,7 +18,7 @@ namespace {
 
 void flush() { std::fflush(VELK_ERR); }
 
-const char* text(const char* s) { return s != nullptr ? s : ""; }
+using vlk::or_empty;
 
 // Where the network goes, and whether that is where it belongs.
 struct Destination {
@@ -173,8 +173,8 @@ int output_VLK3(VLK_Data* data, VLK_PCGraph* graph, VLK_FloatArray* values, FILE
   std::fprintf(fp, "\n");
   std::fprintf(fp, "[Nodes]\n");
   for (int i = 0; i < data->p; ++i)
-    std::fprintf(fp, "%s\t%s\n", text(VLK_Data_get_name(data, i)),
-                 text(VLK_Data_get_alias(data, i)));
+    std::fprintf(fp, "%s\t%s\n", or_empty(VLK_Data_get_name(data, i)),
+                 or_empty(VLK_Data_get_alias(data, i)));
   std::fprintf(fp, "\n");
   std::fprintf(fp, "[Edges]\n");
   const size_t edges = VLK_PCGraph_num_edges(graph);

@@ -8,6 +8,7 @@
 #include "VLK_CSML.h"
 #include "VLK_IO.h"
 #include "VLK_Object.h"
+#include "VLK_Str.h"
 #include "VLK_Type.h"
 #include "velkcom.h"
 #include "vlk_data_read.h"
@@ -18,7 +19,7 @@ namespace {
 
 using StrMatrixPtr = vlk::Owned<VLK_StrMatrix, VLK_StrMatrix_delete>;
 
-const char* text(const char* s) { return s != nullptr ? s : ""; }
+using vlk::or_empty;
 const char* truth(int flag) { return flag != 0 ? "true" : "false"; }
 
 // s as the text of an attribute value.
@@ -50,7 +51,7 @@ void bind_options(const VLK_KeyValues* list, Options* o) {
       vlk::arg_end(),
   };
   if (const char* key = vlk::rejected_key(list, table))
-    std::fprintf(VELK_ERR, "WARNING: VLK_CSML: illegal  arguments failure: %s\n", text(key));
+    std::fprintf(VELK_ERR, "WARNING: VLK_CSML: illegal  arguments failure: %s\n", or_empty(key));
 }
 
 // A hidden label of an entity, by its arrangement and its name.
@@ -67,8 +68,9 @@ void put_entity(FILE* fp, const VLK_Node* node, int n, const Options& o,
                 const VLK_StrMatrix* aliases) {
   const CSMLObject* d = node->drawing;
   std::fprintf(fp, "<csml:entity id=\"e%d\" name=\"", n);
-  put_text(fp,
-           VLK_CSML_str_conv(text(node->alias), aliases, o.alias_keycol, o.alias_newcol).c_str());
+  put_text(
+      fp,
+      VLK_CSML_str_conv(or_empty(node->alias), aliases, o.alias_keycol, o.alias_newcol).c_str());
   std::fprintf(fp, "\" type=\"%s\">\n", CSMLObject_get_CSO_type_name(d));
   std::fprintf(fp,
                "<csml:entitySimulationProperty>\n"

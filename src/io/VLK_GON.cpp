@@ -8,6 +8,7 @@
 #include "VLK_ArgDef.h"
 #include "VLK_IO.h"
 #include "VLK_Object.h"
+#include "VLK_Str.h"
 #include "velkcom.h"
 #include "vlk_bind_options.h"
 #include "vlk_data_read.h"
@@ -18,7 +19,7 @@ namespace {
 // The vocabulary of CSML version 1 models.
 constexpr const char* kCsmlNamespace = "http://www.csml.org/csml/version1";
 
-const char* text(const char* s) { return s != nullptr ? s : ""; }
+using vlk::or_empty;
 
 struct GonOptions {
   std::optional<std::string> alias;
@@ -73,10 +74,10 @@ int relation_type(const VLK_Edge* e) {
 void put_entity(FILE* fp, const VLK_Node* node, int n, const VLK_StrMatrix* table,
                 const GonOptions& o) {
   std::fprintf(fp, "  <csml:entity label=\"e%d\" name=\"", n);
-  vlk::xml::put_attribute(fp,
-                          GON_str_conv(text(node->alias), table, o.alias_keycol, o.alias_newcol));
+  vlk::xml::put_attribute(
+      fp, GON_str_conv(or_empty(node->alias), table, o.alias_keycol, o.alias_newcol));
   std::fprintf(fp, "\" type=\"continuous\" codelinkProbeID=\"");
-  vlk::xml::put_attribute(fp, text(node->name));
+  vlk::xml::put_attribute(fp, or_empty(node->name));
   std::fprintf(fp, "\" extension=\"\" accession=\"\">\n");
   std::fprintf(fp,
                "    <csml:parameter label=\"m%d\" type=\"Double\" initialValue=\"0\" "

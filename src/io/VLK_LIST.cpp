@@ -10,6 +10,7 @@
 #include "CSMLObject.h"
 #include "VLK_ArgDef.h"
 #include "VLK_IO.h"
+#include "VLK_Str.h"
 #include "VLK_StrMatrix.h"
 #include "velkcom.h"
 #include "vlk_data_read.h"
@@ -17,7 +18,7 @@
 
 namespace {
 
-const char* text(const char* s) { return s != nullptr ? s : ""; }
+using vlk::or_empty;
 
 // "\t<key>" per key.
 void put_keys(FILE* fp, const std::vector<const char*>& keys) {
@@ -94,8 +95,8 @@ int LIST_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* /*optio
   std::fputc('\n', fp);
   for (size_t k = 0; k < m; ++k) {
     const VLK_Edge* e = VLK_Network_get_edge(net, static_cast<int>(k));
-    std::fprintf(fp, "%s\t%s\t%s\t%s", text(e->parent->name), text(e->child->name),
-                 text(e->parent->alias), text(e->child->alias));
+    std::fprintf(fp, "%s\t%s\t%s\t%s", or_empty(e->parent->name), or_empty(e->child->name),
+                 or_empty(e->parent->alias), or_empty(e->child->alias));
     put_values(fp, keys, e->drawing);
     std::fputc('\n', fp);
   }
@@ -140,7 +141,7 @@ int NODELIST_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* opt
     const VLK_Network_int_t& r = records[rank - 1];
     const VLK_Node* node = VLK_Network_get_node(net, r.index);
     if (keep && (node->name == nullptr || !keep->contains(node->name))) continue;
-    std::fprintf(fp, "%s\t%s\t%d\t%d\t%d", text(node->name), text(node->alias), r.children,
+    std::fprintf(fp, "%s\t%s\t%d\t%d\t%d", or_empty(node->name), or_empty(node->alias), r.children,
                  r.parents, r.children + r.parents);
     if (keep) std::fprintf(fp, "\t%zu", rank);
     if (o.betweenness) std::fprintf(fp, "\t%f", betweenness[static_cast<size_t>(r.index)]);

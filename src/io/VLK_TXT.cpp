@@ -14,7 +14,7 @@
 
 namespace {
 
-const char* text(const char* s) { return s != nullptr ? s : ""; }
+using vlk::or_empty;
 
 struct ReadOptions {
   int ppi = 0;
@@ -59,7 +59,7 @@ class Reader {
     if (!o_.selfloop && a == b) {
       if (o_.w)
         std::fprintf(VELK_ERR, "WRNING: Self loop detected & ignored: %s (%s)\n", a->name,
-                     text(a->alias));
+                     or_empty(a->alias));
       return;
     }
     VLK_Network_add_edge_index(net, parent->index, child->index);
@@ -135,10 +135,10 @@ int TXT_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* options)
   for (size_t k = 0; k < m; ++k) {
     const VLK_Edge* e = VLK_Network_get_edge(net, static_cast<int>(k));
     if (o.alias)
-      std::fprintf(fp, "%s\t%s\t%s\t%s", text(e->parent->name), text(e->parent->alias),
-                   text(e->child->name), text(e->child->alias));
+      std::fprintf(fp, "%s\t%s\t%s\t%s", or_empty(e->parent->name), or_empty(e->parent->alias),
+                   or_empty(e->child->name), or_empty(e->child->alias));
     else
-      std::fprintf(fp, "%s\t%s", text(e->parent->name), text(e->child->name));
+      std::fprintf(fp, "%s\t%s", or_empty(e->parent->name), or_empty(e->child->name));
     for (const char* key : keys) {
       std::fputc('\t', fp);
       VLK_Edge_print_property_value(e, key, fp);

@@ -15,7 +15,7 @@ namespace {
 
 constexpr const char* kFirstLine = "Velk VLK2 FORMAT";
 
-const char* text(const char* s) { return s != nullptr ? s : ""; }
+using vlk::or_empty;
 
 // Blanks, TABs and line ends go at the start, blanks and line ends only at the end: a node with
 // an empty alias is written "name<TAB>", and that TAB keeps the alias field.
@@ -37,17 +37,17 @@ void write_lists(FILE* fp, const VLK_Network* net, const char* children, const c
   std::fputs(children, fp);
   for (size_t i = 0; i < n; ++i) {
     const VLK_Node* node = VLK_Network_get_node(net, static_cast<int>(i));
-    std::fprintf(fp, "%s\t%s\n", text(node->name), text(node->alias));
+    std::fprintf(fp, "%s\t%s\n", or_empty(node->name), or_empty(node->alias));
   }
   std::fputs(parents, fp);
   for (size_t i = 0; i < n; ++i) {
     const int child = static_cast<int>(i);
     const VLK_Node* node = VLK_Network_get_node(net, child);
-    std::fprintf(fp, "%s\t%s", text(node->name), text(node->alias));
+    std::fprintf(fp, "%s\t%s", or_empty(node->name), or_empty(node->alias));
     const VLK_IntArray* list = VLK_Network_get_parent_indexes(net, child);
     for (size_t k = 0; k < list->size; ++k) {
       const int parent = list->data[k];
-      std::fprintf(fp, "\t%s\t", text(VLK_Network_node_name(net, parent)));
+      std::fprintf(fp, "\t%s\t", or_empty(VLK_Network_node_name(net, parent)));
       edge_text(VLK_Network_get_edge_index(net, parent, child));
     }
     std::fputc('\n', fp);

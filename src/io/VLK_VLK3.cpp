@@ -25,7 +25,7 @@ constexpr const char* kFirstLine = "Velk VLK3 FORMAT";
 using IntArrayPtr = vlk::Owned<VLK_IntArray, VLK_IntArray_delete>;
 using StrArrayPtr = vlk::Owned<VLK_StrArray, VLK_StrArray_delete_all>;
 
-const char* text(const char* s) { return s != nullptr ? s : ""; }
+using vlk::or_empty;
 
 // ---- reading ---------------------------------------------------------------------------------
 
@@ -314,7 +314,8 @@ int VLK3_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* /*optio
   std::fprintf(fp, "\n[Nodes]\n");
   for (size_t i = 0; i < n; ++i) {
     const VLK_Node* node = VLK_Network_get_node(net, static_cast<int>(i));
-    std::fprintf(fp, "%s\t%s\t%d", text(node->name), text(node->alias), static_cast<int>(i));
+    std::fprintf(fp, "%s\t%s\t%d", or_empty(node->name), or_empty(node->alias),
+                 static_cast<int>(i));
     node_keys.values(fp, node->drawing);
     std::fputc('\n', fp);
   }

@@ -51,6 +51,9 @@ int VLK_Str_detect_string_double(const char* s);
 
 namespace vlk {
 
+// A text that may be missing, as printed: "" for none.
+inline const char* or_empty(const char* s) { return s != nullptr ? s : ""; }
+
 // The two line readers above, also giving the number of bytes the line held (*len, its end not
 // counted). A line holding a NUL byte reads as a shorter C string; only *len tells.
 int readline(FILE* fp, char** buf, size_t* cap, size_t* len);
