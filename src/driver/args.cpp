@@ -270,13 +270,13 @@ void open_log(Args* a) {
       break;
   }
   FILE* log = std::fopen(name.c_str(), "w");
-  if (log == nullptr) vlk::fatal_mpi("ERROR: cannot open log file: %s\n", name.c_str());
+  if (log == nullptr) vlk::fatal("ERROR: cannot open log file: %s\n", name.c_str());
   VELK_ERR = log;
 }
 
 // A MiB count of the command line as bytes; a negative count has no meaning as a size.
 std::uint64_t mib_bytes(int mib, const char* option) {
-  if (mib < 0) vlk::fatal_mpi("ERROR: %s must not be negative: %d\n", option, mib);
+  if (mib < 0) vlk::fatal("ERROR: %s must not be negative: %d\n", option, mib);
   return static_cast<std::uint64_t>(mib) * kMiB;
 }
 
@@ -284,7 +284,7 @@ std::uint64_t mib_bytes(int mib, const char* option) {
 
 Args* Args_new_rank(int rank, int processes) {
   auto* a = static_cast<Args*>(std::calloc(1, sizeof(Args)));
-  if (a == nullptr) vlk::fatal_mpi("ERROR: Args: Memory allocation failed.\n");
+  if (a == nullptr) vlk::fatal("ERROR: Args: Memory allocation failed.\n");
   a->input_type = edf_text;
   a->output_threshold = 0.2;
   a->output_format = vlk3_text;
@@ -410,7 +410,7 @@ void help(const char* /*key*/, const char* value) {
 }
 
 void obsolete_args(const char* key, const char* /*value*/) {
-  vlk::fatal_mpi("ERROR: Obsolete argument specified: %s\n", key);
+  vlk::fatal("ERROR: Obsolete argument specified: %s\n", key);
 }
 
 void show_settings(const Args* a) {
@@ -427,9 +427,9 @@ std::uint32_t Args_run_seed(const Args* a) {
 
 void Args_charge_memory(Args* a, std::uint64_t bytes, const char* what) {
   if (bytes > a->memory)
-    vlk::fatal_mpi("ERROR: memory budget exceeded: %s needs %" PRIu64 " bytes, %" PRIu64
-                   " bytes are left (--total-mem)\n",
-                   what, bytes, a->memory);
+    vlk::fatal("ERROR: memory budget exceeded: %s needs %" PRIu64 " bytes, %" PRIu64
+               " bytes are left (--total-mem)\n",
+               what, bytes, a->memory);
   a->memory -= bytes;
 }
 

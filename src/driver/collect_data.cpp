@@ -28,7 +28,7 @@ void collect_data(Args* a, const unsigned short* sel) {
     std::fprintf(VELK_ERR, "Collecting node names.\n");
     std::fflush(VELK_ERR);
     if (VLK_StrArray_set_size(d->names, static_cast<size_t>(K)) == nullptr)
-      vlk::fatal_mpi("ERROR: Memory allocation failure (nucleus node names)\n");
+      vlk::fatal("ERROR: Memory allocation failure (nucleus node names)\n");
     for (int i = 0; i < K; ++i)
       VLK_StrArray_set(d->names, static_cast<size_t>(i),
                        VLK_StrArray_get(a->whole_data->names, sel[i]));

@@ -32,8 +32,8 @@ void dag_evaluation(Args* a, int iteration, bool with_counts) {
 void compare_nuclei(Args* a, int iteration, VLK_DoubleArray* cutoffs) {
   put_current_time("compare_nuclei() called");
   if (a->reference == nullptr)
-    vlk::fatal_mpi("ERROR: Cannot open compare file: %s\n",
-                   a->reference_file ? a->reference_file : "(null)");
+    vlk::fatal("ERROR: Cannot open compare file: %s\n",
+               a->reference_file ? a->reference_file : "(null)");
   const size_t ncut = cutoffs->size;
   std::vector<Confusion> local(ncut), sums(ncut);
   vlk::eval::count_own_pairs(a, cutoffs, local.data());

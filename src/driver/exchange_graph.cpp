@@ -20,8 +20,7 @@ namespace exchange {
 
 int mpi_count(size_t n, const char* what) {
   if (n > static_cast<size_t>(INT_MAX))
-    vlk::fatal_mpi("ERROR: %s: %zu elements exceed the largest MPI count (%d).\n", what, n,
-                   INT_MAX);
+    vlk::fatal("ERROR: %s: %zu elements exceed the largest MPI count (%d).\n", what, n, INT_MAX);
   return static_cast<int>(n);
 }
 

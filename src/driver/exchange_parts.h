@@ -38,7 +38,7 @@ inline const char* now_text() {
 // The pointer a growing call returned, or the end of every process when it is null.
 template <class T>
 T* need(T* grown, const char* what) {
-  if (grown == nullptr) vlk::fatal_mpi("ERROR: %s: memory allocation failure.\n", what);
+  if (grown == nullptr) vlk::fatal("ERROR: %s: memory allocation failure.\n", what);
   return grown;
 }
 
@@ -48,7 +48,7 @@ void growing(const char* what, Grow&& grow) {
   try {
     grow();
   } catch (const std::bad_alloc&) {
-    vlk::fatal_mpi("ERROR: %s: memory allocation failure.\n", what);
+    vlk::fatal("ERROR: %s: memory allocation failure.\n", what);
   }
 }
 

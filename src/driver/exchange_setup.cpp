@@ -14,7 +14,7 @@ int* zeroed_table(size_t cells, const char* what) {
   // calloc(0) may answer null; an empty table still gets a block of its own.
   void* block = std::calloc(cells ? cells : 1, sizeof(int));
   if (block == nullptr)
-    vlk::fatal_mpi("ERROR: Memory allocation failure (%s: %zu cells)\n", what, cells);
+    vlk::fatal("ERROR: Memory allocation failure (%s: %zu cells)\n", what, cells);
   return static_cast<int*>(block);
 }
 

@@ -19,26 +19,6 @@ namespace {
 
 void flush() { std::fflush(VELK_ERR); }
 
-// Set while process 0 runs a reader. A reader ends the process on malformed input; the others
-// would wait for the sizes for ever, so leaving the process then takes them all down.
-bool root_reading = false;
-
-void end_every_process() {
-  if (root_reading) vlk::mpi_abort_if_running(1);
-}
-
-class RootReading {
- public:
-  RootReading() {
-    static const bool registered = std::atexit(end_every_process) == 0;
-    if (!registered) vlk::fatal_mpi("ERROR: input_data(): cannot register the reader guard\n");
-    root_reading = true;
-  }
-  ~RootReading() { root_reading = false; }
-  RootReading(const RootReading&) = delete;
-  RootReading& operator=(const RootReading&) = delete;
-};
-
 double seconds_since(std::chrono::steady_clock::time_point t0) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
@@ -58,7 +38,7 @@ void collect_replicates(Args* a, VLK_Data* d) {
   std::fprintf(VELK_ERR, "Collecting the replicate numbers for time points.\n");
   VLK_Data_sort_by_primary(d);
   VLK_IntArray* counts = VLK_Data_get_replicates(d);
-  if (counts == nullptr) vlk::fatal_mpi("ERROR: input_data(): no replicate counts\n");
+  if (counts == nullptr) vlk::fatal("ERROR: input_data(): no replicate counts\n");
   a->time_points = static_cast<int>(counts->size);
   a->replicates = VLK_IntArray_gen_array(counts);
   VLK_IntArray_delete(counts);
@@ -68,19 +48,17 @@ void collect_replicates(Args* a, VLK_Data* d) {
 VLK_Data* read_input(Args* a) {
   std::fprintf(VELK_ERR, "Reading the input data matrix.\n");
   flush();
-  if (a->input_file == nullptr) vlk::fatal_mpi("ERROR: input file not specified.\n");
+  if (a->input_file == nullptr) vlk::fatal("ERROR: input file not specified.\n");
   std::fprintf(VELK_ERR, "  file: %s\n", a->input_file);
   FILE* fp = std::fopen(a->input_file, "r");
-  if (fp == nullptr) vlk::fatal_mpi("ERROR: cannot open file: %s\n", a->input_file);
+  if (fp == nullptr) vlk::fatal("ERROR: cannot open file: %s\n", a->input_file);
   VLK_Data* d = nullptr;
-  {
-    RootReading guard;
-    if (strcasecmp(a->input_type, "edf") == 0) {
-      d = VLK_EDF_read_fp(fp, a->input_args);
-      if (d != nullptr) collect_replicates(a, d);
-    } else {
-      d = VLK_DataMatrix_read_fp(fp, a->input_args);
-    }
+  // A reader that refuses the file ends every process through the library's fatal path.
+  if (strcasecmp(a->input_type, "edf") == 0) {
+    d = VLK_EDF_read_fp(fp, a->input_args);
+    if (d != nullptr) collect_replicates(a, d);
+  } else {
+    d = VLK_DataMatrix_read_fp(fp, a->input_args);
   }
   std::fclose(fp);
   if (d != nullptr) std::fprintf(VELK_ERR, "  nodes = %d, samples = %d\n", d->p, d->n);
@@ -90,7 +68,7 @@ VLK_Data* read_input(Args* a) {
 
 void* allocate(size_t count, size_t size) {
   void* block = std::malloc(count > 0 ? count * size : 1);
-  if (block == nullptr) vlk::fatal_mpi("ERROR: Failed to allocate memory for the input data.\n");
+  if (block == nullptr) vlk::fatal("ERROR: Failed to allocate memory for the input data.\n");
   return block;
 }
 

@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
       a->iterations = a->total_iterations;
       break;
     default:
-      vlk::fatal_mpi("ERROR: Unknown algorithm type (-a option) specified: %d\n", a->method);
+      vlk::fatal("ERROR: Unknown algorithm type (-a option) specified: %d\n", a->method);
   }
 
   VLK_MultiTimer_start(a->timer, 6);

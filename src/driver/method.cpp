@@ -57,7 +57,7 @@ void method(Args* a, int mode) {
   a->algo_id = choose_algorithm(a->algo_name);
   a->algo_args->score = VLK_Score_get(a->score_name);
   if (a->algo_args->score == nullptr)
-    vlk::fatal_mpi("ERROR: Unknown score module: %s\n", a->score_name);
+    vlk::fatal("ERROR: Unknown score module: %s\n", a->score_name);
   if (a->init_score) {
     std::fprintf(VELK_ERR, "\n=== SCORE INITIALIZATION ===\n");
     a->score_args->max_parents = a->algo_args->max_parents;

@@ -89,7 +89,7 @@ void print_sub_graph(const Args* a) {
 VLK_Score* nucleus_score(Args* a) {
   VLK_Score* score = VLK_Score_get(a->score_name);
   if (score == nullptr)
-    vlk::fatal_mpi("ERROR: generate_nuclei(): no score module named %s\n", a->score_name);
+    vlk::fatal("ERROR: generate_nuclei(): no score module named %s\n", a->score_name);
   VLK_AlgoArgs* aa = a->algo_args;
   VLK_ScoreArgs* sa = a->score_args;
   sa->max_parents = aa->max_parents;
@@ -143,10 +143,10 @@ VLK_Graph* run_job(Args* a, unsigned short* sel, int j, int counter) {
   VLK_Graph* g = generate_nuclei_search(a);
   VLK_Timer_stop(a->search_timer);
   if (g == nullptr)
-    vlk::fatal_mpi("ERROR: generate_nuclei(): the search of job %d (seed %d) returned no graph\n",
-                   j + 1, seed);
+    vlk::fatal("ERROR: generate_nuclei(): the search of job %d (seed %d) returned no graph\n",
+               j + 1, seed);
   if (VLK_Graph_num_nodes(g) != static_cast<size_t>(a->module_size))
-    vlk::fatal_mpi(
+    vlk::fatal(
         "ERROR: generate_nuclei(): the search of job %d returned a graph of %zu nodes for a "
         "nucleus of %d\n",
         j + 1, VLK_Graph_num_nodes(g), a->module_size);
@@ -209,7 +209,7 @@ void generate_nuclei(Args* a, int c, int* counter) {
   std::fprintf(VELK_ERR, "Job assignment: job_offset = %d, job_size = %d.\n", plan.offset,
                plan.share);
   if (plan.share > 0 && a->own_genes < 1)
-    vlk::fatal_mpi("ERROR: generate_nuclei(): this process owns no gene to seed a nucleus\n");
+    vlk::fatal("ERROR: generate_nuclei(): this process owns no gene to seed a nucleus\n");
 
   Batch batch(std::min(std::max(a->exchange_interval, 1), plan.passes), a->module_size);
   int& b = a->batch_fill;

@@ -54,8 +54,8 @@ double* new_table(const Args* a) {
   const size_t cells = VLK_Data_cells(a->own_genes, a->nodes);
   auto* table = static_cast<double*>(std::malloc(cells * sizeof(double)));
   if (table == nullptr && cells != 0)
-    vlk::fatal_mpi("ERROR: Memory allocation failure (1-to-1 table: %zu bytes)\n",
-                   cells * sizeof(double));
+    vlk::fatal("ERROR: Memory allocation failure (1-to-1 table: %zu bytes)\n",
+               cells * sizeof(double));
   return table;
 }
 
@@ -82,15 +82,14 @@ void bootstrap_whole(Args* a, VLK_Data* d, vlk::MallocPtr<double>* X, vlk::Mallo
   const std::int64_t cols = static_cast<std::int64_t>(a->bootstrap_blocks) *
                             (static_cast<std::int64_t>(a->time_points) - 1);
   if (cols < 0 || cols > INT32_MAX)
-    vlk::fatal_mpi("ERROR: %lld pseudo-bootstrap columns do not fit a data set.\n",
-                   static_cast<long long>(cols));
+    vlk::fatal("ERROR: %lld pseudo-bootstrap columns do not fit a data set.\n",
+               static_cast<long long>(cols));
   const size_t cells = VLK_Data_cells(a->nodes, static_cast<int>(cols));
   X->reset(static_cast<double*>(std::malloc(cells * sizeof(double))));
   Y->reset(static_cast<double*>(std::malloc(cells * sizeof(double))));
   if (cells != 0 && (*X == nullptr || *Y == nullptr))
-    vlk::fatal_mpi(
-        "ERROR: Memory allocation failure (1-to-1 pseudo-bootstrap data: 2 x %zu bytes)\n",
-        cells * sizeof(double));
+    vlk::fatal("ERROR: Memory allocation failure (1-to-1 pseudo-bootstrap data: 2 x %zu bytes)\n",
+               cells * sizeof(double));
   VLK_Data_pseudo_bootstrap_RNG(a->whole_values, a->samples, a->nodes, a->replicates,
                                 a->time_points, a->bootstrap_blocks, nullptr, 0, X->get(), Y->get(),
                                 a->algo_args->rng);
@@ -108,7 +107,7 @@ void init_whole(Args* a, VLK_Score* score) {
   VLK_KeyValues* saved = sa->options;
   VLK_KeyValues* options = saved != nullptr ? VLK_KeyValues_clone(saved) : VLK_KeyValues_new();
   if (options == nullptr || VLK_KeyValues_put_int(options, "level", a->score_level) == nullptr)
-    vlk::fatal_mpi("ERROR: Memory allocation failure (1-to-1 score options)\n");
+    vlk::fatal("ERROR: Memory allocation failure (1-to-1 score options)\n");
   sa->options = options;
   VLK_Score_init(score, a->nucleus_data, sa);
   sa->options = saved;

@@ -85,7 +85,7 @@ void init_score(int nodes, int samples, VLK_Data* data, double* whole_values, VL
   VLK_KeyValues* options =
       saved_options != nullptr ? VLK_KeyValues_clone(saved_options) : VLK_KeyValues_new();
   if (options == nullptr || VLK_KeyValues_put_int(options, "level", level) == nullptr)
-    vlk::fatal_mpi("ERROR: Memory allocation failure (score options)\n");
+    vlk::fatal("ERROR: Memory allocation failure (score options)\n");
   sa->options = options;
   VLK_Score_init(score, data, sa);
   sa->options = saved_options;

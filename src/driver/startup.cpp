@@ -30,7 +30,7 @@ void print_bytes(std::uint64_t bytes, const char* tail) {
 double* value_block(std::uint64_t cells) {
   // One value at least, so that an empty block is still a block of its own.
   auto* block = static_cast<double*>(std::malloc((cells ? cells : 1) * sizeof(double)));
-  if (block == nullptr) vlk::fatal_mpi("ERROR: Memory allocation failure (dataset::X)\n");
+  if (block == nullptr) vlk::fatal("ERROR: Memory allocation failure (dataset::X)\n");
   return block;
 }
 
@@ -41,10 +41,10 @@ void read_reference(Args* a) {
   std::fprintf(VELK_ERR, "Reading the compare file: %s\n", a->reference_file);
   a->reference = IO_read_file(a->reference_file, "VLK3", nullptr);
   if (a->reference == nullptr)
-    vlk::fatal_mpi("ERROR: Failed to read the compare file: %s\n", a->reference_file);
+    vlk::fatal("ERROR: Failed to read the compare file: %s\n", a->reference_file);
   const size_t nodes = VLK_Network_num_nodes(a->reference);
   if (nodes != static_cast<size_t>(a->nodes))
-    vlk::fatal_mpi(
+    vlk::fatal(
         "ERROR: the compare file %s has %zu nodes and the input data %d genes; its nodes are "
         "taken as the genes in their order\n",
         a->reference_file, nodes, a->nodes);
@@ -53,16 +53,16 @@ void read_reference(Args* a) {
 void parametric_cutoffs(Args* a) {
   if (a->cutoffs == nullptr || a->cutoff_mode != 1) return;
   std::fprintf(VELK_ERR, "Parametric Cutoffs...\n");
-  if (a->cutoffs->size != 3) vlk::fatal_mpi("ERROR: specify three values for --cutoffs\n");
+  if (a->cutoffs->size != 3) vlk::fatal("ERROR: specify three values for --cutoffs\n");
   const double start = a->cutoffs->data[0], end = a->cutoffs->data[1], step = a->cutoffs->data[2];
   std::vector<double> list;
   const std::string error = vlk::run::expand_cutoffs(start, end, step, &list);
-  if (!error.empty()) vlk::fatal_mpi("%s", error.c_str());
+  if (!error.empty()) vlk::fatal("%s", error.c_str());
   VLK_DoubleArray_clear(a->cutoffs);
   std::fprintf(VELK_ERR, "  Cut Offs: ");
   for (double x : list) {
     if (VLK_DoubleArray_add(a->cutoffs, x) == nullptr)
-      vlk::fatal_mpi("ERROR: Memory allocation failure (cutoffs)\n");
+      vlk::fatal("ERROR: Memory allocation failure (cutoffs)\n");
     std::fprintf(VELK_ERR, " %.3f", x);
   }
   std::fprintf(VELK_ERR, "\n");
@@ -77,8 +77,8 @@ void nucleus_buffer_alloc(Args* a) {
     std::fprintf(VELK_ERR, "Pseudo bootstrapping: total arrays = (%d - 1) * %d = %lld\n",
                  a->time_points, a->bootstrap_blocks, static_cast<long long>(cols));
     if (cols < 1 || cols > INT32_MAX)
-      vlk::fatal_mpi("ERROR: %lld pseudo-bootstrap columns do not make a data set\n",
-                     static_cast<long long>(cols));
+      vlk::fatal("ERROR: %lld pseudo-bootstrap columns do not make a data set\n",
+                 static_cast<long long>(cols));
     // The pseudo bootstrap writes one row per nucleus gene into each of X and Y.
     const std::uint64_t cells = K * static_cast<std::uint64_t>(cols);
     const std::uint64_t bytes = 2 * cells * sizeof(double);

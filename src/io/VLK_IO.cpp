@@ -60,8 +60,7 @@ IO_read_fp_fn reader_or_end(const char* name) {
 // be the log file, or the very stream the network was to be written to). They end the process
 // through the library's one fatal path, as the readers' refusals do.
 [[noreturn]] void refuse_on_stderr(const char* format, const char* what) {
-  VELK_ERR = stderr;
-  vlk::fatal(format, shown(what));
+  vlk::fatal_stderr(format, shown(what));
 }
 
 IO_write_fp_fn writer_or_end(const char* name) {

@@ -5,13 +5,14 @@
 
 #include "VLK_ListReaders.h"
 #include "VLK_Str.h"
+#include "vlk_fatal.h"
 #include "vlk_net_text.h"
 
 namespace {
 
 // Every message of this reader goes to the process's standard error stream.
 [[noreturn]] void broken(size_t line) {
-  vlk::io::fatal_on_stderr("ERROR: Input file broken at line %zu.\n", line);
+  vlk::fatal_stderr("ERROR: Input file broken at line %zu.\n", line);
 }
 
 // The node count of the first line: "paraos", the version "1" and a positive count.
@@ -22,7 +23,7 @@ int node_count(char* first) {
   if (f.size() < 3 || std::strcmp(f[0], "paraos") != 0 ||
       vlk::io::parse_index(f[2], INT_MAX, &n) != vlk::io::Index::ok || n == 0)
     broken(1);
-  if (std::strcmp(f[1], "1") != 0) vlk::io::fatal_on_stderr("ERROR: Format not supported.\n");
+  if (std::strcmp(f[1], "1") != 0) vlk::fatal_stderr("ERROR: Format not supported.\n");
   return n;
 }
 

@@ -85,13 +85,4 @@ std::vector<const char*> node_property_keys(const VLK_Network* net) {
                     [net](int i) { return VLK_Network_get_node(net, i)->drawing; });
 }
 
-void fatal_on_stderr(const char* fmt, ...) {
-  va_list ap;
-  va_start(ap, fmt);
-  std::vfprintf(stderr, fmt, ap);
-  va_end(ap);
-  std::fflush(stderr);
-  std::exit(1);
-}
-
 }  // namespace vlk::io

@@ -38,7 +38,4 @@ VLK_Node* node_named(VLK_Network* net, const char* name);
 std::vector<const char*> edge_property_keys(const VLK_Network* net);
 std::vector<const char*> node_property_keys(const VLK_Network* net);
 
-// Prints the line to the process's standard error stream and ends the process with status 1.
-[[noreturn]] void fatal_on_stderr(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-
 }  // namespace vlk::io

@@ -13,7 +13,7 @@ void VLK_Graph_Bcast(VLK_Graph** g, int root, MPI_Comm comm) {
   // A record like VLK_Graph_new's whose lists are those received.
   VLK_Graph* received = VLK_Graph_new(0);
   if (received == nullptr)
-    vlk::fatal_mpi("FATAL ERROR: VLK_Graph_Bcast(): failed to allocate memory.\n");
+    vlk::fatal("FATAL ERROR: VLK_Graph_Bcast(): failed to allocate memory.\n");
   VLK_IntArray_delete_ar(received->parents, 0);
   received->parents = nullptr;
   VLK_IntArray_MPI_Bcast_ar(&received->parents, &received->n, root, comm);

@@ -120,13 +120,9 @@ struct Stop {
 };
 
 inline Stop stop_of(const std::function<void()>& call) {
-  vlk_test::TempFile out("");
   Stop s;
-  s.end = vlk_test::run_fatal([&] {
-    if (std::freopen(out.path().c_str(), "w", stderr) == nullptr) _exit(3);
-    call();
-  });
-  s.stderr_text = vlk_test::read_file(out.path());
+  s.end = vlk_test::run_fatal(call);
+  s.stderr_text = s.end.stderr_text;
   return s;
 }
 

@@ -43,25 +43,36 @@ bool Ending::aborted() const { return !exited && signal == SIGABRT; }
 
 Ending run_fatal(const std::function<void()>& fn) {
   char path[] = "/tmp/vlk_fatal_XXXXXX";
+  char err_path[] = "/tmp/vlk_fatal_stderr_XXXXXX";
   const int fd = mkstemp(path);
   Ending end;
   if (fd < 0) return end;
+  const int err_fd = mkstemp(err_path);
+  if (err_fd < 0) {
+    close(fd);
+    unlink(path);
+    return end;
+  }
   std::fflush(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
+    dup2(err_fd, STDERR_FILENO);
     VELK_ERR = fdopen(fd, "w");
     fn();
     std::fflush(VELK_ERR);
     _exit(0);
   }
   close(fd);
+  close(err_fd);
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
   end.exited = WIFEXITED(wstatus);
   end.status = end.exited ? WEXITSTATUS(wstatus) : 0;
   end.signal = WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0;
   end.err = read_file(path);
+  end.stderr_text = read_file(err_path);
   unlink(path);
+  unlink(err_path);
   return end;
 }
 

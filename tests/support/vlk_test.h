@@ -21,12 +21,13 @@ class CaptureErr {
   FILE* saved_;
 };
 
-// How a child process ended, and what it wrote to VELK_ERR.
+// How a child process ended, and what it wrote to VELK_ERR and to its standard error stream.
 struct Ending {
   bool exited = false;  // normal exit (status below), else killed by `signal`
   int status = 0;
   int signal = 0;
   std::string err;
+  std::string stderr_text;
   bool exit1() const { return exited && status == 1; }
   bool aborted() const;
 };
@@ -43,7 +44,8 @@ class Threads {
   int saved_;
 };
 
-// Runs fn in a forked child with VELK_ERR pointed at a file; the child exits 0 if fn returns.
+// Runs fn in a forked child with VELK_ERR pointed at a file and standard error at another;
+// the child exits 0 if fn returns.
 Ending run_fatal(const std::function<void()>& fn);
 
 // Reads a whole stream written through a callback (open_memstream).

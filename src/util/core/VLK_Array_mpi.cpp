@@ -12,12 +12,12 @@ namespace {
 // MPI takes element counts as int; a larger array cannot travel in one message.
 int message_count(size_t n, const char* fn) {
   if (n > static_cast<size_t>(INT_MAX))
-    vlk::fatal_mpi("FATAL ERROR: %s(): %zu elements do not fit in one message\n", fn, n);
+    vlk::fatal("FATAL ERROR: %s(): %zu elements do not fit in one message\n", fn, n);
   return static_cast<int>(n);
 }
 
 void need(bool ok, const char* fn, size_t n) {
-  if (!ok) vlk::fatal_mpi("FATAL ERROR: %s(): cannot allocate %zu elements\n", fn, n);
+  if (!ok) vlk::fatal("FATAL ERROR: %s(): cannot allocate %zu elements\n", fn, n);
 }
 
 unsigned long bcast_count(size_t n, int root, MPI_Comm comm) {
@@ -57,7 +57,7 @@ void unpack(VLK_StrArray* a, const char* buf, size_t bytes, size_t n, const char
   for (size_t i = 0; i < n; ++i) {
     const void* nul = pos < bytes ? std::memchr(buf + pos, '\0', bytes - pos) : nullptr;
     if (nul == nullptr)
-      vlk::fatal_mpi("FATAL ERROR: %s(): %zu strings announced, buffer holds fewer\n", fn, n);
+      vlk::fatal("FATAL ERROR: %s(): %zu strings announced, buffer holds fewer\n", fn, n);
     need(VLK_StrArray_add_copy(a, buf + pos) != nullptr, fn, n);
     pos = static_cast<size_t>(static_cast<const char*>(nul) - buf) + 1;
   }

@@ -1,6 +1,8 @@
 #include "velkcom.h"
 
-FILE* VELK_ERR = nullptr;
+// Standard error from the start, so that a program using the library without VLK_init still
+// gets its messages.
+FILE* VELK_ERR = stderr;
 int velk_warning_level = 0;
 int velk_debug_level = 0;
 

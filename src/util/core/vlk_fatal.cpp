@@ -7,20 +7,32 @@
 
 namespace vlk {
 
-void vdie(End how, const char* fmt, va_list ap) {
-  FILE* out = VELK_ERR ? VELK_ERR : stderr;
-  std::vfprintf(out, fmt, ap);
-  std::fflush(out);
-  switch (how) {
-    case End::abort:
-      std::abort();
-    case End::exit1:
-    case End::mpi_abort:
-      break;
-  }
+namespace {
+
+[[noreturn]] void end(End how) {
+  if (how == End::abort) std::abort();
   // One process leaving alone would leave the others waiting in their next collective call.
   mpi_abort_if_running(1);
   std::exit(1);
+}
+
+void print_to(FILE* out, const char* fmt, va_list ap) {
+  std::vfprintf(out, fmt, ap);
+  std::fflush(out);
+}
+
+}  // namespace
+
+void vdie(End how, const char* fmt, va_list ap) {
+  FILE* out = VELK_ERR != nullptr ? VELK_ERR : stderr;
+  va_list again;
+  va_copy(again, ap);
+  print_to(out, fmt, ap);
+  // With a log file (or /dev/null on the other processes) the line would reach nobody who is
+  // watching the terminal.
+  if (out != stderr) print_to(stderr, fmt, again);
+  va_end(again);
+  end(how);
 }
 
 void die(End how, const char* fmt, ...) {
@@ -41,10 +53,12 @@ void fatal_abort(const char* fmt, ...) {
   vdie(End::abort, fmt, ap);
 }
 
-void fatal_mpi(const char* fmt, ...) {
+void fatal_stderr(const char* fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
-  vdie(End::mpi_abort, fmt, ap);
+  print_to(stderr, fmt, ap);
+  va_end(ap);
+  end(End::exit1);
 }
 
 #ifndef USE_MPI

@@ -24,8 +24,7 @@ int rank_of(MPI_Comm comm) {
 
 double* receive_block(size_t count) {
   double* block = vlk::data::try_block(count);
-  if (block == nullptr)
-    vlk::fatal_mpi("FATAL ERROR: %s(): cannot allocate %zu values\n", kFn, count);
+  if (block == nullptr) vlk::fatal("FATAL ERROR: %s(): cannot allocate %zu values\n", kFn, count);
   return block;
 }
 
@@ -38,7 +37,7 @@ bool complete(const VLK_StrArray* a) {
 VLK_StrArray* stand_in(const VLK_StrArray* a) {
   const size_t n = a ? a->size : 0;
   VLK_StrArray* view = VLK_StrArray_news(n);
-  if (view == nullptr) vlk::fatal_mpi("FATAL ERROR: %s(): cannot allocate %zu names\n", kFn, n);
+  if (view == nullptr) vlk::fatal("FATAL ERROR: %s(): cannot allocate %zu names\n", kFn, n);
   for (size_t i = 0; i < n; ++i) view->data[i] = a->data[i] ? a->data[i] : kMissing;
   view->size = n;
   return view;
@@ -77,7 +76,7 @@ void bcast_labels(VLK_Data* d, bool is_root, int root, MPI_Comm comm) {
     return;
   }
   VLK_StrArray* views = VLK_StrArray_new_ar(p);
-  if (views == nullptr) vlk::fatal_mpi("FATAL ERROR: %s(): cannot allocate %zu labels\n", kFn, p);
+  if (views == nullptr) vlk::fatal("FATAL ERROR: %s(): cannot allocate %zu labels\n", kFn, p);
   for (size_t v = 0; v < p; ++v) {
     VLK_StrArray* one = stand_in(d->labels ? &d->labels[v] : nullptr);
     std::free(views[v].data);
@@ -114,7 +113,7 @@ void VLK_Data_MPI_Bcast(VLK_Data** d, int root, MPI_Comm comm) {
   const bool is_root = rank_of(comm) == root;
   if (!is_root) {
     *d = VLK_Data_new();
-    if (*d == nullptr) vlk::fatal_mpi("FATAL ERROR: %s(): cannot allocate a data set\n", kFn);
+    if (*d == nullptr) vlk::fatal("FATAL ERROR: %s(): cannot allocate a data set\n", kFn);
   }
   VLK_Data* x = *d;
   MPI_Bcast(&x->n, 1, MPI_INT, root, comm);
@@ -123,7 +122,7 @@ void VLK_Data_MPI_Bcast(VLK_Data** d, int root, MPI_Comm comm) {
 
   const size_t cells = VLK_Data_cells(x->p, x->n);
   if (is_root && cells > 0 && x->X == nullptr)
-    vlk::fatal_mpi("FATAL ERROR: %s(): the %d x %d data set has no values\n", kFn, x->p, x->n);
+    vlk::fatal("FATAL ERROR: %s(): the %d x %d data set has no values\n", kFn, x->p, x->n);
   if (!is_root) x->X = receive_block(cells);
   vlk::mpi_bcast_doubles(x->X, cells, root, comm);
 

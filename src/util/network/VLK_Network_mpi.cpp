@@ -83,7 +83,7 @@ class Packer {
         put<uint8_t>(kPresent);
         return put_key_values(static_cast<const VLK_KeyValues*>(v));
       default:
-        vlk::fatal_mpi("FATAL ERROR: %s(): values of type %d cannot be sent\n", kFn, id);
+        vlk::fatal("FATAL ERROR: %s(): values of type %d cannot be sent\n", kFn, id);
     }
   }
 
@@ -164,11 +164,11 @@ class Packer {
 };
 
 [[noreturn]] void malformed() {
-  vlk::fatal_mpi("FATAL ERROR: %s(): the received network is malformed\n", kFn);
+  vlk::fatal("FATAL ERROR: %s(): the received network is malformed\n", kFn);
 }
 
 void* need(void* p) {
-  if (p == nullptr) vlk::fatal_mpi("FATAL ERROR: %s(): out of memory\n", kFn);
+  if (p == nullptr) vlk::fatal("FATAL ERROR: %s(): out of memory\n", kFn);
   return p;
 }
 

@@ -313,11 +313,8 @@ Bound bind(const VLK_ArgDef* row, const Entry& e) {
       return Bound::yes;
     default:
       // Goes to the process's standard error stream, not VELK_ERR.
-      std::fprintf(stderr, "FATAL ERROR:%s:%d: unknown key type detected:%d\n",
-                   "util/VLK_KeyValues", __LINE__, row->kind);
-      std::fflush(stderr);
-      vlk::mpi_abort_if_running(1);
-      std::exit(1);
+      vlk::fatal_stderr("FATAL ERROR:%s:%d: unknown key type detected:%d\n", "util/VLK_KeyValues",
+                        __LINE__, row->kind);
   }
 }
 

@@ -86,9 +86,31 @@ TEST(Revision, Keywords) {
 TEST(Fatal, EndingsAndText) {
   EXPECT_FATAL_EXIT(vlk::fatal("ERROR: bad %d\n", 3), "ERROR: bad 3\n");
   EXPECT_FATAL_ABORT(vlk::fatal_abort("FATAL ERROR: x()\n"), "FATAL ERROR: x()\n");
-  // Without a running MPI the MPI ending is a plain exit with status 1.
-  EXPECT_FATAL_EXIT(vlk::fatal_mpi("FATAL ERROR: y\n"), "FATAL ERROR: y\n");
   const auto end = vlk_test::run_fatal([] {});
   EXPECT_TRUE(end.exited);
   EXPECT_EQ(end.status, 0);
+}
+
+// A log file (or the null stream of the other processes) hides the line that ends the run; it
+// goes to standard error as well, once, and only there when it belongs there alone.
+TEST(Fatal, TheLineThatEndsTheRunReachesStandardError) {
+  auto fatal_end = vlk_test::run_fatal([] { vlk::fatal("ERROR: bad %d\n", 4); });
+  EXPECT_TRUE(fatal_end.exit1());
+  EXPECT_EQ(fatal_end.err, "ERROR: bad 4\n");
+  EXPECT_EQ(fatal_end.stderr_text, "ERROR: bad 4\n");
+
+  auto abort_end = vlk_test::run_fatal([] { vlk::fatal_abort("FATAL ERROR: z()\n"); });
+  EXPECT_TRUE(abort_end.aborted());
+  EXPECT_EQ(abort_end.stderr_text, "FATAL ERROR: z()\n");
+
+  auto own_end = vlk_test::run_fatal([] { vlk::fatal_stderr("ERROR: only here\n"); });
+  EXPECT_TRUE(own_end.exit1());
+  EXPECT_EQ(own_end.err, "");
+  EXPECT_EQ(own_end.stderr_text, "ERROR: only here\n");
+
+  auto on_stderr = vlk_test::run_fatal([] {
+    VELK_ERR = stderr;
+    vlk::fatal("ERROR: once\n");
+  });
+  EXPECT_EQ(on_stderr.stderr_text, "ERROR: once\n");
 }
