@@ -30,20 +30,6 @@ using vlk::algo::remove_all;
 // The memory of the step-2 score cache, whatever the run's budget.
 constexpr size_t kCacheBytes = 104857600;
 
-// The keys of this search, taken out of the working list before the greedy options are parsed.
-constexpr const char* kOwnKeys[] = {"first",
-                                    "p",
-                                    "m",
-                                    "s",
-                                    "S",
-                                    "firstnet",
-                                    "firstnettype",
-                                    "firstnetopt",
-                                    "firstonly",
-                                    "cache",
-                                    "tshc_timer_label_init",
-                                    "tshc_timer_label_other"};
-
 using KeyValuesPtr = vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete>;
 using IntArrayPtr = vlk::Owned<VLK_IntArray, VLK_IntArray_delete>;
 using GraphPtr = vlk::Owned<VLK_Graph, VLK_Graph_delete>;
@@ -263,7 +249,7 @@ VLK_Graph* TwoStepHC_exec(VLK_AlgoArgs* a, VLK_ScoreArgs* sa) {
                           ? first_network_skeleton(opts, a->data)
                           : TwoStepHC_skeleton1(n, first.get(), saved.skeleton));
   a->skeleton = skeleton1.get();
-  for (const char* key : kOwnKeys) remove_all(opts, key);
+  for (const char* key : vlk::algo::kTwoStepKeys) remove_all(opts, key);
 
   GraphPtr g1(VLK_Greedy_exec2(a));
   VLK_MultiTimer_start(a->timer, other);

@@ -1,8 +1,15 @@
 #include "vlk_algo_options.h"
 
+#include <strings.h>
+
 #include <cstdlib>
 
+#include "VLK_AlgoArgs.h"
+#include "VLK_BNRC.h"
+#include "VLK_Score.h"
 #include "VLK_Type.h"
+#include "vlk_fatal.h"
+#include "vlk_owned.h"
 
 namespace vlk::algo {
 
@@ -27,6 +34,36 @@ VLK_KeyValues* list_option(const VLK_KeyValues* list, const char* key) {
     return VLK_KeyValues_clone(nested);
   if (const char* text = VLK_KeyValues_get_string(list, key)) return VLK_KeyValues_parse(text);
   return VLK_KeyValues_new();
+}
+
+void check_greedy_options(const VLK_KeyValues* options) {
+  const vlk::Owned<VLK_GreedyArgs, VLK_GreedyArgs_delete> g(VLK_GreedyArgs_parse(options));
+  if (g == nullptr) vlk::fatal("ERROR: Greedy: Memory allocation failed.\n");
+  if (g->trials < 1)
+    vlk::fatal("ERROR: Greedy: the number of trials (t, trials) must be at least 1: %d\n",
+               g->trials);
+  if (g->max_loops < 1)
+    vlk::fatal("ERROR: Greedy: the number of loops (max_loops) must be at least 1: %d\n",
+               g->max_loops);
+}
+
+void check_two_step_options(const VLK_KeyValues* options) {
+  if (VLK_KeyValues_get_string(options, "first") == nullptr)
+    vlk::fatal("ERROR: TwoStepHC: First parent set file not specified.\n");
+  const char* s = VLK_KeyValues_get_string(options, "s");
+  const char* score = s != nullptr ? s : "BNRC";
+  const vlk::MallocPtr<VLK_Score> module(VLK_Score_get(score));
+  if (module == nullptr) vlk::fatal("ERROR: TwoStepHC: unknown score module: %s\n", score);
+  if (strcasecmp(score, "BNRC") == 0) {
+    const vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete> score_options(list_option(options, "S"));
+    vlk::bnrc::Options o;
+    vlk::bnrc::read_options(score_options.get(), &o);
+  }
+  const vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete> rest(
+      options != nullptr ? VLK_KeyValues_clone(options) : VLK_KeyValues_new());
+  if (rest == nullptr) vlk::fatal("ERROR: TwoStepHC: Memory allocation failed.\n");
+  for (const char* key : kTwoStepKeys) remove_all(rest.get(), key);
+  check_greedy_options(rest.get());
 }
 
 }  // namespace vlk::algo

@@ -12,10 +12,13 @@
 #include <vector>
 
 #include "VLK_ArgDef.h"
+#include "VLK_BNRC.h"
 #include "VLK_Help.h"
 #include "output_network.h"
+#include "run.h"
 #include "utils.h"
 #include "velkcom.h"
+#include "vlk_algo_options.h"
 #include "vlk_fatal.h"
 
 const char* const Args_usage_text =
@@ -63,10 +66,19 @@ struct Working {
 
 constexpr size_t kTableRows = 62;
 
+// The positional word: the input file, given once. A second word would silently replace it.
+void input_file_word(const char* /*key*/, const char* value, void* aux) {
+  Args* a = static_cast<Args*>(aux);
+  if (a->input_file != nullptr)
+    vlk::fatal("ERROR: more than one input file given: %s and %s\n", a->input_file, value);
+  a->input_file = strdup(value);
+  if (a->input_file == nullptr) vlk::fatal("ERROR: Args: Memory allocation failed.\n");
+}
+
 std::array<VLK_ArgDef, kTableRows> option_table(Args* a, Working* w) {
   using namespace vlk;
   return {
-      arg_string(VLK_KeyValues_DEFAULT_KEY, &a->input_file),
+      arg_call3(VLK_KeyValues_DEFAULT_KEY, input_file_word, a),
       arg_keyvalues("--input-args", &a->input_args),
       arg_keyvalues("-I", &a->input_args),
       arg_string("--input-type", &a->input_type),
@@ -208,22 +220,54 @@ void append_default_options(Args* a) {
   a->share_names = by_name ? 1 : 0;
 }
 
+// The run's score scores every nucleus with the options of -S and the whole-data 1-to-1 table
+// with them and the level of --lv.
+void check_score_options(const Args* a) {
+  if (a->score_level < 1 || a->score_level > 3)
+    vlk::fatal("ERROR: --lv must be 1, 2 or 3: %d\n", a->score_level);
+  if (strcasecmp(a->score_name, "bnrc") != 0) return;
+  vlk::bnrc::Options o;
+  vlk::bnrc::read_options(a->score_args->options, &o);
+}
+
+void check_search_options(const char* algorithm, const VLK_KeyValues* options) {
+  if (strcasecmp(algorithm, "tshc") == 0)
+    vlk::algo::check_two_step_options(options);
+  else
+    vlk::algo::check_greedy_options(options);
+}
+
 // Settings that would stall or break the run are refused before any work: a chunk of zero
 // or fewer nuclei never ends, a check interval of 0 divides by zero, and a step that does
 // not advance never ends the cutoff or DAG schedule.
 void validate_settings(const Args* a) {
   if (a->iterations < 0) vlk::fatal("ERROR: -t must not be negative: %d\n", a->iterations);
+  if (a->method < 0 || a->method > 2)
+    vlk::fatal("ERROR: Unknown algorithm type (-a option) specified: %d\n", a->method);
+  if (!vlk::run::known_algorithm(a->algo_name))
+    vlk::fatal("ERROR: Unknown Algorithm specified: %s\n", a->algo_name);
   // Methods 1 and 2 run the neighbour node sampling phase over the nuclei left by -t.
   if ((a->method == 1 || a->method == 2) && a->total_iterations < a->iterations)
     vlk::fatal("ERROR: -T must not be less than -t: -T %d, -t %d\n", a->total_iterations,
                a->iterations);
+  if (a->module_size < 1)
+    vlk::fatal("ERROR: the module size (-m) must be at least 1: %d\n", a->module_size);
+  if (a->algo_args->max_parents < 1)
+    vlk::fatal("ERROR: the maximum number of parents (-M) must be at least 1: %d\n",
+               a->algo_args->max_parents);
   if (a->check_interval < 1) vlk::fatal("ERROR: --ci must be at least 1: %d\n", a->check_interval);
   if (a->dag_interval < 1) vlk::fatal("ERROR: --dag-inv must be at least 1: %d\n", a->dag_interval);
-  // Parametric cutoffs are start, end and step; a list of another length is refused later.
-  if (a->cutoff_mode == 1 && a->cutoffs != nullptr && a->cutoffs->size == 3) {
-    const double step = a->cutoffs->data[2];
-    if (!(step > 0.0)) vlk::fatal("ERROR: the step of --cutoffs must be positive: %g\n", step);
+  // Parametric cutoffs are start, end and step.
+  if (a->cutoff_mode == 1 && a->cutoffs != nullptr) {
+    if (a->cutoffs->size != 3) vlk::fatal("ERROR: specify three values for --cutoffs\n");
+    std::vector<double> list;
+    const std::string error = vlk::run::expand_cutoffs(a->cutoffs->data[0], a->cutoffs->data[1],
+                                                       a->cutoffs->data[2], &list);
+    if (!error.empty()) vlk::fatal("%s", error.c_str());
   }
+  if (a->cache_type != 0 && a->cache_type != 2 && a->cache_type != 3)
+    vlk::fatal("ERROR: --cache must be 0 (no cache), 2 (prefix tree) or 3 (hash table): %d\n",
+               a->cache_type);
   // The prefix-tree cache has no lock; these searches score from several threads at once.
   if (a->cache_type == 2 &&
       (strcasecmp(a->algo_name, "hc2") == 0 || strcasecmp(a->algo_name, "tshc") == 0))
@@ -231,6 +275,10 @@ void validate_settings(const Args* a) {
         "ERROR: --cache 2 serves one scoring thread only and cannot be used with --algo "
         "%s; use --cache 3\n",
         a->algo_name);
+  // The score's and the search's options are bound to their tables now, so that a bad key or
+  // value ends the run before the data are read instead of at the first nucleus.
+  check_score_options(a);
+  check_search_options(a->algo_name, a->algo_options);
   // The skeleton is read by real jobs only; a process with dummy jobs alone must end as well.
   if (a->skeleton_file != nullptr) check_skeleton_args(a->skeleton_type, a->skeleton_args);
   // Every nucleus of dynamic data is a pseudo bootstrap of --Bnum series: without them the first
@@ -243,8 +291,21 @@ void validate_settings(const Args* a) {
     vlk::fatal(
         "ERROR: --init is not supported: the whole-data score cannot serve the nucleus "
         "searches\n");
-  // A bad -O or --output-mode would otherwise be found only after the whole run.
+  // A bad -O or --output-mode, or a file that cannot be made, would otherwise be found only
+  // after the whole run.
   check_output_settings(a);
+  check_output_file(a);
+}
+
+// The word at the position the binding failed: an option the table does not hold, an int
+// option without its value, or a value the option's binding refused (which has said why).
+[[noreturn]] void refuse_argument(const VLK_ArgDef* table, const char* word, bool no_value) {
+  bool known = false;
+  for (const VLK_ArgDef* row = table; row->name != nullptr; ++row)
+    known = known || std::strcmp(row->name, word) == 0;
+  if (!known) vlk::fatal("ERROR: unknown argument specified: %s\n", word);
+  if (no_value) vlk::fatal("ERROR: option %s needs a value\n", word);
+  vlk::fatal("ERROR: invalid value for option %s\n", word);
 }
 
 void open_log(Args* a) {
@@ -366,7 +427,7 @@ void parse_args(Args* a, int argc, char** argv) {
   const auto table = option_table(a, &w);
 
   const int r = VLK_KeyValues_set_args(argc, argv, table.data());
-  if (r != 0) vlk::fatal("ERROR: unknown argument specified: %s\n", argv[std::abs(r)]);
+  if (r != 0) refuse_argument(table.data(), argv[std::abs(r)], r < 0);
 
   if (w.total_mem != 0) a->memory = mib_bytes(w.total_mem, "--total-mem");
   if (w.interval_base != -1) a->interval_base = w.interval_base;

@@ -1,7 +1,5 @@
 // The estimation method: the phases of check intervals of nucleus jobs, with the evaluation
 // after every full interval.
-#include <strings.h>
-
 #include <cstdio>
 #include <ctime>
 
@@ -18,20 +16,10 @@ enum Section { kStart = 1, kRandom = 2, kNeighbour = 3 };
 
 // The algorithm id of --algo: 0 hc, 2 hc2, 1 tshc.
 int choose_algorithm(const char* name) {
-  struct Row {
-    const char* name;
-    const char* line;
-    int id;
-  };
-  static constexpr Row rows[] = {{"hc", "Algorithm: HC\n", 0},
-                                 {"hc2", "Algorithm: HC2\n", 2},
-                                 {"tshc", "Algorithm: TwoStepHC\n", 1}};
-  for (const Row& r : rows)
-    if (strcasecmp(name, r.name) == 0) {
-      std::fprintf(VELK_ERR, "%s", r.line);
-      return r.id;
-    }
-  vlk::fatal("ERROR: Unknown Algorithm specified: %s\n", name);
+  const vlk::run::Algorithm* algorithm = vlk::run::find_algorithm(name);
+  if (algorithm == nullptr) vlk::fatal("ERROR: Unknown Algorithm specified: %s\n", name);
+  std::fprintf(VELK_ERR, "%s", algorithm->line);
+  return algorithm->id;
 }
 
 // The chunks of one phase; `section` is switched back to after every job-loop call, which may

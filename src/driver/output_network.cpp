@@ -13,6 +13,7 @@
 #include "VLK_Str.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
+#include "vlk_output_file.h"
 
 namespace {
 
@@ -20,34 +21,50 @@ void flush() { std::fflush(VELK_ERR); }
 
 using vlk::or_empty;
 
-// Where the network goes, and whether that is where it belongs.
+// Where the network goes, and whether that is where it belongs. A file receives the network
+// whole or not at all (vlk::OutputFile): a failed write leaves the previous result in place.
 struct Destination {
   FILE* fp = VELK_ERR;
   bool fallback = false;  // the file could not be opened: VELK_ERR stands in
+  vlk::OutputFile file;
+  std::string path;
 
-  // Closes a file of its own; 1 when the network did not reach its file.
+  // Puts a file of its own in place; 1 when the network did not reach its file.
   int finish(int written) {
-    if (fp != VELK_ERR && std::fclose(fp) != 0) written = 1;
-    return fallback ? 1 : written;
+    if (fallback) return 1;
+    if (fp == VELK_ERR) return written;
+    // A writer that failed without a failed write has said why.
+    if (written != 0 && !std::ferror(fp)) {
+      file.abandon();
+      vlk::report("ERROR: cannot write the final network to %s\n", path.c_str());
+      return 1;
+    }
+    if (!file.commit()) {
+      vlk::report("ERROR: cannot write the final network to %s: %s\n", path.c_str(),
+                  file.error().c_str());
+      return 1;
+    }
+    return 0;
   }
 };
 
-Destination open_destination(const char* prefix, const char* format, bool two_warnings) {
-  Destination d;
-  if (prefix == nullptr) return d;
-  const std::string path = final_network_path(prefix, format);
-  d.fp = std::fopen(path.c_str(), "w");
-  if (d.fp != nullptr) return d;
-  d.fp = VELK_ERR;
-  d.fallback = true;
+void open_destination(Destination* d, const char* prefix, const char* format, bool two_warnings) {
+  if (prefix == nullptr) return;
+  d->path = final_network_path(prefix, format);
+  if (d->file.open(d->path)) {
+    d->fp = d->file.stream();
+    return;
+  }
+  vlk::report("ERROR: cannot write the final network to %s: %s\n", d->path.c_str(),
+              d->file.error().c_str());
+  d->fallback = true;
   if (two_warnings) {
-    std::fprintf(VELK_ERR, "WARNING: Cannot open file: %s\n", path.c_str());
+    std::fprintf(VELK_ERR, "WARNING: Cannot open file: %s\n", d->path.c_str());
     std::fprintf(VELK_ERR, "WARNING: Writing the network to the standard error.\n");
   } else {
-    std::fprintf(VELK_ERR, "WARNING: cannot open file: %s\n", path.c_str());
+    std::fprintf(VELK_ERR, "WARNING: cannot open file: %s\n", d->path.c_str());
   }
   flush();
-  return d;
 }
 
 // A pair count carried as a float, as the int it counts (toward zero; 0 for what no count
@@ -120,8 +137,9 @@ int write_network(const char* who, int stride, const char* prefix, const char* f
                   VLK_FloatArray* values) {
   check_writer(format);
   check_shapes(who, data, graph, values, stride);
-  Destination out = open_destination(prefix, format, true);
   const vlk::NetworkPtr net = build_network(data, graph, values, stride);
+  Destination out;
+  open_destination(&out, prefix, format, true);
   return out.finish(IO_output_network_fp(out.fp, net.get(), format, options));
 }
 
@@ -138,6 +156,14 @@ void check_output_settings(const Args* a) {
   check_writer(a->output_format);
   if (a->output_mode != 0 && a->output_mode != 1)
     vlk::fatal("ERROR: Unknown output mode: %d\n", a->output_mode);
+}
+
+void check_output_file(const Args* a) {
+  if (!a->write_output || a->output_prefix == nullptr || a->rank != 0) return;
+  const std::string path = final_network_path(a->output_prefix, a->output_format);
+  std::string why;
+  if (!vlk::output_file_possible(path, &why))
+    vlk::fatal("ERROR: cannot write the final network to %s: %s\n", path.c_str(), why.c_str());
 }
 
 int output_network4(const char* prefix, const char* format, VLK_KeyValues* options, VLK_Data* data,
@@ -157,7 +183,8 @@ int output_network(const char* prefix, const char* format, VLK_KeyValues* option
   const bool simple = format != nullptr && strcasecmp(format, "vlk3") == 0 && options == nullptr;
   if (!simple) check_writer(format);
   check_shapes("output_network", data, graph, values, 1);
-  Destination out = open_destination(prefix, format, false);
+  Destination out;
+  open_destination(&out, prefix, format, false);
   if (simple) return out.finish(output_VLK3(data, graph, values, out.fp));
   const vlk::NetworkPtr net = build_network(data, graph, values, 1);
   return out.finish(IO_output_network_fp(out.fp, net.get(), format, options));

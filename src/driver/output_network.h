@@ -3,9 +3,11 @@
 // out on the circle) through the format registry.
 //
 // The destination is the file <prefix>.<format in lower case>, or VELK_ERR without a prefix.
-// A file that cannot be opened is reported with warnings and the network goes to VELK_ERR
-// instead; the writers then answer 1 (the run's result did not reach its file), as they do
-// when the stream reports a failed write. 0 when the network was written where it belongs.
+// The file is replaced only by a whole network: a failed write leaves the previous file as it
+// was and prints an ERROR line naming the file and the reason. A file that cannot be opened
+// is reported the same way, with warnings, and the network goes to VELK_ERR instead; the
+// writers then answer 1 (the run's result did not reach its file). 0 when the network was
+// written where it belongs.
 #pragma once
 
 #include <cstdio>
@@ -24,6 +26,10 @@ std::string final_network_path(const char* prefix, const char* format);
 // writer in the registry and an output mode other than 0 and 1 end the process with status 1,
 // before any work.
 void check_output_settings(const Args* args);
+// Start-up, on process 0 before the data are read: the final network's file can be made (its
+// folder exists and takes a new file, the name is not a folder); otherwise the run ends with
+// an ERROR line naming the file and the reason.
+void check_output_file(const Args* args);
 
 // Two values per edge k at 2k (frequency) and 2k + 1 (pair count): the edge properties
 // "edgeScore" and "Freq" (the frequency, double) and "Count" (the pair count, int); every node

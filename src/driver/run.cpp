@@ -1,6 +1,8 @@
 // The method's plan of chunks, the cutoff list, the whole-data score and the small helpers.
 #include "run.h"
 
+#include <strings.h>
+
 #include <cstdio>
 #include <ctime>
 #include <string>
@@ -10,6 +12,16 @@
 #include "vlk_fatal.h"
 
 namespace vlk::run {
+
+const Algorithm* find_algorithm(const char* name) {
+  static constexpr Algorithm rows[] = {{"hc", "Algorithm: HC\n", 0},
+                                       {"hc2", "Algorithm: HC2\n", 2},
+                                       {"tshc", "Algorithm: TwoStepHC\n", 1}};
+  if (name == nullptr) return nullptr;
+  for (const Algorithm& r : rows)
+    if (strcasecmp(name, r.name) == 0) return &r;
+  return nullptr;
+}
 
 Plan plan_method(int mode, int iterations, int total_iterations, int ci) {
   Plan plan;

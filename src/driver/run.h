@@ -32,6 +32,17 @@ void calc_proc_assign(const int* jobs, int njobs, int nprocs, int* counts, int* 
 
 namespace vlk::run {
 
+// An algorithm of --algo: its name (compared without regard to case), the line `method` prints
+// and its id (0 hc, 2 hc2, 1 tshc).
+struct Algorithm {
+  const char* name;
+  const char* line;
+  int id;
+};
+// The algorithm of that name, or null.
+const Algorithm* find_algorithm(const char* name);
+inline bool known_algorithm(const char* name) { return find_algorithm(name) != nullptr; }
+
 // One call of the job loop: `count` nuclei over all processes; `total` the nuclei of the run
 // after it; `local` the loop number of a full interval (1, 2, ...), 0 for a phase's remainder,
 // which is not evaluated.

@@ -152,6 +152,21 @@ void VLK_BNRC_memcheck(void* ptr, const char* name);
 
 namespace vlk::bnrc {
 
+// The score's options over the state's defaults ("linear" replaces the grid by its two values).
+struct Options {
+  int level = 3;
+  int hyper_num = 21;
+  double hi = 0.4;
+  double hb = 2.0;
+  int linear = 0;
+  int verbosity = -1;
+};
+// Binds the option list to the score's option table over *o and ends the process with an ERROR
+// line for what no score can be built with: an unknown key or a value that is not of the key's
+// kind, a level without tables, an empty grid, a grid value that is no positive finite number.
+// Init reads its options through it; a program can refuse a bad option list before any work.
+void read_options(const VLK_KeyValues* options, Options* o);
+
 // The tables of data row v with thread t's scratch: log-determinants into log_det[h] and, per
 // grid value h, the inverse into inv + h*M*M (when inv is not null) or the smoother into
 // inv_Bt + h*M*n (when inv_Bt is not null).

@@ -332,6 +332,40 @@ void vlk::bnrc::node_tables(const VLK_BNRCBuff* bf, int v, int t, double* inv, d
   }
 }
 
+void vlk::bnrc::read_options(const VLK_KeyValues* options, Options* o) {
+  const VLK_ArgDef table[] = {
+      vlk::arg_int("level", &o->level),   vlk::arg_int("hyper_num", &o->hyper_num),
+      vlk::arg_int("hn", &o->hyper_num),  vlk::arg_double("hyper_inc", &o->hi),
+      vlk::arg_double("hi", &o->hi),      vlk::arg_double("hyper_bg", &o->hb),
+      vlk::arg_double("hb", &o->hb),      vlk::arg_flag_on("linear", &o->linear),
+      vlk::arg_onoff("v", &o->verbosity), vlk::arg_end(),
+  };
+  const int bad = VLK_KeyValues_set_values_kv(options, table);
+  if (bad >= 0)
+    vlk::fatal("ERROR: BNRC: Unknown argument specified: %s\n",
+               VLK_KeyValues_get_key(options, static_cast<size_t>(bad)));
+  // Only levels 1 to 3 have tables and a score path.
+  if (o->level <= 0 || o->level > 3)
+    vlk::fatal("ERROR: BNRC: Not supported (implemented) level = %d\n", o->level);
+  if (o->linear) {
+    o->hyper_num = 2;
+    o->hi = 1.0;
+    o->hb = 2.0;
+  }
+  // An empty grid would leave every parent without a fit; a negative one sizes no table.
+  if (o->hyper_num < 1)
+    vlk::fatal("ERROR: BNRC: Not supported number of hyperparameters = %d\n", o->hyper_num);
+  // Every grid value beta = 10^(hb - h hi) must be a positive number for the fits to have one.
+  for (int h = 0; h < o->hyper_num; ++h) {
+    const double beta = std::pow(10.0, o->hb - static_cast<double>(h) * o->hi);
+    if (!(std::isfinite(beta) && beta > 0.0))
+      vlk::fatal(
+          "ERROR: BNRC: the hyperparameter grid hb=%g, hi=%g gives no positive finite beta at "
+          "grid value %d: %g\n",
+          o->hb, o->hi, h, beta);
+  }
+}
+
 VLK_BNRCBuff* VLK_BNRC_init(VLK_Data* data, VLK_ScoreArgs* args) {
   VLK_BNRCBuff* bf = VLK_BNRCBuff_new();
   bf->max_parents = std::max(args->max_parents, 0);
@@ -353,33 +387,20 @@ VLK_BNRCBuff* VLK_BNRC_init(VLK_Data* data, VLK_ScoreArgs* args) {
     std::fflush(out());
   }
 
-  double hi = 0.4, hb = 2.0;
-  int linear = 0;
-  const VLK_ArgDef table[] = {
-      vlk::arg_int("level", &bf->level),   vlk::arg_int("hyper_num", &bf->hyper_num),
-      vlk::arg_int("hn", &bf->hyper_num),  vlk::arg_double("hyper_inc", &hi),
-      vlk::arg_double("hi", &hi),          vlk::arg_double("hyper_bg", &hb),
-      vlk::arg_double("hb", &hb),          vlk::arg_flag_on("linear", &linear),
-      vlk::arg_onoff("v", &bf->verbosity), vlk::arg_end(),
-  };
-  const int bad = VLK_KeyValues_set_values_kv(args->options, table);
-  if (bad >= 0)
-    vlk::fatal("ERROR: BNRC: Unknown argument specified: %s\n",
-               VLK_KeyValues_get_key(args->options, static_cast<size_t>(bad)));
-  // Only levels 1 to 3 have tables and a score path.
-  if (bf->level <= 0 || bf->level > 3)
-    vlk::fatal("ERROR: BNRC: Not supported (implemented) level = %d\n", bf->level);
+  vlk::bnrc::Options o;
+  o.level = bf->level;
+  o.hyper_num = bf->hyper_num;
+  o.verbosity = bf->verbosity;
+  vlk::bnrc::read_options(args->options, &o);
+  bf->level = o.level;
+  bf->hyper_num = o.hyper_num;
+  bf->verbosity = o.verbosity;
+  const double hi = o.hi, hb = o.hb;
   vlk::bnrc::check_kernel_sizes(bf);
-  if (linear) {
-    bf->hyper_num = 2;
-    hi = 1.0;
-    hb = 2.0;
+  if (o.linear) {
     std::fprintf(out(), "BNRC: Linear mode specified.\n");
     std::fflush(out());
   }
-  // An empty grid would leave every parent without a fit; a negative one sizes no table.
-  if (bf->hyper_num < 1)
-    vlk::fatal("ERROR: BNRC: Not supported number of hyperparameters = %d\n", bf->hyper_num);
   if (n < 1) vlk::fatal("ERROR: BNRC: No samples in the data set.\n");
 
   bf->X = data->X;

@@ -485,22 +485,24 @@ TEST(ParseArgs, AppendedOptionEntries) {
       {{"-A", "t=5,trials=5"}, "t=5,trials=5", "linear=on", 0},
       {{"-A", "rev=off,v=1"}, "rev=off,v=1,t=1", "linear=on", 0},
       {{"-S", "level=3"}, "t=1", "level=3,linear=on", 0},
-      {{"-S", "linear=off"}, "t=1", "linear=off", 0},
+      {{"-S", "linear"}, "t=1", "linear=on", 0},
       {{"-S", "hn=5,hi=0.5"}, "t=1", "hn=5,hi=0.5", 0},
       {{"-S", "hyper_bg=2"}, "t=1", "hyper_bg=2", 0},
       {{"-S", "hyper_num=2"}, "t=1", "hyper_num=2", 0},
       {{"-S", "hyper_inc=2"}, "t=1", "hyper_inc=2", 0},
       {{"-S", "hb=2"}, "t=1", "hb=2", 0},
-      {{"--algo", "TSHC"}, "t=1,cache=off", "linear=on", 1},
-      {{"--algo", "tshc", "-A", "cache=on,t=2"}, "cache=on,t=2", "linear=on", 1},
-      {{"--algo", "tshc", "--share-names"}, "t=1,cache=off", "linear=on", 1},
+      {{"--algo", "TSHC", "-A", "first=F"}, "first=F,t=1,cache=off", "linear=on", 1},
+      {{"--algo", "tshc", "-A", "first=F,cache=on,t=2"}, "first=F,cache=on,t=2", "linear=on", 1},
+      {{"--algo", "tshc", "--share-names", "-A", "first=F"},
+       "first=F,t=1,cache=off",
+       "linear=on",
+       1},
       {{"--algo", "hc2", "--share-names"}, "t=1", "linear=on", 0},
       // the skeleton and the parent-candidate file look genes up by name
       {{"--skeleton", "skel.txt"}, "t=1", "linear=on", 1},
       {{"--skel", "skel.txt", "--algo", "hc2"}, "t=1", "linear=on", 1},
       {{"-A", "parent=genes.txt"}, "parent=genes.txt,t=1", "linear=on", 1},
       {{"--algo", "hc2", "-A", "t=3,parent=genes.txt"}, "t=3,parent=genes.txt", "linear=on", 1},
-      {{"-A", "parents=genes.txt"}, "parents=genes.txt,t=1", "linear=on", 0},
       {{"--skeleton-type", "CHLIST", "--skel-args", "col=2"}, "t=1", "linear=on", 0},
   };
   for (const Case& c : cases) {
@@ -537,10 +539,10 @@ TEST(ParseArgs, MemoryBudgetAndCache) {
        4 * GiB,
        4 * GiB,
        "Score cache enabled.  Algorithm version: 2 \n"},
-      {{"--cache", "1", "--cache-size", "3072"},
+      {{"--cache", "3", "--cache-size", "3072"},
        0,
        3 * GiB,
-       "Score cache enabled.  Algorithm version: 1 \n"},
+       "Score cache enabled.  Algorithm version: 3 \n"},
       {{"--total-mem", "2000000"}, std::uint64_t{2000000} * MiB, 500 * MiB, ""},
   };
   for (const Case& c : cases) {
@@ -603,9 +605,10 @@ TEST(ParseArgs, RejectedCommandLines) {
   const std::vector<Case> cases = {
       {{"--bogus", "x.edf"}, "ERROR: unknown argument specified: --bogus\n"},
       {{"x.edf", "-m", "10", "-Q", "1"}, "ERROR: unknown argument specified: -Q\n"},
-      {{"x.edf", "-m"}, "ERROR: unknown argument specified: -m\n"},
-      {{"-T", "-t", "5"}, "ERROR: unknown argument specified: -T\n"},
-      {{"--on", "maybe"}, "ERROR: unknown argument specified: --on\n"},
+      {{"x.edf", "-m"}, "ERROR: option -m needs a value\n"},
+      {{"-T", "-t", "5"}, "ERROR: option -T needs a value\n"},
+      {{"--on", "maybe"}, "ERROR: invalid value for option --on\n"},
+      {{"a.edf", "-m", "10", "b.edf"}, "ERROR: more than one input file given: a.edf and b.edf\n"},
       {{"--share-names=1"}, "ERROR: unknown argument specified: --share-names=1\n"},
       {{"--H", "3"}, "ERROR: Obsolete argument specified: --H\n"},
       {{"x.edf", "--IA"}, "ERROR: Obsolete argument specified: --IA\n"},
@@ -617,7 +620,11 @@ TEST(ParseArgs, RejectedCommandLines) {
        "Score cache enabled.  Algorithm version: 3 \n"
        "ERROR: memory budget exceeded: the score cache needs 524288000 bytes, 104857600 bytes "
        "are left (--total-mem)\n"},
-      {{"-o", "/nonexistent-dir/run"}, "ERROR: cannot open log file: /nonexistent-dir/run.log\n"},
+      {{"-o", "/nonexistent-dir/run"},
+       "ERROR: cannot write the final network to /nonexistent-dir/run.vlk3: cannot create a file "
+       "in /nonexistent-dir: No such file or directory\n"},
+      {{"-o", "/nonexistent-dir/run", "--on", "0"},
+       "ERROR: cannot open log file: /nonexistent-dir/run.log\n"},
   };
   for (const Case& c : cases) {
     std::string line;
@@ -667,6 +674,44 @@ TEST(ParseArgs, RefusedSettings) {
        "ERROR: --init is not supported: the whole-data score cannot serve the nucleus "
        "searches\n"},
       {{"-y", "x.edf"}, "ERROR: Normal dynamic model not supported.\n"},
+      {{"-a", "3"}, "ERROR: Unknown algorithm type (-a option) specified: 3\n"},
+      {{"-a", "-1"}, "ERROR: Unknown algorithm type (-a option) specified: -1\n"},
+      {{"--algo", "foo"}, "ERROR: Unknown Algorithm specified: foo\n"},
+      {{"-m", "0"}, "ERROR: the module size (-m) must be at least 1: 0\n"},
+      {{"-M", "0"}, "ERROR: the maximum number of parents (-M) must be at least 1: 0\n"},
+      {{"--lv", "4"}, "ERROR: --lv must be 1, 2 or 3: 4\n"},
+      {{"--lv", "0"}, "ERROR: --lv must be 1, 2 or 3: 0\n"},
+      {{"--cutoff-mode", "1", "--cutoffs", "0.1,0.5"},
+       "ERROR: specify three values for --cutoffs\n"},
+      {{"--cutoff-mode", "1", "--cutoffs", "0.5,0.1,0.1"},
+       "ERROR: the start of --cutoffs is above its end: 0.5 > 0.1, no cutoff\n"},
+      {{"--cache", "1"},
+       "ERROR: --cache must be 0 (no cache), 2 (prefix tree) or 3 (hash table): 1\n"},
+      {{"--cache", "4"},
+       "ERROR: --cache must be 0 (no cache), 2 (prefix tree) or 3 (hash table): 4\n"},
+      {{"-S", "foo=1"}, "ERROR: BNRC: Unknown argument specified: foo\n"},
+      {{"-S", "linear=off"}, "ERROR: BNRC: Unknown argument specified: linear\n"},
+      {{"-S", "hn=-3"}, "ERROR: BNRC: Not supported number of hyperparameters = -3\n"},
+      {{"-S", "level=4"}, "ERROR: BNRC: Not supported (implemented) level = 4\n"},
+      {{"-S", "hb=400"},
+       "ERROR: BNRC: the hyperparameter grid hb=400, hi=0.4 gives no positive finite beta at grid "
+       "value 0: inf\n"},
+      {{"-A", "foo=1"}, "ERROR: Greedy: unknown argument specified: foo\n"},
+      {{"-A", "parents=genes.txt"}, "ERROR: Greedy: unknown argument specified: parents\n"},
+      {{"-A", "t=0"}, "ERROR: Greedy: the number of trials (t, trials) must be at least 1: 0\n"},
+      {{"--algo", "hc2", "-A", "trials=-2"},
+       "ERROR: Greedy: the number of trials (t, trials) must be at least 1: -2\n"},
+      {{"-A", "max_loops=0"},
+       "ERROR: Greedy: the number of loops (max_loops) must be at least 1: 0\n"},
+      {{"--algo", "tshc"}, "ERROR: TwoStepHC: First parent set file not specified.\n"},
+      {{"--algo", "tshc", "-A", "first=F,s=NOPE"},
+       "ERROR: TwoStepHC: unknown score module: NOPE\n"},
+      {{"--algo", "tshc", "-A", "first=F,S={hn=0}"},
+       "ERROR: BNRC: Not supported number of hyperparameters = 0\n"},
+      {{"--algo", "tshc", "-A", "first=F,bogus"},
+       "ERROR: Greedy: unknown argument specified: bogus\n"},
+      {{"--algo", "tshc", "-A", "first=F,t=0"},
+       "ERROR: Greedy: the number of trials (t, trials) must be at least 1: 0\n"},
       {{"--dynamic-points", "0,1,2", "--Bnum", "-1"},
        "ERROR: Normal dynamic model not supported.\n"},
   };
@@ -696,15 +741,18 @@ TEST(ParseArgs, AcceptedNextToTheRefusals) {
       {"-a", "0", "-T", "-5"},
       {"--ci", "1", "--dag-inv", "1"},
       {"--cutoff-mode", "1", "--cutoffs", "0.1,0.5,0.1"},
-      {"--cutoff-mode", "1", "--cutoffs", "0.1,0.5"},  // the length is checked with the data
-      {"--cutoffs", "0.1,0.5,0"},                      // a plain list of cutoffs
+      {"--cutoffs", "0.1,0.5,0"},  // a plain list of cutoffs
       {"--cutoff-mode", "2", "--cutoffs", "0.3,0.2,-1"},
       {"--cache", "2"},
       {"--cache", "2", "--algo", "HC"},
       {"--cache", "3", "--algo", "hc2"},
-      {"--cache", "3", "--algo", "tshc"},
-      {"--cache", "1", "--algo", "tshc"},
+      {"--cache", "3", "--algo", "tshc", "-A", "first=F"},
+      {"--algo", "tshc", "-A", "first=F,s=BNRC,S={hn=3,hi=0.5},p=10,m=2,t=2"},
       {"--lv", "3"},
+      {"--lv", "1", "-S", "level=1"},
+      {"-a", "0", "-M", "3", "-m", "1"},
+      {"-A", "t=2,max_loops=1,rev=off"},
+      {"-S", "hb=300,hn=3,hi=100"},
   };
   for (const std::vector<std::string>& words : cases) {
     std::string line;

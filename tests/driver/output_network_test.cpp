@@ -4,10 +4,15 @@
 #include "output_network.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,6 +21,7 @@
 #include "VLK_PCGraph.h"
 #include "VLK_UShortArray.h"
 #include "args.h"
+#include "velkcom.h"
 #include "vlk_owned.h"
 #include "vlk_test.h"
 
@@ -65,6 +71,7 @@ class TempDir {
   }
   ~TempDir() { std::system(("rm -rf " + path_).c_str()); }
   std::string operator/(const std::string& leaf) const { return path_ + "/" + leaf; }
+  const std::string& path() const { return path_; }
 
  private:
   std::string path_;
@@ -150,11 +157,59 @@ TEST(FinalNetwork, TheFileNameAndWhatHappensWhenItCannotBeWritten) {
   const std::string missing = dir / "no/such/dir/out";
   vlk_test::CaptureErr err;
   EXPECT_EQ(f.write4(missing.c_str()), 1);
-  EXPECT_EQ(err.text(), "WARNING: Cannot open file: " + missing +
+  EXPECT_EQ(err.text(), "ERROR: cannot write the final network to " + missing +
+                            ".vlk3: cannot create a file in " + (dir / "no/such/dir") +
+                            ": No such file or directory\n"
+                            "WARNING: Cannot open file: " +
+                            missing +
                             ".vlk3\n"
                             "WARNING: Writing the network to the standard error.\n" +
                             kWriting + golden);
   EXPECT_FALSE(exists(missing + ".vlk3"));
+}
+
+// A write that fails part-way (here the file-size limit stands for a full disk) leaves the
+// previous result as it was and says so; a link to a device is written through the link.
+TEST(FinalNetwork, AFailedWriteKeepsThePreviousResult) {
+  TempDir dir;
+  Final f({{0.75f, 4}, {0.5f, 3}, {0.25f, 7}});
+  const std::string prefix = dir / "out", file = dir / "out.vlk3";
+  {
+    std::ofstream previous(file);
+    previous << "the previous result\n";
+  }
+  const auto end = vlk_test::run_fatal([&] {
+    // The limit holds for every file of the process: the messages wait in memory meanwhile.
+    FILE* messages = VELK_ERR;
+    char* text = nullptr;
+    size_t length = 0;
+    VELK_ERR = open_memstream(&text, &length);
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{64, RLIM_INFINITY};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const int result = f.write4(prefix.c_str());
+    limit.rlim_cur = RLIM_INFINITY;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::fclose(VELK_ERR);
+    std::fwrite(text, 1, length, messages);
+    VELK_ERR = messages;
+    std::exit(result == 1 ? 0 : 2);
+  });
+  EXPECT_TRUE(end.exited && end.status == 0) << end.err;
+  EXPECT_EQ(end.err, kWriting + "ERROR: cannot write the final network to " + file +
+                         ": cannot write it: File too large\n");
+  EXPECT_EQ(vlk_test::read_file(file), "the previous result\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);  // no temporary file left behind
+
+  const std::string linked = dir / "full";
+  std::filesystem::create_symlink("/dev/full", linked + ".vlk3");
+  vlk_test::CaptureErr err;
+  EXPECT_EQ(f.write4(linked.c_str()), 1);
+  EXPECT_EQ(err.text(), kWriting + "ERROR: cannot write the final network to " + linked +
+                            ".vlk3: cannot write it: No space left on device\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(linked + ".vlk3"));
 }
 
 TEST(FinalNetwork, OneValueFormsAndAFullDisk) {
@@ -192,7 +247,11 @@ TEST(FinalNetwork, OneValueFormsAndAFullDisk) {
                              f.values.get()),
               1);
     const std::string text = err.text();
-    EXPECT_TRUE(text.starts_with("WARNING: cannot open file: " + missing + ".vlk3\n" + kWriting +
+    EXPECT_TRUE(text.starts_with("ERROR: cannot write the final network to " + missing +
+                                 ".vlk3: cannot create a file in " + (dir / "none") +
+                                 ": No such file or directory\n"
+                                 "WARNING: cannot open file: " +
+                                 missing + ".vlk3\n" + kWriting +
                                  "Velk VLK3 FORMAT\n[Information]\n"
                                  "Edge Attr\tedgeScore:double\tFreq:double\n\n"))
         << text;
@@ -213,33 +272,56 @@ TEST(FinalNetwork, ValuesMissingForAnEdgeAreRefused) {
 }
 
 TEST(FinalNetwork, AnOutputTheRunCannotWriteIsRefusedAtStartUp) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "taken.vlk3");
+  {
+    std::ofstream previous(dir / "kept.vlk3");
+    previous << "kept\n";
+  }
+  const std::string missing = dir / "none/out", taken = dir / "taken", kept = dir / "kept";
   struct Row {
-    std::vector<const char*> words;
-    const char* error;  // null: accepted
+    std::vector<std::string> words;
+    int rank;
+    std::string error;  // empty: accepted
   };
   const Row rows[] = {
-      {{"-O", "nosuch"}, "ERROR: unknown output format (-O): nosuch\n"},
-      {{"-O", "PALIST"}, "ERROR: unknown output format (-O): PALIST\n"},
-      {{"--output-mode", "2"}, "ERROR: Unknown output mode: 2\n"},
-      {{"-O", "nosuch", "--on", "off"}, nullptr},
-      {{"-O", "Vlk3", "--output-mode", "1"}, nullptr},
+      {{"-O", "nosuch"}, 0, "ERROR: unknown output format (-O): nosuch\n"},
+      {{"-O", "PALIST"}, 0, "ERROR: unknown output format (-O): PALIST\n"},
+      {{"--output-mode", "2"}, 0, "ERROR: Unknown output mode: 2\n"},
+      {{"-O", "nosuch", "--on", "off"}, 0, ""},
+      {{"-O", "Vlk3", "--output-mode", "1"}, 0, ""},
+      {{"-o", missing, "--log", "3"},
+       0,
+       "ERROR: cannot write the final network to " + missing + ".vlk3: cannot create a file in " +
+           (dir / "none") + ": No such file or directory\n"},
+      {{"-o", taken, "--log", "2"},
+       0,
+       "ERROR: cannot write the final network to " + taken + ".vlk3: it is a directory\n"},
+      {{"-o", taken, "--log", "3"}, 1, ""},  // process 0 alone writes the network
+      {{"-o", taken, "--log", "3", "--on", "0"}, 0, ""},
+      {{"-o", kept, "--log", "3"}, 0, ""},
   };
   for (const Row& row : rows) {
     std::vector<const char*> argv = {"velknnsr"};
-    argv.insert(argv.end(), row.words.begin(), row.words.end());
+    for (const std::string& w : row.words) argv.push_back(w.c_str());
     argv.push_back("data.txt");
-    SCOPED_TRACE(row.words[1]);
+    SCOPED_TRACE(row.words.back());
     const auto end = vlk_test::run_fatal([&] {
-      Args* a = Args_new_rank(0, 1);
+      Args* a = Args_new_rank(row.rank, 2);
       parse_args(a, static_cast<int>(argv.size()), const_cast<char**>(argv.data()));
     });
-    if (row.error != nullptr) {
+    if (!row.error.empty()) {
       EXPECT_TRUE(end.exit1());
       EXPECT_EQ(end.err, row.error);
     } else {
       EXPECT_TRUE(end.exited && end.status == 0) << end.err;
     }
   }
+  // The probe leaves nothing behind and the previous result as it was.
+  EXPECT_EQ(vlk_test::read_file(kept + ".vlk3"), "kept\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            2);
 }
 
 }  // namespace

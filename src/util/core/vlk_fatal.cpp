@@ -21,9 +21,7 @@ void print_to(FILE* out, const char* fmt, va_list ap) {
   std::fflush(out);
 }
 
-}  // namespace
-
-void vdie(End how, const char* fmt, va_list ap) {
+void vreport(const char* fmt, va_list ap) {
   FILE* out = VELK_ERR != nullptr ? VELK_ERR : stderr;
   va_list again;
   va_copy(again, ap);
@@ -32,7 +30,20 @@ void vdie(End how, const char* fmt, va_list ap) {
   // watching the terminal.
   if (out != stderr) print_to(stderr, fmt, again);
   va_end(again);
+}
+
+}  // namespace
+
+void vdie(End how, const char* fmt, va_list ap) {
+  vreport(fmt, ap);
   end(how);
+}
+
+void report(const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  vreport(fmt, ap);
+  va_end(ap);
 }
 
 void die(End how, const char* fmt, ...) {

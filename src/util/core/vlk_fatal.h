@@ -28,6 +28,11 @@ enum class End {
 // stream alone (never in the log file nor on a stream a network was being written to).
 [[noreturn]] void fatal_stderr(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
+// Prints an error line as the endings above do (VELK_ERR, and standard error when VELK_ERR is
+// not standard error) without ending the process: for a failure the process reports and then
+// still has to leave in step with the others (MPI_Finalize), with a non-zero status.
+void report(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
 // Implemented beside the other MPI calls; a no-op when MPI is not running (or not built).
 void mpi_abort_if_running(int code);
 
