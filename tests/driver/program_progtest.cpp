@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -64,10 +65,11 @@ Ended shell(const std::string& command, int limit = 100) {
   return e;
 }
 
-// mpirun of the program with np processes of one thread each.
-Ended velknnsr(int np, const std::vector<std::string>& args, int limit = 100) {
-  std::string cmd = std::string(VLK_MPIEXEC) + " --oversubscribe -x OMP_NUM_THREADS=1 -x " +
-                    "OMP_WAIT_POLICY=passive -np " + std::to_string(np) + " " + VLK_PROGRAM;
+// mpirun of the program with np processes of `threads` threads each.
+Ended velknnsr(int np, const std::vector<std::string>& args, int limit = 100, int threads = 1) {
+  std::string cmd = std::string(VLK_MPIEXEC) +
+                    " --oversubscribe -x OMP_NUM_THREADS=" + std::to_string(threads) +
+                    " -x OMP_WAIT_POLICY=passive -np " + std::to_string(np) + " " + VLK_PROGRAM;
   for (const std::string& a : args) cmd += " " + quoted(a);
   return shell(cmd, limit);
 }
@@ -221,6 +223,115 @@ TEST(Program, RefusalsEndEveryProcess) {
   }
 }
 
+// A mistake on the command line, in the input or in the output ends the run before any work:
+// the ERROR line reaches the terminal whichever process finds it (with -o the messages
+// otherwise go to the log), mpirun ends with status 1 within seconds, and the previous result
+// stays as it was. Every case runs a few times, since any process may end the run first.
+struct Refusal {
+  std::string name;
+  std::vector<std::string> args;  // before "-o PREFIX" and the input; {} and {} name them
+  std::string message;            // the ERROR line, without its newline
+};
+
+std::ostream& operator<<(std::ostream& os, const Refusal& r) { return os << r.name; }
+
+class Refused : public ::testing::TestWithParam<Refusal> {};
+
+// The folder of one refused run: the example data, the previous result, and what a case needs.
+struct RefusalFolder {
+  Scratch dir;
+  std::string prefix = dir / "res";
+  RefusalFolder() {
+    std::ofstream(prefix + ".vlk3") << "the previous result\n";
+    fs::create_directory(dir / "taken.vlk3");
+    fs::create_symlink("/dev/full", dir / "full.vlk3");
+  }
+  // {} is the folder, {data} the example data.
+  std::string place(const std::string& arg) const {
+    std::string out = arg;
+    for (size_t i; (i = out.find("{data}")) != std::string::npos;)
+      out.replace(i, 6, std::string(VLK_EXAMPLES_DIR) + "/exprsData.edf");
+    for (size_t i; (i = out.find("{}")) != std::string::npos;) out.replace(i, 2, dir / "");
+    return out;
+  }
+};
+
+TEST_P(Refused, TheLineReachesTheTerminalAndNothingIsLost) {
+  const Refusal& c = GetParam();
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    SCOPED_TRACE(attempt);
+    RefusalFolder folder;
+    std::vector<std::string> args;
+    bool input = false, output = false;
+    for (const std::string& a : c.args) {
+      args.push_back(folder.place(a));
+      input = input || a.find("{data}") != std::string::npos || a.ends_with(".edf");
+      output = output || a == "-o";
+    }
+    if (!output) args.insert(args.begin(), {"-o", folder.prefix});
+    if (!input) args.push_back(folder.place("{data}"));
+    const Ended run = velknnsr(3, args, 60);
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find(folder.place(c.message) + "\n"), std::string::npos) << run.out;
+    // Refused at start-up: the default run of the example would take many minutes.
+    EXPECT_LT(run.seconds, 20.0);
+    EXPECT_EQ(vlk_test::read_file(folder.prefix + ".vlk3"), "the previous result\n");
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(folder.dir / ""))
+      left.insert(entry.path().filename().string());
+    left.erase("res.log");  // made when the refusal comes after the log file was opened
+    EXPECT_EQ(left, (std::set<std::string>{"res.vlk3", "taken.vlk3", "full.vlk3"}));
+  }
+}
+
+const Refusal kRefusals[] = {
+    {"method", {"-a", "3"}, "ERROR: Unknown algorithm type (-a option) specified: 3"},
+    {"algorithm", {"--algo", "foo"}, "ERROR: Unknown Algorithm specified: foo"},
+    {"search_key", {"-A", "foo=1"}, "ERROR: Greedy: unknown argument specified: foo"},
+    {"no_trials",
+     {"-A", "t=0"},
+     "ERROR: Greedy: the number of trials (t, trials) must be at least 1: 0"},
+    {"two_step_without_first",
+     {"--algo", "tshc"},
+     "ERROR: TwoStepHC: First parent set file not specified."},
+    {"score_grid", {"-S", "hn=-3"}, "ERROR: BNRC: Not supported number of hyperparameters = -3"},
+    {"score_key", {"-S", "foo"}, "ERROR: BNRC: Unknown argument specified: foo"},
+    {"level", {"--lv", "5"}, "ERROR: --lv must be 1, 2 or 3: 5"},
+    {"parents", {"-M", "0"}, "ERROR: the maximum number of parents (-M) must be at least 1: 0"},
+    {"cutoffs",
+     {"--cutoff-mode", "1", "--cutoffs", "0.1,0.5"},
+     "ERROR: specify three values for --cutoffs"},
+    {"cache",
+     {"--cache", "4"},
+     "ERROR: --cache must be 0 (no cache), 2 (prefix tree) or 3 (hash table): 4"},
+    {"second_input",
+     {"{data}", "{}other.edf"},
+     "ERROR: more than one input file given: {data} and {}other.edf"},
+    {"output_folder_missing",
+     {"--log", "2", "-o", "{}none/res"},
+     "ERROR: cannot write the final network to {}none/res.vlk3: cannot create a file in "
+     "{}none: No such file or directory"},
+    {"output_is_a_folder",
+     {"--log", "3", "-o", "{}taken"},
+     "ERROR: cannot write the final network to {}taken.vlk3: it is a directory"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Program, Refused, ::testing::ValuesIn(kRefusals),
+                         [](const auto& info) { return info.param.name; });
+
+// The final network on a full device: an ERROR line, status 1, and the link left in place.
+TEST(Program, AFullDeviceIsReported) {
+  RefusalFolder folder;
+  const Ended run = velknnsr(3, {"-a", "0", "-t", "3", "-m", "20", "--seed", "1", "-o",
+                                 folder.dir / "full", folder.place("{data}")});
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_NE(run.out.find("ERROR: cannot write the final network to " + folder.dir / "full.vlk3" +
+                         ": cannot write it: No space left on device\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_TRUE(fs::is_symlink(folder.dir / "full.vlk3"));
+}
+
 // The real search on chains of 4 genes: every planted pair is found, and the planted pairs are
 // most of the most frequent edges, on every process count.
 TEST(Program, FindsPlantedChainsOnEveryProcessCount) {
@@ -247,6 +358,34 @@ TEST(Program, FindsPlantedChainsOnEveryProcessCount) {
     }
     EXPECT_EQ(hits, planted.size());
     EXPECT_GE(top, 20u);
+  }
+}
+
+// The threads of a process share the work inside a nucleus and change nothing of its result:
+// two processes of one and of three threads write the same files, for the searches that use
+// threads in their moves and in their 1-to-1 tables alike.
+TEST(Program, ThreadsChangeNoByteOfTheResult) {
+  Scratch dir;
+  simulate(dir, 40, 60, 4, 9);
+  for (const char* algo : {"hc", "hc2"}) {
+    SCOPED_TRACE(algo);
+    std::string first;
+    for (int threads : {1, 3}) {
+      const std::string out = dir / (std::string(algo) + std::to_string(threads));
+      const Ended run = velknnsr(2,
+                                 {"--algo", algo, "-m", "16", "-M", "2", "-t", "40", "-T", "120",
+                                  "--ci", "60", "--seed", "4", "-o", out, dir / "data.edf"},
+                                 100, threads);
+      ASSERT_EQ(run.status, 0) << run.out;
+      const std::string network = vlk_test::read_file(out + ".vlk3");
+      const size_t edges = network.find("[Edges]\n");
+      ASSERT_NE(edges, std::string::npos);
+      ASSERT_GT(network.size(), edges + 20) << "no edge was written";
+      if (first.empty())
+        first = network;
+      else
+        EXPECT_EQ(network, first);
+    }
   }
 }
 
