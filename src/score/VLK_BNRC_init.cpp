@@ -427,9 +427,8 @@ VLK_BNRCBuff* VLK_BNRC_init(VLK_Data* data, VLK_ScoreArgs* args) {
       std::fflush(out());
     }
     if (--bf->level > 0) continue;
-    std::fprintf(out(), "ERROR: BNRC: could not allocate enough memory: ");
-    VLK_Util_print_size_t_comma(out(), mem);
-    vlk::fatal(" [bytes] required at least.\n");
+    vlk::fatal("ERROR: BNRC: could not allocate enough memory: %s [bytes] required at least.\n",
+               vlk::comma_text(mem).c_str());
   }
 
   const int hn = bf->hyper_num;

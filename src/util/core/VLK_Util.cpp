@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 char VLK_Util_buff[256];
 
@@ -9,15 +10,25 @@ namespace {
 
 // Groups of three digits, most significant without leading zeros. Seven groups hold any
 // 64-bit magnitude.
-void print_groups(FILE* fp, std::uint64_t magnitude) {
+std::string group_text(std::uint64_t magnitude) {
   int groups[7];
   int n = 0;
   do {
     groups[n++] = static_cast<int>(magnitude % 1000);
     magnitude /= 1000;
   } while (magnitude != 0 && n < 7);
-  std::fprintf(fp, "%d", groups[n - 1]);
-  for (int i = n - 2; i >= 0; --i) std::fprintf(fp, ",%03d", groups[i]);
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "%d", groups[n - 1]);
+  std::string out = buf;
+  for (int i = n - 2; i >= 0; --i) {
+    std::snprintf(buf, sizeof buf, ",%03d", groups[i]);
+    out += buf;
+  }
+  return out;
+}
+
+void print_groups(FILE* fp, std::uint64_t magnitude) {
+  std::fputs(group_text(magnitude).c_str(), fp);
 }
 
 void print_span(FILE* fp, int s) {
@@ -34,6 +45,8 @@ void print_span(FILE* fp, int s) {
 }  // namespace
 
 void VLK_Util_print_size_t_comma(FILE* fp, size_t value) { print_groups(fp, value); }
+
+std::string vlk::comma_text(size_t value) { return group_text(value); }
 
 void VLK_Util_print_int_comma(FILE* fp, int value) {
   // The magnitude is taken in 64 bits so that INT_MIN prints as -2,147,483,648.
