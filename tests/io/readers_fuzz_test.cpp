@@ -85,8 +85,9 @@ void check_data(const VLK_Data* d, Kind kind, bool nan_ok) {
 struct Target {
   std::string name;
   std::function<void(FILE*)> read;
-  // A NUL byte can only be refused (the line readers), or be read past: the network readers
-  // stop at a line "-", leaving what follows unread, and the XML parser takes it as text.
+  // A NUL byte can only be refused (the line readers and the XML parser), or be left unread:
+  // the network readers stop at a line "-", and the CSML reader keeps what it read before a
+  // syntax error.
   bool refuses_nul = true;
   // Network readers may follow their error line with indented details.
   bool network = false;
@@ -132,8 +133,7 @@ Target buffer_reader(size_t capacity) {
 // syntax error, which the child turns into an exit as the readers' errors do, so that the
 // share of refused mutants tells how many broke the document.
 Target xml_parser() {
-  return {"xml parser",
-          [](FILE* fp) {
+  return {"xml parser", [](FILE* fp) {
             vlk::SAXPtr sax(VLK_SAX_new());
             VLK_SAX_set_start(sax.get(), [](void*, const char* name, const VLK_KeyValues* attrs) {
               require(std::isalpha(static_cast<unsigned char>(name[0])) != 0);
@@ -155,8 +155,7 @@ Target xml_parser() {
               std::fprintf(VELK_ERR, "ERROR: the XML parser stopped at a syntax error\n");
               std::exit(1);
             }
-          },
-          false};
+          }};
 }
 
 // A network that holds together: labels on every node, each at its index, property keys on
