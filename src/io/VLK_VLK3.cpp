@@ -50,6 +50,9 @@ bool node_index(const char* field, size_t nodes, int* out) {
   return true;
 }
 
+// Values of the type can be written back: the registry has a print operation for it.
+bool printable(int type) { return VLK_Type_db[type].fprint != nullptr; }
+
 class Reader {
  public:
   explicit Reader(FILE* fp) : fp_(fp) {}
@@ -116,15 +119,27 @@ class Reader {
     const StrArrayPtr fields(VLK_Str_split(line, '\t'));
     const char* first = fields->data[0];
     if (std::strcmp(first, "Edge Attr") == 0) {
-      VLK3_parse_attr("Edge", fields.get(), edge_.types.get(), edge_.keys.get());
+      return declare("Edge", fields.get(), edge_);
     } else if (std::strcmp(first, "Node Attr") == 0) {
-      VLK3_parse_attr("Node", fields.get(), node_.types.get(), node_.keys.get());
+      return declare("Node", fields.get(), node_);
     } else if (std::strncmp(first, "X:", 2) == 0) {
       const int r = VLK3_parse_network_prop(net_.get(), fields.get());
       if (r == 2) return refuse("network property without a value", line);
+      if (r == 3) return refuse("a network property of a type no writer can print", first);
       if (r == 1)
         std::fprintf(VELK_ERR, "WARNING: VLK3: VLK_Network property format broken: \"%s\"\n", line);
     }
+    return true;
+  }
+
+  // The declarations of one attribute line. Types the registry can read but not print (uint,
+  // float) are refused here: read, they would end every writer.
+  bool declare(const char* label, const VLK_StrArray* fields, Declared& d) {
+    const size_t before = d.size();
+    VLK3_parse_attr(label, fields, d.types.get(), d.keys.get());
+    for (size_t j = before; j < d.size(); ++j)
+      if (!printable(d.types->data[j]))
+        return refuse("an attribute of a type no writer can print", fields->data[1 + j - before]);
     return true;
   }
 
@@ -378,6 +393,7 @@ int VLK3_parse_network_prop(VLK_Network* net, const VLK_StrArray* fields) {
   const int type = VLK_Type_get(parts->data[2]);
   // A type the registry does not know gives no way to read the value (it would stop the run).
   if (type == VLK_TYPE_ERROR) return 1;
+  if (!printable(type)) return 3;
   VLK_Network_add_property(net, parts->data[1], type,
                            VLK_Type_from_str(type, fields->data[1], nullptr));
   return 0;

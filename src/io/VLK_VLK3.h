@@ -24,7 +24,9 @@
 // attribute becomes the network's primary score. It gives null for a first line other than
 // "Velk VLK3 FORMAT", and refuses (null, after a line-numbered "ERROR: VLK3: " line on VELK_ERR)
 // node and edge lines shorter than the fields the reader reads, edge ends that are not the index
-// of a node read before, a network property line without a value and a line holding a NUL byte.
+// of a node read before, a network property line without a value, attributes and network
+// properties of a type whose values no writer can print (uint, float) and a line holding a NUL
+// byte.
 // An empty attribute field is an absent attribute.
 #pragma once
 
@@ -56,5 +58,6 @@ void VLK3_parse_attr(const char* label, const VLK_StrArray* fields, VLK_IntArray
                      VLK_StrArray* keys);
 // A network property line: first field X:key:type, second field the value. 0 when added; 1
 // (nothing added) when the first field does not split into three parts at ':' or names a type
-// the registry does not know; 2 (nothing added) when there is no value field.
+// the registry does not know; 2 (nothing added) when there is no value field; 3 (nothing added)
+// when its values cannot be printed by the registry (uint, float), so no writer could write it.
 int VLK3_parse_network_prop(VLK_Network* net, const VLK_StrArray* fields);

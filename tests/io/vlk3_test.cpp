@@ -309,6 +309,16 @@ TEST(Vlk3, MalformedInput) {
        "Reading a VLK3 network file...\nERROR: VLK3: line 1: a NUL byte in the line\n"},
       {"NUL byte in an edge line", head + std::string("1\0\t0\n", 5),
        reading + "ERROR: VLK3: line 8: a NUL byte in the line\n"},
+      // The registry reads these types but has no text for their values: every writer would
+      // end on them.
+      {"an attribute type no writer can print",
+       "Velk VLK3 FORMAT\n[Information]\nNode Attr\tk:int\tn:uint\n",
+       "Reading a VLK3 network file...\n  Node Attributes: k (int) n (uint)\n"
+       "ERROR: VLK3: line 3: an attribute of a type no writer can print: \"n:uint\"\n"},
+      {"a network property type no writer can print",
+       "Velk VLK3 FORMAT\n[Information]\nX:w:Float\t0.5\n",
+       "Reading a VLK3 network file...\n"
+       "ERROR: VLK3: line 3: a network property of a type no writer can print: \"X:w:Float\"\n"},
       {"empty attribute fields are absent", head + "1\t0\t\t4\n0\t1\t\t\n", "", {{1, 0}, {0, 1}}},
       {"no newline after the last line", head + "1\t0\n0\t1", "", {{1, 0}, {0, 1}}},
   };
