@@ -1,8 +1,12 @@
 #include "VLK_IO.h"
 
 #include <strings.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "VLK_BSF.h"
 #include "VLK_CSML.h"
@@ -15,6 +19,7 @@
 #include "VLK_VLK3.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
+#include "vlk_net_text.h"
 
 constexpr VLK_IOFormat IO_list[IO_LIST_FORMATS + 1] = {
     {"TXT", TXT_read_fp, nullptr, TXT_write_fp, nullptr, nullptr},
@@ -84,6 +89,30 @@ int write_and_close(FILE* fp, IO_write_fp_fn write, const VLK_Network* net,
 
 }  // namespace
 
+namespace {
+
+// "Input file broken", and on a second line which file and why, as far as the file shows it.
+[[noreturn]] void broken(const char* path, const std::string& why) {
+  vlk::fatal("ERROR: IO: Input file broken.\nERROR: IO: %s %s\n",
+             path != nullptr ? path : "standard input", why.c_str());
+}
+
+// What the file held, for a reader that gave nothing: empty, or its first line as the reader
+// saw it (CRs and TABs shown), when the stream can be read again from its start. The reader
+// prints its own reason first, when it has one.
+std::string refused_reason(FILE* fp, const char* name) {
+  const std::string refused = std::string("was refused by the ") + name + " reader";
+  if (std::fseek(fp, 0, SEEK_SET) != 0) return refused;
+  std::clearerr(fp);
+  std::string first;
+  for (int c; first.size() <= 80 && (c = std::fgetc(fp)) != EOF && c != '\n';)
+    first += static_cast<char>(c);
+  if (first.empty() && std::feof(fp)) return "is empty";
+  return refused + "; its first line is \"" + vlk::io::printable(first) + "\"";
+}
+
+}  // namespace
+
 VLK_Network* IO_read_file(const char* path, const char* name, const VLK_KeyValues* options) {
   const IO_read_fp_fn read = reader_or_end(name);
   FILE* fp = stdin;
@@ -91,9 +120,15 @@ VLK_Network* IO_read_file(const char* path, const char* name, const VLK_KeyValue
     fp = std::fopen(path, "r");
     if (fp == nullptr) vlk::fatal("ERROR: IO: Cannot open file: %s\n", path);
   }
+  // A directory opens, then reads as an empty file, which some formats take as an empty network.
+  struct stat st;
+  if (fstat(fileno(fp), &st) == 0 && S_ISDIR(st.st_mode)) broken(path, "is a directory");
   VLK_Network* net = read(fp, options);
+  // A read that failed half-way would leave the rest of the network unread.
+  if (std::ferror(fp))
+    broken(path, std::string("could not be read to its end: ") + std::strerror(errno));
+  if (net == nullptr) broken(path, refused_reason(fp, find_row(name)->name));
   if (fp != stdin) std::fclose(fp);
-  if (net == nullptr) vlk::fatal("ERROR: IO: Input file broken.\n");
   return net;
 }
 

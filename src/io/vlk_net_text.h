@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -32,6 +33,10 @@ void add_numbered_nodes(VLK_Network* net, int index);
 
 // The first node of that name, or a new one with the name as name and alias.
 VLK_Node* node_named(VLK_Network* net, const char* name);
+
+// s as a piece of a one-line message: TAB, CR, LF, backslash and other control bytes written as
+// \t, \r, \n, \\ and \xHH; at most `max` bytes of s, then "..." when it was longer.
+std::string printable(std::string_view s, size_t max = 80);
 
 // The keys of the edges' (nodes') properties: over the edges in insertion order (the nodes in
 // index order) and each one's properties in order, every key not seen before.

@@ -74,8 +74,20 @@ TEST(Registry, Refusals) {
   ASSERT_NE(net, nullptr);
   vlk_test::TempFile good(kNetwork);
   vlk_test::TempFile broken("Velk VLK2 FORMAT\n");
+  vlk_test::TempFile cr("Velk VLK2 FORMAT\r\n[Information]\n");
+  vlk_test::TempFile empty("");
+  const std::string dir = ::testing::TempDir();
   const std::string fresh = good.path() + ".new";  // no file of that name yet
   const char* g = good.path().c_str();
+  const std::string head = "ERROR: IO: Input file broken.\nERROR: IO: ";
+  const std::string not_vlk3 =
+      head + broken.path() +
+      " was refused by the VLK3 reader; its first line is \"Velk VLK2 FORMAT\"\n";
+  const std::string with_cr = head + cr.path() +
+                              " was refused by the VLK2 reader; its first line is \"Velk VLK2 "
+                              "FORMAT\\r\"\n";
+  const std::string is_empty = head + empty.path() + " is empty\n";
+  const std::string is_dir = head + dir + " is a directory\n";
   struct Case {
     const char* name;
     std::function<void()> call;
@@ -92,13 +104,17 @@ TEST(Registry, Refusals) {
       {"read: no such file", [&] { IO_read_file("/nonexistent/net.vlk3", "VLK3", nullptr); },
        "ERROR: IO: Cannot open file: /nonexistent/net.vlk3\n",
        "ERROR: IO: Cannot open file: /nonexistent/net.vlk3\n"},
-      {"read: broken input", [&] { IO_read_file(broken.path().c_str(), "VLK3", nullptr); },
-       "Reading a VLK3 network file...\nERROR: IO: Input file broken.\n",
-       "ERROR: IO: Input file broken.\n"},
-      {"read a graph: broken input",
+      // The line after "broken" names the file and what it held, as far as that tells why.
+      {"read: another format", [&] { IO_read_file(broken.path().c_str(), "vlk3", nullptr); },
+       "Reading a VLK3 network file...\n" + not_vlk3, not_vlk3},
+      {"read a graph: another format",
        [&] { IO_read_graph_file(broken.path().c_str(), "VLK3", nullptr); },
-       "Reading a VLK3 network file...\nERROR: IO: Input file broken.\n",
-       "ERROR: IO: Input file broken.\n"},
+       "Reading a VLK3 network file...\n" + not_vlk3, not_vlk3},
+      {"read: a first line the reader does not take as it is",
+       [&] { IO_read_file(cr.path().c_str(), "VLK2", nullptr); }, with_cr, with_cr},
+      {"read: an empty file", [&] { IO_read_file(empty.path().c_str(), "VLK3", nullptr); },
+       "Reading a VLK3 network file...\n" + is_empty, is_empty},
+      {"read: a directory", [&] { IO_read_file(dir.c_str(), "TXT", nullptr); }, is_dir, is_dir},
       {"write: a format without a writer",
        [&] { IO_output_network_fp(stdout, net.get(), "DAG", nullptr); }, "",
        "ERROR: unknown file type: DAG\n"},
