@@ -56,6 +56,12 @@ void VLK_CSML_end_cb(void* data, const char* name);
 // 0 when written, 1 when the stream could not take it all. An edge mode other than "fact" and
 // "process" ends the process before anything is written.
 int VLK_CSML_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* options);
+
+namespace vlk::io {
+// The writer's refusal (see write_problem): a node whose probeID text (its name, or with
+// "probe" that property) is empty; everything else is escaped and reads back.
+std::string csml_write_problem(const VLK_Network* net, const VLK_KeyValues* options);
+}  // namespace vlk::io
 // One csml:property per property, typed "Integer", "Real" or "String" (none for a double
 // array); another type ends the process.
 void VLK_CSML_put_properties(FILE* fp, const CSMLObject* obj);

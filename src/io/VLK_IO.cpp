@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "VLK_BSF.h"
 #include "VLK_CSML.h"
@@ -211,5 +212,17 @@ int write_path(const char* path, const VLK_Network* net, const VLK_KeyValues* op
 }
 
 int stream_result(FILE* fp) { return std::fflush(fp) != 0 || std::ferror(fp) != 0 ? 1 : 0; }
+
+std::string write_problem(const VLK_Network* net, const char* format,
+                          const VLK_KeyValues* options) {
+  using Problem = std::string (*)(const VLK_Network*, const VLK_KeyValues*);
+  static constexpr std::pair<const char*, Problem> kChecked[] = {{"TXT", txt_write_problem},
+                                                                 {"VLK2", vlk2_write_problem},
+                                                                 {"VLK3", vlk3_write_problem},
+                                                                 {"CSML", csml_write_problem}};
+  for (const auto& [name, problem] : kChecked)
+    if (format != nullptr && strcasecmp(format, name) == 0) return problem(net, options);
+  return {};
+}
 
 }  // namespace vlk::io

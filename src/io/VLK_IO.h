@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 #include "VLK_Graph.h"
 #include "VLK_KeyValues.h"
@@ -77,5 +78,13 @@ int write_path(const char* path, const VLK_Network* net, const VLK_KeyValues* op
                IO_write_fp_fn write, const char* open_failure, bool fatal = false);
 // What a stream writer returns after writing: 0, or 1 when the stream could not take it all.
 int stream_result(FILE* fp);
+
+// Why the writer of the format would make a file from which its own reader reads the network
+// back as something else: the ERROR line it then ends with, on the process's standard error
+// stream, before it writes anything. Empty when it writes the network, and for the formats
+// without a reader. TXT and VLK2 find nodes by name, so their files also need every name once,
+// which their writers leave to the caller.
+std::string write_problem(const VLK_Network* net, const char* format,
+                          const VLK_KeyValues* options = nullptr);
 
 }  // namespace vlk::io

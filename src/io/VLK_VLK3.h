@@ -31,6 +31,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "VLK_Graph.h"
 #include "VLK_IntArray.h"
@@ -44,6 +45,16 @@ VLK_Network* VLK3_read_fp(FILE* fp, const VLK_KeyValues* options);
 VLK_Network* VLK3_read_file(const char* path, const VLK_KeyValues* options);
 // 0, or 1 when the stream could not take everything. The options are not used.
 int VLK3_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* options);
+
+namespace vlk::io {
+// The writer's refusal (see write_problem): a name that is empty, holds a TAB or a LF or starts
+// with a blank; an alias that holds a TAB or a LF; an attribute or network property whose key
+// holds a TAB, a LF or a ':', whose type the reader does not read back (other than int, double,
+// string and DoubleArray), or whose key comes twice in one node or edge or with two types;
+// a value that prints as nothing, or a string value that holds a TAB or a LF or ends with a
+// blank.
+std::string vlk3_write_problem(const VLK_Network* net, const VLK_KeyValues* options);
+}  // namespace vlk::io
 // The writer's result; 1 with "VLK3_write_file(): cannot open file: %s" when the path cannot
 // be opened, or when the file cannot be closed.
 int VLK3_write_file(const char* path, const VLK_Network* net, const VLK_KeyValues* options);

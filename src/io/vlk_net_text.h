@@ -38,6 +38,31 @@ VLK_Node* node_named(VLK_Network* net, const char* name);
 // \t, \r, \n, \\ and \xHH; at most `max` bytes of s, then "..." when it was longer.
 std::string printable(std::string_view s, size_t max = 80);
 
+// What a format's reader does to a field that holds a name, so what its writer must not put in
+// one: the bytes that end the field or the line, and the blanks the reader trims.
+struct FieldRules {
+  const char* ends = "\t\n";      // bytes that end the field or the line
+  bool may_be_empty = false;      // an empty field reads back as an empty name
+  bool leading_trimmed = false;   // blanks and TABs before it are lost (the line's first field)
+  bool trailing_trimmed = false;  // blanks after it are lost (the last field of a line)
+};
+
+// Why s would not read back from such a field ("is empty", "holds a TAB, ..."), or null.
+const char* field_problem(std::string_view s, const FieldRules& rules);
+
+// The line a writer ends with when the first node whose name (or alias, with alias rules) it
+// would write does not read back, naming the writer, the node and the text; empty when there is
+// none. With `edge_ends`, the writer writes only the nodes at the ends of edges.
+std::string name_problem(const VLK_Network* net, const char* writer, const FieldRules& name,
+                         const FieldRules* alias = nullptr, bool edge_ends = false);
+
+// Before a writer writes anything: ends the process with the problem's line (when there is one)
+// on the process's standard error stream, as the registry's other writer refusals.
+void refuse(const std::string& problem);
+
+// The text of a value as the type registry prints it; false when it cannot be had.
+bool value_text(const void* value, int type, std::string* text);
+
 // The keys of the edges' (nodes') properties: over the edges in insertion order (the nodes in
 // index order) and each one's properties in order, every key not seen before.
 std::vector<const char*> edge_property_keys(const VLK_Network* net);

@@ -169,6 +169,70 @@ TEST(Registry, ReadsAndWrites) {
   std::fclose(full);
 }
 
+// A network of one edge a -> b with the given labels on b.
+NetworkPtr edge_to(const char* name, const char* alias) {
+  NetworkPtr net(VLK_Network_new());
+  VLK_Network_add_node(net.get(), VLK_Node_new("a", "A"));
+  VLK_Network_add_node(net.get(), VLK_Node_new(name, alias));
+  VLK_Network_add_edge_index(net.get(), 0, 1);
+  return net;
+}
+
+// Every writer whose format has a reader refuses, before writing anything, a name or alias
+// that its reader would read back as something else; what it can read back is written.
+TEST(Registry, WritersRefuseNamesTheirReadersCannotReadBack) {
+  const auto node1 = [&](const char* writer, const char* what, const char* text, const char* why) {
+    return std::string("ERROR: ") + writer + ": cannot write node 1 (counted from 0): its " + what +
+           " \"" + text + "\" " + why + ", and would not read back\n";
+  };
+  const std::string tab = "holds a TAB, which separates the fields";
+  const std::string end = "holds a line end";
+  const std::string lead = "starts with a blank, which the reader trims";
+  struct Case {
+    const char* format;
+    const char* name;
+    const char* alias;
+    std::string on_stderr;  // empty: written
+  };
+  const Case cases[] = {
+      {"TXT", "", "B", node1("TXT", "name", "", "is empty")},
+      {"TXT", "b\tc", "B", node1("TXT", "name", "b\\tc", tab.c_str())},
+      {"TXT", "b\rc", "B", node1("TXT", "name", "b\\rc", end.c_str())},
+      {"TXT", " b ", "\t", ""},  // fields are not trimmed, and aliases are not read
+      {"VLK2", "", "B", node1("VLK2", "name", "", "is empty")},
+      {"VLK2", " b", "B", node1("VLK2", "name", " b", lead.c_str())},
+      {"VLK2", "b", "B\n", node1("VLK2", "alias", "B\\n", end.c_str())},
+      {"VLK2", "b", "B ",
+       node1("VLK2", "alias", "B ", "ends with a blank, which the reader trims")},
+      {"VLK2", "b \r", " B", ""},  // only LF ends a line
+      {"VLK3", "", "B", node1("VLK3", "name", "", "is empty")},
+      {"VLK3", "\tb", "B", node1("VLK3", "name", "\\tb", tab.c_str())},
+      {"VLK3", " b", "B", node1("VLK3", "name", " b", lead.c_str())},
+      {"VLK3", "b", "B\tC", node1("VLK3", "alias", "B\\tC", tab.c_str())},
+      {"VLK3", "b \x01", "", ""},
+      {"CSML", "", "B",
+       "ERROR: CSML: cannot write node 1 (counted from 0): its name is empty, "
+       "and would not read back\n"},
+      {"CSML", " b\t\n<&>", " ", ""},  // escaped
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(std::string(k.format) + " \"" + k.name + "\" \"" + k.alias + "\"");
+    const NetworkPtr net = edge_to(k.name, k.alias);
+    vlk_test::TempFile out("");
+    const net_test::Stop r = net_test::stop_of([&] {
+      if (IO_output_network_file(out.path().c_str(), net.get(), k.format, nullptr) != 0) _exit(4);
+    });
+    if (k.on_stderr.empty()) {
+      EXPECT_TRUE(r.end.exited && r.end.status == 0) << r.stderr_text;
+      EXPECT_NE(vlk_test::read_file(out.path()), "");
+      continue;
+    }
+    EXPECT_TRUE(r.end.exit1()) << "status " << r.end.status << " signal " << r.end.signal;
+    EXPECT_TRUE(r.stderr_text.ends_with(k.on_stderr)) << r.stderr_text;
+    EXPECT_EQ(vlk_test::read_file(out.path()), "");
+  }
+}
+
 // A null path reads standard input, which stays open afterwards.
 TEST(Registry, ReadsStandardInputWithoutClosingIt) {
   vlk_test::TempFile input(kNetwork);
