@@ -88,10 +88,6 @@ int write_and_close(FILE* fp, IO_write_fp_fn write, const VLK_Network* net,
   return result != 0 ? result : (closed != 0 ? 1 : 0);
 }
 
-}  // namespace
-
-namespace {
-
 // "Input file broken", and on a second line which file and why, as far as the file shows it.
 [[noreturn]] void broken(const char* path, const std::string& why) {
   vlk::fatal("ERROR: IO: Input file broken.\nERROR: IO: %s %s\n",

@@ -38,8 +38,10 @@ inline constexpr size_t IO_LIST_FORMATS = 13;
 extern const VLK_IOFormat IO_list[IO_LIST_FORMATS + 1];
 
 // A new network read with the format's stream reader from path (null: standard input, which is
-// not closed). A name without a stream reader, a path that cannot be opened and a broken input
-// end the process with status 1 after one line on VELK_ERR.
+// not closed). A name without a stream reader and a path that cannot be opened end the process
+// with status 1 after one line on VELK_ERR; a broken input (the reader gives null, the path is
+// a directory, or the read fails half-way) after "ERROR: IO: Input file broken." and a second
+// line naming the file and why: a directory, an empty file, or the first line the reader refused.
 VLK_Network* IO_read_file(const char* path, const char* name, const VLK_KeyValues* options);
 // The stream reader's result, null included; a name without one ends the process.
 VLK_Network* IO_read_fp(FILE* fp, const char* name, const VLK_KeyValues* options);

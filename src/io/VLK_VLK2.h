@@ -37,6 +37,7 @@ namespace vlk::io {
 // text holds a TAB or a LF.
 std::string vlk2_write_problem(const VLK_Network* net, const VLK_KeyValues* options);
 }  // namespace vlk::io
+
 // A new network without edge properties; null when the first line is not "Velk VLK2 FORMAT",
 // and (after an "ERROR: VLK2: " line on VELK_ERR) when the file is broken: a line of fewer
 // than two names, a name no node has, the [Parents] section not listing every node once, the

@@ -52,8 +52,12 @@ bool node_index(const char* field, size_t nodes, int* out) {
   return true;
 }
 
-// Values of the type can be written back: the registry has a print operation for it.
-bool printable(int type) { return VLK_Type_db[type].fprint != nullptr; }
+// The types whose values the writer prints as the reader reads them: of the types the reader
+// takes, uint and float have no text form in the registry.
+bool reads_back(int type) {
+  return type == VLK_TYPE_INT || type == VLK_TYPE_DOUBLE || type == VLK_TYPE_STRING ||
+         type == VLK_TYPE_DOUBLEARRAY;
+}
 
 class Reader {
  public:
@@ -140,7 +144,7 @@ class Reader {
     const size_t before = d.size();
     VLK3_parse_attr(label, fields, d.types.get(), d.keys.get());
     for (size_t j = before; j < d.size(); ++j)
-      if (!printable(d.types->data[j]))
+      if (!reads_back(d.types->data[j]))
         return refuse("an attribute of a type no writer can print", fields->data[1 + j - before]);
     return true;
   }
@@ -336,12 +340,6 @@ int VLK3_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* /*optio
 
 namespace {
 
-// The types whose values the reader reads back as they were printed.
-bool reads_back(int type) {
-  return type == VLK_TYPE_INT || type == VLK_TYPE_DOUBLE || type == VLK_TYPE_STRING ||
-         type == VLK_TYPE_DOUBLEARRAY;
-}
-
 // Why a key of the information lines would not read back, or null: attribute keys end at ':'
 // ("key:type"), as do network property keys ("X:key:type").
 const char* key_problem(std::string_view key) {
@@ -353,15 +351,15 @@ const char* key_problem(std::string_view key) {
 // Why a value in a TAB-separated field of a trimmed line would not read back, or null: an empty
 // field is an absent value, and blanks at the end of the line are trimmed.
 const char* value_problem(const void* value, int type) {
-  if (value == nullptr) return "has no value, which reads back as an absent one";
+  if (value == nullptr) return "its value is missing, which reads back as an absent one";
   if (type == VLK_TYPE_DOUBLEARRAY && static_cast<const VLK_DoubleArray*>(value)->size == 0)
-    return "is an empty list, which reads back as an absent value";
+    return "its value is an empty list, which reads back as an absent one";
   if (type != VLK_TYPE_STRING) return nullptr;
   const std::string_view s(static_cast<const char*>(value));
-  if (s.empty()) return "is an empty string, which reads back as an absent value";
+  if (s.empty()) return "its value is an empty string, which reads back as an absent one";
   if (s.find_first_of("\t\n") != std::string_view::npos)
-    return "is a string holding a TAB or a line end";
-  if (s.back() == ' ') return "is a string ending with a blank, which the reader may trim";
+    return "its value holds a TAB or a line end";
+  if (s.back() == ' ') return "its value ends with a blank, which the reader may trim";
   return nullptr;
 }
 
@@ -485,7 +483,7 @@ int VLK3_parse_network_prop(VLK_Network* net, const VLK_StrArray* fields) {
   const int type = VLK_Type_get(parts->data[2]);
   // A type the registry does not know gives no way to read the value (it would stop the run).
   if (type == VLK_TYPE_ERROR) return 1;
-  if (!printable(type)) return 3;
+  if (!reads_back(type)) return 3;
   VLK_Network_add_property(net, parts->data[1], type,
                            VLK_Type_from_str(type, fields->data[1], nullptr));
   return 0;

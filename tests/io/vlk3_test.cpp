@@ -389,16 +389,16 @@ TEST(Vlk3, WriterRefusesWhatWouldNotReadBack) {
        "twice\n"},
       {"a string with a TAB",
        [&](VLK_Network* n) { CSMLObject_add_property_string(edge(n), "s", "x\ty"); },
-       "ERROR: VLK3: cannot write the edge attribute \"s\" (string) of the edge 0 -> 1: is a "
-       "string holding a TAB or a line end\n"},
+       "ERROR: VLK3: cannot write the edge attribute \"s\" (string) of the edge 0 -> 1: its "
+       "value holds a TAB or a line end\n"},
       {"an empty string",
        [&](VLK_Network* n) { CSMLObject_add_property_string(node(n, 1), "s", ""); },
        "ERROR: VLK3: cannot write the node attribute \"s\" (string)" + node1 +
-           "is an empty string, which reads back as an absent value\n"},
+           "its value is an empty string, which reads back as an absent one\n"},
       {"a string ending with a blank",
        [&](VLK_Network* n) { CSMLObject_add_property_string(node(n, 1), "s", "x "); },
        "ERROR: VLK3: cannot write the node attribute \"s\" (string)" + node1 +
-           "is a string ending with a blank, which the reader may trim\n"},
+           "its value ends with a blank, which the reader may trim\n"},
       {"a type the reader does not take back",
        [&](VLK_Network* n) {
          CSMLObject_add_property(node(n, 1), "u", VLK_Object_new_value(new_value(7u), 2));
