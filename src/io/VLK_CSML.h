@@ -24,7 +24,7 @@
 // entity without a name (no probeID and no id, or empty ones) and a NUL byte, with the line;
 // a document that is not well formed otherwise gives what was read before the error, with a
 // warning. An edge whose ends do not both name an entity read before is dropped with a warning.
-// The writer refuses a node whose probeID text would be empty.
+// The writer refuses a node whose probeID text would be empty, or that has a property "probeID".
 #pragma once
 
 #include <cstdio>
@@ -61,7 +61,8 @@ int VLK_CSML_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* opt
 
 namespace vlk::io {
 // The writer's refusal (see write_problem): a node whose probeID text (its name, or with
-// "probe" that property) is empty; everything else is escaped and reads back.
+// "probe" that property) is empty, or that has a property "probeID" of its own, which the
+// reader would take for its name; everything else is escaped and reads back.
 std::string csml_write_problem(const VLK_Network* net, const VLK_KeyValues* options);
 }  // namespace vlk::io
 

@@ -77,13 +77,21 @@ const char* probe_of(const VLK_Node* node, const Options& o) {
   return node->name;
 }
 
-// The reader refuses an entity without a name; any other text is escaped and reads back.
-std::string unnamed_problem(const VLK_Network* net, const Options& o) {
+// The reader refuses an entity without a name, and takes a property "probeID" for the name;
+// any other text is escaped and reads back.
+std::string entity_problem(const VLK_Network* net, const Options& o) {
   for (size_t i = 0; i < VLK_Network_num_nodes(net); ++i) {
-    const char* probe = probe_of(VLK_Network_get_node(net, static_cast<int>(i)), o);
-    if (probe == nullptr || *probe == '\0')
-      return "ERROR: CSML: cannot write node " + std::to_string(i) + " (counted from 0): its " +
-             (o.probe ? "probeID" : "name") + " is empty, and would not read back\n";
+    const VLK_Node* node = VLK_Network_get_node(net, static_cast<int>(i));
+    const char* probe = probe_of(node, o);
+    const char* why = probe == nullptr || *probe == '\0'
+                          ? (o.probe ? "its probeID is empty, and would not read back"
+                                     : "its name is empty, and would not read back")
+                      : VLK_Node_get_property(node, "probeID") != nullptr
+                          ? "its property \"probeID\" would be read back as its name"
+                          : nullptr;
+    if (why != nullptr)
+      return "ERROR: CSML: cannot write node " + std::to_string(i) + " (counted from 0): " + why +
+             "\n";
   }
   return {};
 }
@@ -315,7 +323,7 @@ void put_place_holder(FILE* fp, const char* id, const char* x, const char* y) {
 std::string vlk::io::csml_write_problem(const VLK_Network* net, const VLK_KeyValues* options) {
   Options o;
   bind_options(options, &o, false);
-  return unnamed_problem(net, o);
+  return entity_problem(net, o);
 }
 
 int VLK_CSML_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* options) {
@@ -326,7 +334,7 @@ int VLK_CSML_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* opt
   // Checked before anything is written, so that no half project is left behind.
   if (mode != "fact" && mode != "process")
     vlk::fatal("ERROR: CSML: Unknown edge mode: %s\n", mode.c_str());
-  vlk::io::refuse(unnamed_problem(net, o));
+  vlk::io::refuse(entity_problem(net, o));
   StrMatrixPtr aliases;
   if (o.alias) {
     std::fprintf(VELK_ERR, "Reading the alias conversion table file: %s\n", o.alias->c_str());

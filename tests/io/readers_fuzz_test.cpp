@@ -1,7 +1,8 @@
 // Random mutations of valid inputs fed to every expression reader, to the network readers, to
 // the XML parser and to the CSML reader. Each mutant is read in a child process, which must
 // either return a result that holds together or stop with one of the readers' own error lines
-// and exit status 1: never a signal, never a sanitizer report.
+// and exit status 1: never a signal, never a sanitizer report. Every network read is also
+// written by each format that keeps names and read back, which must give what it kept.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -200,13 +201,18 @@ std::string value_text(const void* value, int type) {
 }
 
 // A drawing record's properties as "key:type=text" entries, in key order: a file of columns
-// per key keeps no order of a record's own.
-std::string props_text(const CSMLObject* obj) {
+// per key keeps no order of a record's own. As CSML keeps them (`csml`): a double array is
+// written without a type, which reads back as a string, and an edge's relationType and
+// edgeScore are written for every edge, so they are left out.
+std::string props_text(const CSMLObject* obj, bool csml = false, bool edge = false) {
   std::vector<std::string> entries;
   for (size_t j = 0; j < CSMLObject_num_properties(obj); ++j) {
     const VLK_Object* box = CSMLObject_get_property_value(obj, j);
-    entries.push_back(std::string(" ") + CSMLObject_get_property_key(obj, j) + ":" +
-                      VLK_Type_name(box->type) + "=" + value_text(box->value, box->type));
+    const std::string_view key = CSMLObject_get_property_key(obj, j);
+    if (csml && edge && (key == "relationType" || key == "edgeScore")) continue;
+    const int type = csml && box->type == VLK_TYPE_DOUBLEARRAY ? VLK_TYPE_STRING : box->type;
+    entries.push_back(" " + std::string(key) + ":" + VLK_Type_name(type) + "=" +
+                      value_text(box->value, box->type));
   }
   std::sort(entries.begin(), entries.end());
   std::string out;
@@ -218,22 +224,29 @@ enum class Keeps { edges_by_name, lists, lists_and_properties, entities };
 
 // What a format keeps of a network, as text: TXT the edges by name in edge order; VLK2 the
 // nodes' names and aliases in order and every child's parent list; VLK3 also the properties of
-// the nodes, of the edges (by child and parent list) and of the network; CSML the names,
-// aliases and the edges in edge order.
+// the nodes, of the edges (by child and parent list) and of the network; CSML the nodes' names,
+// aliases, positions, fill colours, sizes and properties, and the edges in edge order with
+// their properties.
 std::string kept(const VLK_Network* net, Keeps keeps) {
   std::string out;
   const size_t n = VLK_Network_num_nodes(net);
   if (keeps == Keeps::edges_by_name || keeps == Keeps::entities) {
-    if (keeps == Keeps::entities)
-      for (size_t i = 0; i < n; ++i) {
-        const VLK_Node* node = VLK_Network_get_node(net, static_cast<int>(i));
-        out += std::string(node->name) + "|" + node->alias + "\n";
-      }
+    const bool csml = keeps == Keeps::entities;
+    for (size_t i = 0; csml && i < n; ++i) {
+      const VLK_Node* node = VLK_Network_get_node(net, static_cast<int>(i));
+      char fill[CSMLObject_COLOR_EXPR_SIZE];
+      CSMLObject_get_fill_color_expr(node->drawing, fill);
+      out += vlk_test::capture([&](FILE* fp) {
+        std::fprintf(fp, "%s|%s %f %f %s %f%s\n", node->name, node->alias, node->drawing->x,
+                     node->drawing->y, fill, VLK_Node_get_size(node),
+                     props_text(node->drawing, true).c_str());
+      });
+    }
     for (size_t k = 0; k < VLK_Network_num_edges(net); ++k) {
       const VLK_Edge* e = VLK_Network_get_edge(net, static_cast<int>(k));
-      out += keeps == Keeps::entities
-                 ? std::to_string(e->parent->index) + ">" + std::to_string(e->child->index) + "\n"
-                 : std::string(e->parent->name) + ">" + e->child->name + "\n";
+      out += csml ? std::to_string(e->parent->index) + ">" + std::to_string(e->child->index) +
+                        props_text(e->drawing, true, true) + "\n"
+                  : std::string(e->parent->name) + ">" + e->child->name + "\n";
     }
     return out;
   }
@@ -291,8 +304,8 @@ constexpr RoundTrip kRoundTrips[] = {
     {"CSML", Keeps::entities, false, false},
 };
 
-// Every format that keeps names writes the network, when its reader can read the labels back,
-// and reads back what it keeps of it unchanged. Their messages join VELK_ERR meanwhile.
+// Every format that keeps names writes the network, unless its writer refuses it, and reads back
+// what it keeps of it unchanged. Their messages join VELK_ERR meanwhile.
 void round_trips(const VLK_Network* net) {
   FILE* saved = stderr;
   stderr = VELK_ERR;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "CSMLObject.h"
 #include "VLK_IO.h"
 #include "VLK_VLK3.h"
 #include "network_testing.h"
@@ -231,8 +232,13 @@ TEST(Registry, WritersRefuseNamesTheirReadersCannotReadBack) {
     EXPECT_TRUE(r.stderr_text.ends_with(k.on_stderr)) << r.stderr_text;
     EXPECT_EQ(vlk_test::read_file(out.path()), "");
   }
+  // The CSML reader takes a property "probeID" for the name; the same in the writer's own words.
+  const NetworkPtr net = edge_to("b", "B");
+  CSMLObject_add_property_string(VLK_Network_get_node(net.get(), 1)->drawing, "probeID", "x");
+  EXPECT_EQ(vlk::io::write_problem(net.get(), "csml"),
+            "ERROR: CSML: cannot write node 1 (counted from 0): its property \"probeID\" would be "
+            "read back as its name\n");
 }
-
 // A null path reads standard input, which stays open afterwards.
 TEST(Registry, ReadsStandardInputWithoutClosingIt) {
   vlk_test::TempFile input(kNetwork);
