@@ -1,7 +1,8 @@
 // What the line-based network readers and writers share: cutting a line into fields in place,
 // decimal node indexes read strictly, nodes made on demand by name or by number, option tables
-// that name the entry they reject, and the ending of the readers whose messages go to the
-// process's standard error stream.
+// that name the entry they reject, the ending of the readers whose messages go to the process's
+// standard error stream, texts made printable for messages, and the names a writer must refuse
+// because its reader would read them back as something else.
 #pragma once
 
 #include <cstddef>

@@ -52,8 +52,8 @@ enum : int { CONTPRIOR_MATRIX = 1, CONTPRIOR_VLK3 = 2, CONTPRIOR_CSML = 4 };
 
 // The init slot. Fatal errors (options, counts, weights, centres or undefined values that are no
 // finite numbers, unreadable prior files, an inner module that no row of the score table carries)
-// end the process with status 1. Lowers args->max_memory by the
-// prior tables' bytes (never below 0) and leaves it lowered; used_memory is the inner module's.
+// end the process with status 1. Lowers args->max_memory by the prior tables' bytes (never
+// below 0) and leaves it lowered; used_memory is the inner module's.
 ContPriorBuff* ContPrior_init(VLK_Data* data, VLK_ScoreArgs* args);
 // The score slot: inner score + base(child) + the delta of every parent.
 double ContPrior_score(ContPriorBuff* bf, int child, int* parents, int q);
