@@ -20,9 +20,11 @@
 // The reader rebuilds nodes from the entities (name from the "probeID" property, alias from
 // the entity name, position, fill colour, size, typed properties) and edges from the facts
 // and processes (line colour, typed properties of facts); the network's primary score is
-// "edgeScore". A property type other than string, integer or real ends the process; a
-// document that is not well formed gives what was read before the error, with a warning. An
-// edge whose ends do not both name an entity read before is dropped with a warning.
+// "edgeScore". A property type other than string, integer or real ends the process, as do an
+// entity without a name (no probeID and no id, or empty ones) and a NUL byte, with the line;
+// a document that is not well formed otherwise gives what was read before the error, with a
+// warning. An edge whose ends do not both name an entity read before is dropped with a warning.
+// The writer refuses a node whose probeID text would be empty, or that has a property "probeID".
 #pragma once
 
 #include <cstdio>
@@ -56,6 +58,14 @@ void VLK_CSML_end_cb(void* data, const char* name);
 // 0 when written, 1 when the stream could not take it all. An edge mode other than "fact" and
 // "process" ends the process before anything is written.
 int VLK_CSML_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* options);
+
+namespace vlk::io {
+// The writer's refusal (see write_problem): a node whose probeID text (its name, or with
+// "probe" that property) is empty, or that has a property "probeID" of its own, which the
+// reader would take for its name; everything else is escaped and reads back.
+std::string csml_write_problem(const VLK_Network* net, const VLK_KeyValues* options);
+}  // namespace vlk::io
+
 // One csml:property per property, typed "Integer", "Real" or "String" (none for a double
 // array); another type ends the process.
 void VLK_CSML_put_properties(FILE* fp, const CSMLObject* obj);

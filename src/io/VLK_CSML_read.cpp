@@ -139,6 +139,7 @@ struct Context {
   std::unordered_map<std::string, int> ids;
   vlk::EdgePtr edge;        // the edge being built
   vlk::KeyValuesPtr props;  // properties of the entity being read, none at first
+  vlk::xml::Position at;    // where the parser stands, for the messages
 
   void begin_entity(const VLK_KeyValues* attrs) {
     const Attr id(attrs, "id"), name(attrs, "name");
@@ -151,6 +152,12 @@ struct Context {
 
   void end_entity() {
     VLK_Node* n = node.get();
+    // A node without a name would be written as no field at all by the text formats.
+    if (n->name == nullptr || *n->name == '\0')
+      vlk::fatal(
+          "ERROR: CSML: line %zu: an entity without a name (its id is missing or empty, and no "
+          "probeID property names it)\n",
+          at.line);
     if (vlk::add_node(net, node) == nullptr) vlk::fatal("ERROR: CSML: out of memory.\n");
     if (props) VLK_Node_set_properties(n, props.release());
     ids.emplace(node_id, n->index);
@@ -325,10 +332,16 @@ VLK_Network* VLK_CSML_read_fp(FILE* fp, const VLK_KeyValues* /*options*/) {
   Context c;
   c.net = VLK_Network_new();
   VLK_Network_set_primary_score(c.net, "edgeScore");
-  if (VLK_SAX_parse(sax.get(), fp, &c) != 0)
+  if (vlk::xml::parse(sax.get(), fp, &c, &c.at) != 0) {
+    // Read on, it would have cut a name or a value short, as it does in no line of a text file.
+    if (c.at.nul) {
+      VLK_Network_delete(c.net);
+      vlk::fatal("ERROR: CSML: line %zu: a NUL byte, which no XML document holds\n", c.at.line);
+    }
     std::fprintf(VELK_ERR,
                  "WARNING: CSML: the document is not well formed; what was read before the "
                  "error is kept.\n");
+  }
   return c.net;
 }
 

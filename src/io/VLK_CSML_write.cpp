@@ -13,6 +13,7 @@
 #include "velkcom.h"
 #include "vlk_data_read.h"
 #include "vlk_fatal.h"
+#include "vlk_net_text.h"
 #include "vlk_xml_text.h"
 
 namespace {
@@ -38,7 +39,7 @@ struct Options {
   int place_holder = 0;
 };
 
-void bind_options(const VLK_KeyValues* list, Options* o) {
+void bind_options(const VLK_KeyValues* list, Options* o, bool warn = true) {
   const VLK_ArgDef table[] = {
       vlk::arg_call3("probe", vlk::bind_last_string, &o->probe),
       vlk::arg_call3("alias", vlk::bind_last_string, &o->alias),
@@ -50,8 +51,9 @@ void bind_options(const VLK_KeyValues* list, Options* o) {
       vlk::arg_onoff("place_holder", &o->place_holder),
       vlk::arg_end(),
   };
-  if (const char* key = vlk::rejected_key(list, table))
-    std::fprintf(VELK_ERR, "WARNING: VLK_CSML: illegal  arguments failure: %s\n", or_empty(key));
+  const char* key = vlk::rejected_key(list, table);
+  if (key != nullptr && warn)
+    std::fprintf(VELK_ERR, "WARNING: VLK_CSML: illegal  arguments failure: %s\n", key);
 }
 
 // A hidden label of an entity, by its arrangement and its name.
@@ -62,6 +64,36 @@ void put_hidden_label(FILE* fp, const char* arrangement, const char* name) {
                "outlineColor=\"0 0 0 0\" outlineDash=\"\" outlineWidth=\"0.0\" spacing=\"-2.0\" "
                "textColor=\"0 0 0 255\" visible=\"false\"/>\n",
                VLK_CSML_NS_CIGRAPHICS, arrangement, name);
+}
+
+// The text written as the node's probeID, which the reader takes as its name: the name, or with
+// "probe" the node's string property of that key when it has one.
+const char* probe_of(const VLK_Node* node, const Options& o) {
+  if (o.probe) {
+    const VLK_Object* box = VLK_Node_get_property(node, o.probe->c_str());
+    if (box != nullptr && box->type == VLK_TYPE_STRING && box->value != nullptr)
+      return static_cast<const char*>(box->value);
+  }
+  return node->name;
+}
+
+// The reader refuses an entity without a name, and takes a property "probeID" for the name;
+// any other text is escaped and reads back.
+std::string entity_problem(const VLK_Network* net, const Options& o) {
+  for (size_t i = 0; i < VLK_Network_num_nodes(net); ++i) {
+    const VLK_Node* node = VLK_Network_get_node(net, static_cast<int>(i));
+    const char* probe = probe_of(node, o);
+    const char* why = probe == nullptr || *probe == '\0'
+                          ? (o.probe ? "its probeID is empty, and would not read back"
+                                     : "its name is empty, and would not read back")
+                      : VLK_Node_get_property(node, "probeID") != nullptr
+                          ? "its property \"probeID\" would be read back as its name"
+                          : nullptr;
+    if (why != nullptr)
+      return "ERROR: CSML: cannot write node " + std::to_string(i) + " (counted from 0): " + why +
+             "\n";
+  }
+  return {};
 }
 
 void put_entity(FILE* fp, const VLK_Node* node, int n, const Options& o,
@@ -104,13 +136,7 @@ void put_entity(FILE* fp, const VLK_Node* node, int n, const Options& o,
                "</csml:toolSpecificGraphics>\n</csml:shape>\n</csml:viewProperty>\n"
                "<csml:biologicalProperty refCellComponentID=\"cso30:i:CC_CellComponent\">\n"
                "<csml:property key=\"probeID\" value=\"");
-  const char* probe = node->name;
-  if (o.probe) {
-    const VLK_Object* box = VLK_Node_get_property(node, o.probe->c_str());
-    if (box != nullptr && box->type == VLK_TYPE_STRING && box->value != nullptr)
-      probe = static_cast<const char*>(box->value);
-  }
-  put_text(fp, probe);
+  put_text(fp, probe_of(node, o));
   std::fprintf(fp, "\"/>\n");
   VLK_CSML_put_properties(fp, d);
   std::fprintf(fp, "</csml:biologicalProperty>\n</csml:entity>\n");
@@ -294,6 +320,12 @@ void put_place_holder(FILE* fp, const char* id, const char* x, const char* y) {
 
 }  // namespace
 
+std::string vlk::io::csml_write_problem(const VLK_Network* net, const VLK_KeyValues* options) {
+  Options o;
+  bind_options(options, &o, false);
+  return entity_problem(net, o);
+}
+
 int VLK_CSML_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* options) {
   Options o;
   bind_options(options, &o);
@@ -302,6 +334,7 @@ int VLK_CSML_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* opt
   // Checked before anything is written, so that no half project is left behind.
   if (mode != "fact" && mode != "process")
     vlk::fatal("ERROR: CSML: Unknown edge mode: %s\n", mode.c_str());
+  vlk::io::refuse(entity_problem(net, o));
   StrMatrixPtr aliases;
   if (o.alias) {
     std::fprintf(VELK_ERR, "Reading the alias conversion table file: %s\n", o.alias->c_str());

@@ -97,6 +97,8 @@ class Reader {
       name = "Node " + std::to_string(id);
       alias = name.c_str();
     } else {
+      // Two blanks before the name leave an empty token: a node no name-keyed format can write.
+      if (*tokens_[3] == '\0') broken(line_, "  Node name empty (two blanks before it).\n");
       name = tokens_[3];
       alias = tokens_.size() == 4 ? tokens_[3] : tokens_[4];
       if (tokens_.size() >= 5) std::fprintf(VELK_ERR, "node: %s (%d)\n", tokens_[3], id);

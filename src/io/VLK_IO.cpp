@@ -1,8 +1,13 @@
 #include "VLK_IO.h"
 
 #include <strings.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <utility>
 
 #include "VLK_BSF.h"
 #include "VLK_CSML.h"
@@ -15,6 +20,7 @@
 #include "VLK_VLK3.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
+#include "vlk_net_text.h"
 
 constexpr VLK_IOFormat IO_list[IO_LIST_FORMATS + 1] = {
     {"TXT", TXT_read_fp, nullptr, TXT_write_fp, nullptr, nullptr},
@@ -82,6 +88,26 @@ int write_and_close(FILE* fp, IO_write_fp_fn write, const VLK_Network* net,
   return result != 0 ? result : (closed != 0 ? 1 : 0);
 }
 
+// "Input file broken", and on a second line which file and why, as far as the file shows it.
+[[noreturn]] void broken(const char* path, const std::string& why) {
+  vlk::fatal("ERROR: IO: Input file broken.\nERROR: IO: %s %s\n",
+             path != nullptr ? path : "standard input", why.c_str());
+}
+
+// What the file held, for a reader that gave nothing: empty, or its first line as the reader
+// saw it (CRs and TABs shown), when the stream can be read again from its start. The reader
+// prints its own reason first, when it has one.
+std::string refused_reason(FILE* fp, const char* name) {
+  const std::string refused = std::string("was refused by the ") + name + " reader";
+  if (std::fseek(fp, 0, SEEK_SET) != 0) return refused;
+  std::clearerr(fp);
+  std::string first;
+  for (int c; first.size() <= 80 && (c = std::fgetc(fp)) != EOF && c != '\n';)
+    first += static_cast<char>(c);
+  if (first.empty() && std::feof(fp)) return "is empty";
+  return refused + "; its first line is \"" + vlk::io::printable(first) + "\"";
+}
+
 }  // namespace
 
 VLK_Network* IO_read_file(const char* path, const char* name, const VLK_KeyValues* options) {
@@ -91,9 +117,15 @@ VLK_Network* IO_read_file(const char* path, const char* name, const VLK_KeyValue
     fp = std::fopen(path, "r");
     if (fp == nullptr) vlk::fatal("ERROR: IO: Cannot open file: %s\n", path);
   }
+  // A directory opens, then reads as an empty file, which some formats take as an empty network.
+  struct stat st;
+  if (fstat(fileno(fp), &st) == 0 && S_ISDIR(st.st_mode)) broken(path, "is a directory");
   VLK_Network* net = read(fp, options);
+  // A read that failed half-way would leave the rest of the network unread.
+  if (std::ferror(fp))
+    broken(path, std::string("could not be read to its end: ") + std::strerror(errno));
+  if (net == nullptr) broken(path, refused_reason(fp, find_row(name)->name));
   if (fp != stdin) std::fclose(fp);
-  if (net == nullptr) vlk::fatal("ERROR: IO: Input file broken.\n");
   return net;
 }
 
@@ -176,5 +208,17 @@ int write_path(const char* path, const VLK_Network* net, const VLK_KeyValues* op
 }
 
 int stream_result(FILE* fp) { return std::fflush(fp) != 0 || std::ferror(fp) != 0 ? 1 : 0; }
+
+std::string write_problem(const VLK_Network* net, const char* format,
+                          const VLK_KeyValues* options) {
+  using Problem = std::string (*)(const VLK_Network*, const VLK_KeyValues*);
+  static constexpr std::pair<const char*, Problem> kChecked[] = {{"TXT", txt_write_problem},
+                                                                 {"VLK2", vlk2_write_problem},
+                                                                 {"VLK3", vlk3_write_problem},
+                                                                 {"CSML", csml_write_problem}};
+  for (const auto& [name, problem] : kChecked)
+    if (format != nullptr && strcasecmp(format, name) == 0) return problem(net, options);
+  return {};
+}
 
 }  // namespace vlk::io

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 #include "VLK_Graph.h"
 #include "VLK_KeyValues.h"
@@ -37,8 +38,10 @@ inline constexpr size_t IO_LIST_FORMATS = 13;
 extern const VLK_IOFormat IO_list[IO_LIST_FORMATS + 1];
 
 // A new network read with the format's stream reader from path (null: standard input, which is
-// not closed). A name without a stream reader, a path that cannot be opened and a broken input
-// end the process with status 1 after one line on VELK_ERR.
+// not closed). A name without a stream reader and a path that cannot be opened end the process
+// with status 1 after one line on VELK_ERR; a broken input (the reader gives null, the path is
+// a directory, or the read fails half-way) after "ERROR: IO: Input file broken." and a second
+// line naming the file and why: a directory, an empty file, or the first line the reader refused.
 VLK_Network* IO_read_file(const char* path, const char* name, const VLK_KeyValues* options);
 // The stream reader's result, null included; a name without one ends the process.
 VLK_Network* IO_read_fp(FILE* fp, const char* name, const VLK_KeyValues* options);
@@ -77,5 +80,13 @@ int write_path(const char* path, const VLK_Network* net, const VLK_KeyValues* op
                IO_write_fp_fn write, const char* open_failure, bool fatal = false);
 // What a stream writer returns after writing: 0, or 1 when the stream could not take it all.
 int stream_result(FILE* fp);
+
+// Why the writer of the format would make a file from which its own reader reads the network
+// back as something else: the ERROR line it then ends with, on the process's standard error
+// stream, before it writes anything. Empty when it writes the network, and for the formats
+// without a reader. TXT and VLK2 find nodes by name, so their files also need every name once,
+// which their writers leave to the caller.
+std::string write_problem(const VLK_Network* net, const char* format,
+                          const VLK_KeyValues* options = nullptr);
 
 }  // namespace vlk::io

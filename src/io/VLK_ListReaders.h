@@ -19,9 +19,10 @@
 // lines in node order, each a name followed by TAB-separated 0-based parent indexes.
 //
 // A DAG or TXTS file that is broken (an index that names no node or is no number, a DAG file
-// ending inside a record, an empty TXTS index field) ends the process with status 1 after a
-// line-numbered "ERROR: " line on VELK_ERR, as does a line holding a NUL byte in any of them.
-// PARAOS says the same on the process's standard error stream, where all its messages go.
+// ending inside a record, an empty TXTS index field, a DAG node name left empty by two blanks
+// before it) ends the process with status 1 after a line-numbered "ERROR: " line on VELK_ERR, as
+// does a line holding a NUL byte in any of them. PARAOS says the same on the process's standard
+// error stream, where all its messages go; a node line beginning with a TAB (no name) is broken.
 #pragma once
 
 #include <cstdio>

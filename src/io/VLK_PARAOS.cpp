@@ -44,6 +44,9 @@ VLK_Network* VLK_PARAOS_read_fp(FILE* fp, const VLK_KeyValues* /*options*/) {
   for (size_t line = 2; buf.read(fp); ++line) {
     if (buf.holds_nul() || parents.size() == static_cast<size_t>(n)) broken(line);
     vlk::io::cut_fields(buf.data, fields);
+    // A line beginning with a TAB names no node: no name-keyed format could write it.
+    if (*fields[0] == '\0')
+      vlk::fatal_stderr("ERROR: Input file broken at line %zu.\n  The node name is empty.\n", line);
     VLK_Network_add_node(net.get(), VLK_Node_new(fields[0], fields[0]));
     std::vector<int>& list = parents.emplace_back();
     for (size_t k = 1; k < fields.size(); ++k) {

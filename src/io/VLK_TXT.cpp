@@ -121,6 +121,7 @@ int TXT_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* options)
     std::fprintf(VELK_ERR, "EROR: TXT_write_fp(): unknown argumnet specified: %s\n", key);
     return 1;
   }
+  vlk::io::refuse(vlk::io::txt_write_problem(net, options));
   const std::vector<const char*> keys =
       o.prop ? vlk::io::edge_property_keys(net) : std::vector<const char*>();
   const size_t m = VLK_Network_num_edges(net);
@@ -146,6 +147,11 @@ int TXT_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* options)
     std::fputc('\n', fp);
   }
   return vlk::io::stream_result(fp);
+}
+
+std::string vlk::io::txt_write_problem(const VLK_Network* net, const VLK_KeyValues* /*options*/) {
+  // Lines end at CR too, and only the nodes at the ends of edges are written.
+  return name_problem(net, "TXT", {.ends = "\t\n\r"}, nullptr, true);
 }
 
 void TXT_help(FILE* fp, const char* sub) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "VLK_KeyValues.h"
 #include "VLK_Network.h"
@@ -22,3 +23,9 @@ VLK_Network* TXT_read_fp(FILE* fp, const VLK_KeyValues* options);
 int TXT_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* options);
 // The options of both directions; sub "input" or "output" (any case) prints one of them.
 void TXT_help(FILE* fp, const char* sub);
+
+namespace vlk::io {
+// The writer's refusal (see write_problem): a name at an end of an edge that is empty or holds a
+// TAB or a line end (LF or CR).
+std::string txt_write_problem(const VLK_Network* net, const VLK_KeyValues* options);
+}  // namespace vlk::io

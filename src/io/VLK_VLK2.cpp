@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -52,6 +53,29 @@ void write_lists(FILE* fp, const VLK_Network* net, const char* children, const c
     }
     std::fputc('\n', fp);
   }
+}
+
+// The property texts stand between the parent names of a [Parents] line: a TAB or a line end
+// in one would make the reader take a piece of it for a parent's name.
+std::string property_problem(const VLK_Network* net) {
+  std::string text;
+  for (size_t k = 0; k < VLK_Network_num_edges(net); ++k) {
+    const VLK_Edge* e = VLK_Network_get_edge(net, static_cast<int>(k));
+    for (size_t j = 0; j < VLK_Edge_get_property_size(e); ++j) {
+      const char* key = VLK_Edge_get_property_key(e, j);
+      if (!vlk::io::value_text(VLK_Edge_get_property_value(e, j), VLK_Edge_get_property_type(e, j),
+                               &text))
+        text.clear();
+      if (std::strpbrk(or_empty(key), "\t\n") == nullptr &&
+          text.find_first_of("\t\n") == std::string::npos)
+        continue;
+      return "ERROR: VLK2: cannot write the edge " + vlk::io::printable(or_empty(e->parent->name)) +
+             " -> " + vlk::io::printable(or_empty(e->child->name)) + ": its property \"" +
+             vlk::io::printable(or_empty(key)) +
+             "\" holds a TAB or a line end, and the parents line would not read back\n";
+    }
+  }
+  return {};
 }
 
 class Reader {
@@ -163,11 +187,19 @@ class Reader {
 }  // namespace
 
 int VLK2_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* /*options*/) {
+  vlk::io::refuse(vlk::io::vlk2_write_problem(net, nullptr));
   std::fprintf(fp, "%s\n[Information]\nNodes\t%zu\nEdge Info\tgain\tbspline\n\n[Options]\n\n",
                kFirstLine, VLK_Network_num_nodes(net));
   write_lists(fp, net, "[Children]\n", "\n[Parents]\n",
               [fp](const VLK_Edge* e) { VLK_Edge_print_properties(e, fp); });
   return vlk::io::stream_result(fp);
+}
+
+std::string vlk::io::vlk2_write_problem(const VLK_Network* net, const VLK_KeyValues* /*options*/) {
+  // Lines are trimmed when read: the name comes first, the alias ends the [Children] line.
+  constexpr FieldRules kAlias{.may_be_empty = true, .trailing_trimmed = true};
+  std::string problem = name_problem(net, "VLK2", {.leading_trimmed = true}, &kAlias);
+  return problem.empty() ? property_problem(net) : problem;
 }
 
 VLK_Network* VLK2_read_fp(FILE* fp, const VLK_KeyValues* /*options*/) { return Reader(fp).read(); }

@@ -23,12 +23,21 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "VLK_KeyValues.h"
 #include "VLK_Network.h"
 
 // 0, or 1 when the stream could not take everything. The options are not used.
 int VLK2_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* options);
+
+namespace vlk::io {
+// The writer's refusal (see write_problem): a name that is empty, holds a TAB or a LF or starts
+// with a blank; an alias that holds a TAB or a LF or ends with a blank; an edge property whose
+// text holds a TAB or a LF.
+std::string vlk2_write_problem(const VLK_Network* net, const VLK_KeyValues* options);
+}  // namespace vlk::io
+
 // A new network without edge properties; null when the first line is not "Velk VLK2 FORMAT",
 // and (after an "ERROR: VLK2: " line on VELK_ERR) when the file is broken: a line of fewer
 // than two names, a name no node has, the [Parents] section not listing every node once, the

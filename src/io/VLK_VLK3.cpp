@@ -5,11 +5,13 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "CSMLObject.h"
+#include "VLK_DoubleArray.h"
 #include "VLK_IO.h"
 #include "VLK_Object.h"
 #include "VLK_Str.h"
@@ -48,6 +50,13 @@ bool node_index(const char* field, size_t nodes, int* out) {
     return false;
   *out = v;
   return true;
+}
+
+// The types whose values the writer prints as the reader reads them: of the types the reader
+// takes, uint and float have no text form in the registry.
+bool reads_back(int type) {
+  return type == VLK_TYPE_INT || type == VLK_TYPE_DOUBLE || type == VLK_TYPE_STRING ||
+         type == VLK_TYPE_DOUBLEARRAY;
 }
 
 class Reader {
@@ -116,15 +125,27 @@ class Reader {
     const StrArrayPtr fields(VLK_Str_split(line, '\t'));
     const char* first = fields->data[0];
     if (std::strcmp(first, "Edge Attr") == 0) {
-      VLK3_parse_attr("Edge", fields.get(), edge_.types.get(), edge_.keys.get());
+      return declare("Edge", fields.get(), edge_);
     } else if (std::strcmp(first, "Node Attr") == 0) {
-      VLK3_parse_attr("Node", fields.get(), node_.types.get(), node_.keys.get());
+      return declare("Node", fields.get(), node_);
     } else if (std::strncmp(first, "X:", 2) == 0) {
       const int r = VLK3_parse_network_prop(net_.get(), fields.get());
       if (r == 2) return refuse("network property without a value", line);
+      if (r == 3) return refuse("a network property of a type no writer can print", first);
       if (r == 1)
         std::fprintf(VELK_ERR, "WARNING: VLK3: VLK_Network property format broken: \"%s\"\n", line);
     }
+    return true;
+  }
+
+  // The declarations of one attribute line. Types the registry can read but not print (uint,
+  // float) are refused here: read, they would end every writer.
+  bool declare(const char* label, const VLK_StrArray* fields, Declared& d) {
+    const size_t before = d.size();
+    VLK3_parse_attr(label, fields, d.types.get(), d.keys.get());
+    for (size_t j = before; j < d.size(); ++j)
+      if (!reads_back(d.types->data[j]))
+        return refuse("an attribute of a type no writer can print", fields->data[1 + j - before]);
     return true;
   }
 
@@ -219,19 +240,6 @@ class Keys {
   std::unordered_set<std::string_view> seen_;
 };
 
-// The text of a value as the type registry prints it; false when it cannot be had.
-bool value_text(const void* value, int type, std::string* text) {
-  char* buf = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&buf, &size);
-  if (out == nullptr) return false;
-  VLK_Type_fprint_value(value, type, out);
-  const bool ok = std::fclose(out) == 0;
-  if (ok) text->assign(buf, size);
-  std::free(buf);
-  return ok;
-}
-
 // The edges of every child in the network's edge order, which is the order of the child's
 // parent list: one pass over the edges instead of a pair lookup per edge.
 class EdgesByChild {
@@ -284,6 +292,7 @@ VLK_Network* VLK3_read_file(const char* path, const VLK_KeyValues* options) {
 
 int VLK3_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* /*options*/) {
   std::fprintf(VELK_ERR, "Writing a network in VLK3 format...\n");
+  vlk::io::refuse(vlk::io::vlk3_write_problem(net, nullptr));
   const size_t n = VLK_Network_num_nodes(net);
   const size_t m = VLK_Network_num_edges(net);
   Keys edge_keys, node_keys;
@@ -299,13 +308,7 @@ int VLK3_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* /*optio
     for (size_t i = 0; i < VLK_KeyValues_size(props); ++i) {
       const int type = VLK_KeyValues_get_type(props, i);
       std::string value;
-      if (!value_text(VLK_KeyValues_get_value(props, i), type, &value)) return 1;
-      // Blanks at the end of a line are not read: a value of nothing else would leave a line
-      // without a value, which the reader refuses. Such a property is left out, as an empty
-      // attribute value reads as an absent one.
-      size_t first = 0, end = value.size();
-      VLK_Str_trim2(value.c_str(), &first, &end);
-      if (first == end) continue;
+      if (!vlk::io::value_text(VLK_KeyValues_get_value(props, i), type, &value)) return 1;
       std::fprintf(fp, "X:%s:%s\t%s\n", VLK_KeyValues_get_key(props, i), VLK_Type_name(type),
                    value.c_str());
     }
@@ -333,6 +336,108 @@ int VLK3_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* /*optio
     }
   }
   return vlk::io::stream_result(fp);
+}
+
+namespace {
+
+// Why a key of the information lines would not read back, or null: attribute keys end at ':'
+// ("key:type"), as do network property keys ("X:key:type").
+const char* key_problem(std::string_view key) {
+  return key.find_first_of("\t\n:") == std::string_view::npos
+             ? nullptr
+             : "its key holds a TAB, a line end or a ':'";
+}
+
+// Why a value in a TAB-separated field of a trimmed line would not read back, or null: an empty
+// field is an absent value, and blanks at the end of the line are trimmed.
+const char* value_problem(const void* value, int type) {
+  if (value == nullptr) return "its value is missing, which reads back as an absent one";
+  if (type == VLK_TYPE_DOUBLEARRAY && static_cast<const VLK_DoubleArray*>(value)->size == 0)
+    return "its value is an empty list, which reads back as an absent one";
+  if (type != VLK_TYPE_STRING) return nullptr;
+  const std::string_view s(static_cast<const char*>(value));
+  if (s.empty()) return "its value is an empty string, which reads back as an absent one";
+  if (s.find_first_of("\t\n") != std::string_view::npos)
+    return "its value holds a TAB or a line end";
+  if (s.back() == ' ') return "its value ends with a blank, which the reader may trim";
+  return nullptr;
+}
+
+// The first attribute of the records (nodes or edges) that would not read back: one type per key
+// is declared, and one value field per key is written.
+template <class Record, class Label>
+std::string attribute_problem(size_t count, Record record, const char* kind, Label label) {
+  std::unordered_map<std::string_view, int> declared;
+  std::unordered_set<std::string_view> here;
+  for (size_t r = 0; r < count; ++r) {
+    const CSMLObject* obj = record(r);
+    here.clear();
+    for (size_t i = 0; i < CSMLObject_num_properties(obj); ++i) {
+      const std::string_view key = or_empty(CSMLObject_get_property_key(obj, i));
+      const VLK_Object* box = CSMLObject_get_property_value(obj, i);
+      const int type = box->type;
+      const auto [at, first] = declared.emplace(key, type);
+      const char* why = key_problem(key);
+      if (why == nullptr && !reads_back(type))
+        why = "its type has no text form the reader reads back";
+      if (why == nullptr && at->second != type) why = "its type differs from the one declared";
+      if (why == nullptr && !here.insert(key).second) why = "it comes twice";
+      if (why == nullptr) why = value_problem(box->value, type);
+      if (why == nullptr) continue;
+      return "ERROR: VLK3: cannot write the " + std::string(kind) + " attribute \"" +
+             vlk::io::printable(key) + "\" (" + VLK_Type_name(type) + ") of " + label(r) + ": " +
+             why + "\n";
+    }
+  }
+  return {};
+}
+
+std::string network_property_problem(const VLK_KeyValues* props) {
+  for (size_t i = 0; props != nullptr && i < VLK_KeyValues_size(props); ++i) {
+    const std::string_view key = or_empty(VLK_KeyValues_get_key(props, i));
+    const int type = VLK_KeyValues_get_type(props, i);
+    const void* value = VLK_KeyValues_get_value(props, i);
+    const char* why = key_problem(key);
+    if (why == nullptr && !reads_back(type))
+      why = "its type has no text form the reader reads back";
+    std::string text;
+    if (why == nullptr && (value == nullptr || !vlk::io::value_text(value, type, &text)))
+      why = "it has no value";
+    // The value ends the line, which is trimmed, and the reader needs one.
+    size_t first = 0, end = text.size();
+    VLK_Str_trim2(text.c_str(), &first, &end);
+    if (why == nullptr && text.find_first_of("\t\n") != std::string::npos)
+      why = "its value holds a TAB or a line end";
+    if (why == nullptr && (first == end || end != text.size()))
+      why = "its value is empty or ends with a blank, which the reader trims";
+    if (why != nullptr)
+      return "ERROR: VLK3: cannot write the network property \"" + vlk::io::printable(key) +
+             "\": " + why + "\n";
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string vlk::io::vlk3_write_problem(const VLK_Network* net, const VLK_KeyValues* /*options*/) {
+  // Node lines are trimmed when read, and the name comes first.
+  constexpr FieldRules kAlias{.may_be_empty = true};
+  std::string problem = name_problem(net, "VLK3", {.leading_trimmed = true}, &kAlias);
+  if (!problem.empty()) return problem;
+  problem = attribute_problem(
+      VLK_Network_num_nodes(net),
+      [net](size_t i) { return VLK_Network_get_node(net, static_cast<int>(i))->drawing; }, "node",
+      [](size_t i) { return "node " + std::to_string(i) + " (counted from 0)"; });
+  if (!problem.empty()) return problem;
+  problem = attribute_problem(
+      VLK_Network_num_edges(net),
+      [net](size_t k) { return VLK_Network_get_edge(net, static_cast<int>(k))->drawing; }, "edge",
+      [net](size_t k) {
+        const VLK_Edge* e = VLK_Network_get_edge(net, static_cast<int>(k));
+        return "the edge " + std::to_string(e->parent->index) + " -> " +
+               std::to_string(e->child->index);
+      });
+  return problem.empty() ? network_property_problem(net->properties) : problem;
 }
 
 int VLK3_write_file(const char* path, const VLK_Network* net, const VLK_KeyValues* options) {
@@ -378,6 +483,7 @@ int VLK3_parse_network_prop(VLK_Network* net, const VLK_StrArray* fields) {
   const int type = VLK_Type_get(parts->data[2]);
   // A type the registry does not know gives no way to read the value (it would stop the run).
   if (type == VLK_TYPE_ERROR) return 1;
+  if (!reads_back(type)) return 3;
   VLK_Network_add_property(net, parts->data[1], type,
                            VLK_Type_from_str(type, fields->data[1], nullptr));
   return 0;

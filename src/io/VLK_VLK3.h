@@ -24,11 +24,14 @@
 // attribute becomes the network's primary score. It gives null for a first line other than
 // "Velk VLK3 FORMAT", and refuses (null, after a line-numbered "ERROR: VLK3: " line on VELK_ERR)
 // node and edge lines shorter than the fields the reader reads, edge ends that are not the index
-// of a node read before, a network property line without a value and a line holding a NUL byte.
+// of a node read before, a network property line without a value, attributes and network
+// properties of a type whose values no writer can print (uint, float) and a line holding a NUL
+// byte.
 // An empty attribute field is an absent attribute.
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "VLK_Graph.h"
 #include "VLK_IntArray.h"
@@ -42,6 +45,16 @@ VLK_Network* VLK3_read_fp(FILE* fp, const VLK_KeyValues* options);
 VLK_Network* VLK3_read_file(const char* path, const VLK_KeyValues* options);
 // 0, or 1 when the stream could not take everything. The options are not used.
 int VLK3_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* options);
+
+namespace vlk::io {
+// The writer's refusal (see write_problem): a name that is empty, holds a TAB or a LF or starts
+// with a blank; an alias that holds a TAB or a LF; an attribute or network property whose key
+// holds a TAB, a LF or a ':', whose type the reader does not read back (other than int, double,
+// string and DoubleArray), or whose key comes twice in one node or edge or with two types;
+// a value that prints as nothing, or a string value that holds a TAB or a LF or ends with a
+// blank.
+std::string vlk3_write_problem(const VLK_Network* net, const VLK_KeyValues* options);
+}  // namespace vlk::io
 // The writer's result; 1 with "VLK3_write_file(): cannot open file: %s" when the path cannot
 // be opened, or when the file cannot be closed.
 int VLK3_write_file(const char* path, const VLK_Network* net, const VLK_KeyValues* options);
@@ -56,5 +69,6 @@ void VLK3_parse_attr(const char* label, const VLK_StrArray* fields, VLK_IntArray
                      VLK_StrArray* keys);
 // A network property line: first field X:key:type, second field the value. 0 when added; 1
 // (nothing added) when the first field does not split into three parts at ':' or names a type
-// the registry does not know; 2 (nothing added) when there is no value field.
+// the registry does not know; 2 (nothing added) when there is no value field; 3 (nothing added)
+// when its values cannot be printed by the registry (uint, float), so no writer could write it.
 int VLK3_parse_network_prop(VLK_Network* net, const VLK_StrArray* fields);

@@ -9,6 +9,8 @@
 #include <unordered_set>
 
 #include "CSMLObject.h"
+#include "VLK_Str.h"
+#include "VLK_Type.h"
 #include "vlk_fatal.h"
 
 namespace vlk::io {
@@ -54,6 +56,83 @@ VLK_Node* node_named(VLK_Network* net, const char* name) {
   if (node == nullptr || VLK_Network_add_node(net, node) == nullptr)
     vlk::fatal("ERROR: cannot allocate a node: %s\n", name);
   return node;
+}
+
+std::string printable(std::string_view s, size_t max) {
+  std::string out;
+  for (size_t i = 0; i < s.size() && i < max; ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\\') {
+      out += "\\\\";
+    } else if (c < 0x20 || c == 0x7f) {
+      constexpr char kHex[] = "0123456789abcdef";
+      ((out += "\\x") += kHex[c >> 4]) += kHex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  if (s.size() > max) out += "...";
+  return out;
+}
+
+const char* field_problem(std::string_view s, const FieldRules& rules) {
+  if (s.empty()) return rules.may_be_empty ? nullptr : "is empty";
+  for (const char c : s) {
+    if (c == '\0' || std::strchr(rules.ends, c) == nullptr) continue;
+    return c == '\t' ? "holds a TAB, which separates the fields" : "holds a line end";
+  }
+  if (rules.leading_trimmed && (s.front() == ' ' || s.front() == '\t'))
+    return "starts with a blank, which the reader trims";
+  if (rules.trailing_trimmed && s.back() == ' ') return "ends with a blank, which the reader trims";
+  return nullptr;
+}
+
+std::string name_problem(const VLK_Network* net, const char* writer, const FieldRules& name,
+                         const FieldRules* alias, bool edge_ends) {
+  const size_t n = VLK_Network_num_nodes(net);
+  std::vector<char> written(n, edge_ends ? 0 : 1);
+  for (size_t k = 0; edge_ends && k < VLK_Network_num_edges(net); ++k) {
+    const VLK_Edge* e = VLK_Network_get_edge(net, static_cast<int>(k));
+    written[static_cast<size_t>(e->parent->index)] = 1;
+    written[static_cast<size_t>(e->child->index)] = 1;
+  }
+  const auto problem = [&](size_t i, const char* what, const char* text, const char* why) {
+    return std::string("ERROR: ") + writer + ": cannot write node " + std::to_string(i) +
+           " (counted from 0): its " + what + " \"" + printable(text) + "\" " + why +
+           ", and would not read back\n";
+  };
+  for (size_t i = 0; i < n; ++i) {
+    if (written[i] == 0) continue;
+    const VLK_Node* node = VLK_Network_get_node(net, static_cast<int>(i));
+    const char* label = vlk::or_empty(node->name);
+    if (const char* why = field_problem(label, name)) return problem(i, "name", label, why);
+    if (alias == nullptr) continue;
+    label = vlk::or_empty(node->alias);
+    if (const char* why = field_problem(label, *alias)) return problem(i, "alias", label, why);
+  }
+  return {};
+}
+
+void refuse(const std::string& problem) {
+  if (!problem.empty()) vlk::fatal_stderr("%s", problem.c_str());
+}
+
+bool value_text(const void* value, int type, std::string* text) {
+  char* buf = nullptr;
+  size_t size = 0;
+  FILE* out = open_memstream(&buf, &size);
+  if (out == nullptr) return false;
+  VLK_Type_fprint_value(value, type, out);
+  const bool ok = std::fclose(out) == 0;
+  if (ok) text->assign(buf, size);
+  std::free(buf);
+  return ok;
 }
 
 namespace {

@@ -10,6 +10,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "VLK_ArgDef.h"
@@ -178,6 +179,14 @@ void check_counts(const Options& o, size_t F) {
         "ERROR: ContPrior: # of 'center' (c) parameters inconsistent with # of prior files.\n");
   if (size_of(o.d) != F)
     vlk::fatal("ERROR: ContPrior: # of 'undefined' (d) inconsistent with # of prior files.\n");
+  // A NaN or an infinity among them would make every score of the children NaN.
+  const std::pair<const VLK_DoubleArray*, const char*> given[] = {
+      {o.w, "'weight' (w)"}, {o.c, "'center' (c)"}, {o.d, "'undefined' (d)"}};
+  for (const auto& [values, option] : given)
+    for (size_t k = 0; k < F; ++k)
+      if (!std::isfinite(values->data[k]))
+        vlk::fatal("ERROR: ContPrior: %s value of prior file %zu is not a finite number: %f\n",
+                   option, k + 1, values->data[k]);
 }
 
 void print_files(const ContPriorFiles& lists, const int* abs_flags, int F) {
@@ -314,7 +323,16 @@ size_t ContPrior_prepare_pi(ContPriorBuff* bf, int n, double log_zero) {
   }
   for (int i = 0; i < n; ++i) {
     for (int j = 0; j < n; ++j) {
-      const double pi = 1.0 / (1.0 + std::exp(-eta_of(bf, i, j)));
+      const double eta = eta_of(bf, i, j);
+      // Finite options can still combine beyond the doubles (0 x (1e308 - -1e308)): a pair
+      // without a finite prior would make every score of its child NaN.
+      if (!std::isfinite(eta))
+        vlk::fatal(
+            "ERROR: ContPrior: the weighted prior values of the edge %d -> %d (node positions "
+            "from 0) add up to %f, not a finite number: choose smaller weights, centres or "
+            "undefined values\n",
+            i, j, std::isnan(eta) ? std::fabs(eta) : eta);  // "nan", never "-nan"
+      const double pi = 1.0 / (1.0 + std::exp(-eta));
       const double l1 = pi == 0.0 ? log_zero : std::log(pi);
       const double l0 = pi == 1.0 ? log_zero : std::log(1.0 - pi);
       bf->pi[i][j] = pi;

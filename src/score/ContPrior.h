@@ -50,9 +50,10 @@ struct ContPriorFiles {
 
 enum : int { CONTPRIOR_MATRIX = 1, CONTPRIOR_VLK3 = 2, CONTPRIOR_CSML = 4 };
 
-// The init slot. Fatal errors (options, counts, unreadable prior files, an inner module that no
-// row of the score table carries) end the process with status 1. Lowers args->max_memory by the
-// prior tables' bytes (never below 0) and leaves it lowered; used_memory is the inner module's.
+// The init slot. Fatal errors (options, counts, weights, centres or undefined values that are no
+// finite numbers, unreadable prior files, an inner module that no row of the score table carries)
+// end the process with status 1. Lowers args->max_memory by the prior tables' bytes (never
+// below 0) and leaves it lowered; used_memory is the inner module's.
 ContPriorBuff* ContPrior_init(VLK_Data* data, VLK_ScoreArgs* args);
 // The score slot: inner score + base(child) + the delta of every parent.
 double ContPrior_score(ContPriorBuff* bf, int child, int* parents, int q);
@@ -68,7 +69,9 @@ void ContPrior_finalize(ContPriorBuff* bf);
 // An empty state: no inner module, no tables, verbosity 0.
 ContPriorBuff* ContPriorBuff_new();
 // pi, delta and base of n nodes from the values, weights, centres and abs flags; log_zero stands
-// for the log of 0. Returns the bytes of the row-pointer arrays and base, 24n.
+// for the log of 0. Returns the bytes of the row-pointer arrays and base, 24n. A pair whose
+// weighted values add up to no finite number ends the process with status 1: its scores would
+// all be NaN.
 size_t ContPrior_prepare_pi(ContPriorBuff* bf, int n, double log_zero);
 // Fills x (n rows of n) from a matrix prior file: x[c][r] for the column of node c and the row
 // of node r. Labels that name no node are skipped with a warning.

@@ -670,6 +670,28 @@ TEST(Csml, ReaderRefusals) {
                     "FATAL ERROR: VLK_CSML_get_CSML_type(): Unknown type: \n");
   EXPECT_FATAL_EXIT(VLK_CSML_read_file("/nonexistent/net.csml", nullptr),
                     "ERROR: Cannot open file: /nonexistent/net.csml\n");
+  // A node without a name, which no text format could write; a probeID gives an entity one.
+  const std::string named = "<csml:property key=\"probeID\" value=\"g\"/>";
+  EXPECT_EQ(VLK_Network_num_nodes(network_of(project("<csml:entity>" + named +
+                                                     "</csml:entity>\n<csml:entity id=\"\">" +
+                                                     named + "</csml:entity>"))
+                                      .get()),
+            2u);
+  EXPECT_FATAL_EXIT(network_of(project(entity("a") + "\n<csml:entity name=\"A\">\n</csml:entity>")),
+                    "ERROR: CSML: line 4: an entity without a name (its id is missing or empty, "
+                    "and no probeID property names it)\n");
+  EXPECT_FATAL_EXIT(network_of(project(entity("a") + "\n<csml:entity id=\"\"/>")),
+                    "ERROR: CSML: line 3: an entity without a name (its id is missing or empty, "
+                    "and no probeID property names it)\n");
+  EXPECT_FATAL_EXIT(network_of(project("<csml:entity id=\"a\">\n" +
+                                       std::string("<csml:property key=\"probeID\" value=\"\"/>") +
+                                       "</csml:entity>")),
+                    "ERROR: CSML: line 3: an entity without a name (its id is missing or empty, "
+                    "and no probeID property names it)\n");
+  // A NUL byte would cut the name short; the parser stops there, and the reader with it.
+  using namespace std::string_literals;
+  EXPECT_FATAL_EXIT(network_of(project(entity("a") + "\n<csml:entity id=\"b\0c\"/>"s)),
+                    "ERROR: CSML: line 3: a NUL byte, which no XML document holds\n");
 }
 
 TEST(Csml, RegistryRowAndPathReader) {

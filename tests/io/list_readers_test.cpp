@@ -78,6 +78,8 @@ TEST(Dag, BrokenFiles) {
       {"file missing the last empty line", "x y 0\na b c 0\n\n1\n2\n3\n4\n",
        "ERROR: file boken at line 8\n  The file ends inside a record.\n"},
       {"NUL byte", std::string("x y 0 a\0b\n", 10), "ERROR: a NUL byte in line 1\n"},
+      {"two blanks before the name", good + "x y 1  gene alias\n",
+       "ERROR: file boken at line 9\n  Node name empty (two blanks before it).\n"},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
@@ -246,6 +248,9 @@ TEST(Paraos, BrokenFiles) {
        "PARAOS: Number of nodes: 3\nERROR: Input file broken at line 4.\n"},
       {"NUL byte", std::string("paraos\t1\t2\na\0\nb\n", 16),
        "PARAOS: Number of nodes: 2\nERROR: Input file broken at line 2.\n"},
+      {"node line without a name", "paraos\t1\t2\na\n\t0\n",
+       "PARAOS: Number of nodes: 2\nERROR: Input file broken at line 3.\n"
+       "  The node name is empty.\n"},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);

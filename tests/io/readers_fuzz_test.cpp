@@ -1,21 +1,25 @@
 // Random mutations of valid inputs fed to every expression reader, to the network readers, to
 // the XML parser and to the CSML reader. Each mutant is read in a child process, which must
 // either return a result that holds together or stop with one of the readers' own error lines
-// and exit status 1: never a signal, never a sanitizer report.
+// and exit status 1: never a signal, never a sanitizer report. Every network read is also
+// written by each format that keeps names and read back, which must give what it kept.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <random>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "CSMLObject.h"
 #include "ContPrior.h"
 #include "VLK_BSF.h"
 #include "VLK_CSML.h"
@@ -29,6 +33,7 @@
 #include "VLK_SAX.h"
 #include "VLK_StrArray.h"
 #include "VLK_TXT.h"
+#include "VLK_Type.h"
 #include "VLK_VLK2.h"
 #include "VLK_VLK3.h"
 #include "velkcom.h"
@@ -85,8 +90,9 @@ void check_data(const VLK_Data* d, Kind kind, bool nan_ok) {
 struct Target {
   std::string name;
   std::function<void(FILE*)> read;
-  // A NUL byte can only be refused (the line readers), or be read past: the network readers
-  // stop at a line "-", leaving what follows unread, and the XML parser takes it as text.
+  // A NUL byte can only be refused (the line readers and the XML parser), or be left unread:
+  // the network readers stop at a line "-", and the CSML reader keeps what it read before a
+  // syntax error.
   bool refuses_nul = true;
   // Network readers may follow their error line with indented details.
   bool network = false;
@@ -132,8 +138,7 @@ Target buffer_reader(size_t capacity) {
 // syntax error, which the child turns into an exit as the readers' errors do, so that the
 // share of refused mutants tells how many broke the document.
 Target xml_parser() {
-  return {"xml parser",
-          [](FILE* fp) {
+  return {"xml parser", [](FILE* fp) {
             vlk::SAXPtr sax(VLK_SAX_new());
             VLK_SAX_set_start(sax.get(), [](void*, const char* name, const VLK_KeyValues* attrs) {
               require(std::isalpha(static_cast<unsigned char>(name[0])) != 0);
@@ -155,8 +160,7 @@ Target xml_parser() {
               std::fprintf(VELK_ERR, "ERROR: the XML parser stopped at a syntax error\n");
               std::exit(1);
             }
-          },
-          false};
+          }};
 }
 
 // A network that holds together: labels on every node, each at its index, property keys on
@@ -187,12 +191,156 @@ void check_network(const VLK_Network* net) {
   }
 }
 
+// ---- round trips --------------------------------------------------------------------------
+
+// The format of the round trip under way, if any: a child that ends during one reports it.
+const char* g_round_trip = nullptr;
+
+std::string value_text(const void* value, int type) {
+  return vlk_test::capture([&](FILE* fp) { VLK_Type_fprint_value(value, type, fp); });
+}
+
+// A drawing record's properties as "key:type=text" entries, in key order: a file of columns
+// per key keeps no order of a record's own. As CSML keeps them (`csml`): a double array is
+// written without a type, which reads back as a string, and an edge's relationType and
+// edgeScore are written for every edge, so they are left out.
+std::string props_text(const CSMLObject* obj, bool csml = false, bool edge = false) {
+  std::vector<std::string> entries;
+  for (size_t j = 0; j < CSMLObject_num_properties(obj); ++j) {
+    const VLK_Object* box = CSMLObject_get_property_value(obj, j);
+    const std::string_view key = CSMLObject_get_property_key(obj, j);
+    if (csml && edge && (key == "relationType" || key == "edgeScore")) continue;
+    const int type = csml && box->type == VLK_TYPE_DOUBLEARRAY ? VLK_TYPE_STRING : box->type;
+    entries.push_back(" " + std::string(key) + ":" + VLK_Type_name(type) + "=" +
+                      value_text(box->value, box->type));
+  }
+  std::sort(entries.begin(), entries.end());
+  std::string out;
+  for (const std::string& e : entries) out += e;
+  return out;
+}
+
+enum class Keeps { edges_by_name, lists, lists_and_properties, entities };
+
+// What a format keeps of a network, as text: TXT the edges by name in edge order; VLK2 the
+// nodes' names and aliases in order and every child's parent list; VLK3 also the properties of
+// the nodes, of the edges (by child and parent list) and of the network; CSML the nodes' names,
+// aliases, positions, fill colours, sizes and properties, and the edges in edge order with
+// their properties.
+std::string kept(const VLK_Network* net, Keeps keeps) {
+  std::string out;
+  const size_t n = VLK_Network_num_nodes(net);
+  if (keeps == Keeps::edges_by_name || keeps == Keeps::entities) {
+    const bool csml = keeps == Keeps::entities;
+    for (size_t i = 0; csml && i < n; ++i) {
+      const VLK_Node* node = VLK_Network_get_node(net, static_cast<int>(i));
+      char fill[CSMLObject_COLOR_EXPR_SIZE];
+      CSMLObject_get_fill_color_expr(node->drawing, fill);
+      out += vlk_test::capture([&](FILE* fp) {
+        std::fprintf(fp, "%s|%s %f %f %s %f%s\n", node->name, node->alias, node->drawing->x,
+                     node->drawing->y, fill, VLK_Node_get_size(node),
+                     props_text(node->drawing, true).c_str());
+      });
+    }
+    for (size_t k = 0; k < VLK_Network_num_edges(net); ++k) {
+      const VLK_Edge* e = VLK_Network_get_edge(net, static_cast<int>(k));
+      out += csml ? std::to_string(e->parent->index) + ">" + std::to_string(e->child->index) +
+                        props_text(e->drawing, true, true) + "\n"
+                  : std::string(e->parent->name) + ">" + e->child->name + "\n";
+    }
+    return out;
+  }
+  const bool props = keeps == Keeps::lists_and_properties;
+  for (size_t i = 0; i < n; ++i) {
+    const VLK_Node* node = VLK_Network_get_node(net, static_cast<int>(i));
+    out += std::string(node->name) + "|" + node->alias;
+    if (props) out += props_text(node->drawing);
+    out += "\n <-";
+    const VLK_IntArray* parents = VLK_Network_get_parent_indexes(net, static_cast<int>(i));
+    for (size_t k = 0; k < parents->size; ++k) {
+      out += " " + std::to_string(parents->data[k]);
+      if (props)
+        out += props_text(
+            VLK_Network_get_edge_index(net, parents->data[k], static_cast<int>(i))->drawing);
+    }
+    out += "\n";
+  }
+  if (props && net->properties != nullptr)
+    for (size_t i = 0; i < VLK_KeyValues_size(net->properties); ++i) {
+      const int type = VLK_KeyValues_get_type(net->properties, i);
+      out += std::string("X ") + VLK_KeyValues_get_key(net->properties, i) + ":" +
+             VLK_Type_name(type) + "=" +
+             value_text(VLK_KeyValues_get_value(net->properties, i), type) + "\n";
+    }
+  return out;
+}
+
+// The formats that find nodes by name need every name once (their writers leave that to the
+// caller); TXT writes only the nodes at the ends of edges.
+bool unique_names(const VLK_Network* net, bool edge_ends_only) {
+  std::vector<char> used(VLK_Network_num_nodes(net), edge_ends_only ? 0 : 1);
+  for (size_t k = 0; edge_ends_only && k < VLK_Network_num_edges(net); ++k) {
+    const VLK_Edge* e = VLK_Network_get_edge(net, static_cast<int>(k));
+    used[static_cast<size_t>(e->parent->index)] = used[static_cast<size_t>(e->child->index)] = 1;
+  }
+  std::set<std::string_view> names;
+  for (size_t i = 0; i < used.size(); ++i)
+    if (used[i] != 0 && !names.insert(VLK_Network_get_node(net, static_cast<int>(i))->name).second)
+      return false;
+  return true;
+}
+
+struct RoundTrip {
+  const char* format;
+  Keeps keeps;
+  bool by_name;  // nodes found by name: every name once
+  bool edge_ends_only;
+};
+
+constexpr RoundTrip kRoundTrips[] = {
+    {"TXT", Keeps::edges_by_name, true, true},
+    {"VLK2", Keeps::lists, true, false},
+    {"VLK3", Keeps::lists_and_properties, false, false},
+    {"CSML", Keeps::entities, false, false},
+};
+
+// Every format that keeps names writes the network, unless its writer refuses it, and reads back
+// what it keeps of it unchanged. Their messages join VELK_ERR meanwhile.
+void round_trips(const VLK_Network* net) {
+  FILE* saved = stderr;
+  stderr = VELK_ERR;
+  for (const RoundTrip& t : kRoundTrips) {
+    // What the writer refuses (the writers' tests pin those refusals) is not written.
+    if (t.by_name && !unique_names(net, t.edge_ends_only)) continue;
+    if (!vlk::io::write_problem(net, t.format).empty()) continue;
+    g_round_trip = t.format;
+    std::string text = vlk_test::capture(
+        [&](FILE* fp) { require(IO_output_network_fp(fp, net, t.format, nullptr) == 0); });
+    FILE* in = fmemopen(text.data(), text.size(), "r");
+    VLK_Network* back = IO_read_fp(in, t.format, nullptr);
+    std::fclose(in);
+    require(back != nullptr);
+    check_network(back);
+    const std::string before = kept(net, t.keeps), after = kept(back, t.keeps);
+    if (before != after) {
+      std::fprintf(VELK_ERR, "--- %s kept ---\n%s--- read back ---\n%s--- file ---\n%s\n", t.format,
+                   before.c_str(), after.c_str(), text.c_str());
+      std::fflush(VELK_ERR);
+      std::abort();
+    }
+    VLK_Network_delete(back);
+    g_round_trip = nullptr;
+  }
+  stderr = saved;
+}
+
 Target csml_reader() {
   return {"csml",
           [](FILE* fp) {
             VLK_Network* net = VLK_CSML_read_fp(fp, nullptr);
             require(net != nullptr);
             check_network(net);
+            round_trips(net);
             VLK_Network_delete(net);
           },
           false};
@@ -231,6 +379,7 @@ Target registry_reader(const char* format) {
             const std::string path = "/proc/self/fd/" + std::to_string(fileno(fp));
             VLK_Network* net = IO_read_file(path.c_str(), format, nullptr);
             check_network(net);
+            round_trips(net);
             const std::string first = network_text(format, net);
             VLK_Network_delete(net);
             const std::string second = reread(format, first);
@@ -250,7 +399,10 @@ Target network_reader(const std::string& name, std::string options,
             stderr = VELK_ERR;
             VLK_Network* net = reader(fp, list);
             stderr = saved;
-            if (net != nullptr) check_network(net);
+            if (net != nullptr) {
+              check_network(net);
+              round_trips(net);
+            }
             VLK_Network_delete(net);
             VLK_KeyValues_delete(list);
           },
@@ -383,6 +535,12 @@ ChildEnd run_from(size_t start, const std::vector<std::string>& mutants,
     // pools of the forked parent among them) would cost far more than the read itself.
     on_exit(
         [](int status, void*) {
+          // A writer or reader that ends the process in a round trip refused what it should
+          // have written, or could not read its own file.
+          if (g_round_trip != nullptr) {
+            std::fprintf(VELK_ERR, "the %s round trip ended the process\n", g_round_trip);
+            status = 7;
+          }
           std::fflush(nullptr);
           _exit(status);
         },

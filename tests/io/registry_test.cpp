@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "CSMLObject.h"
 #include "VLK_IO.h"
 #include "VLK_VLK3.h"
 #include "network_testing.h"
@@ -74,8 +75,20 @@ TEST(Registry, Refusals) {
   ASSERT_NE(net, nullptr);
   vlk_test::TempFile good(kNetwork);
   vlk_test::TempFile broken("Velk VLK2 FORMAT\n");
+  vlk_test::TempFile cr("Velk VLK2 FORMAT\r\n[Information]\n");
+  vlk_test::TempFile empty("");
+  const std::string dir = ::testing::TempDir();
   const std::string fresh = good.path() + ".new";  // no file of that name yet
   const char* g = good.path().c_str();
+  const std::string head = "ERROR: IO: Input file broken.\nERROR: IO: ";
+  const std::string not_vlk3 =
+      head + broken.path() +
+      " was refused by the VLK3 reader; its first line is \"Velk VLK2 FORMAT\"\n";
+  const std::string with_cr = head + cr.path() +
+                              " was refused by the VLK2 reader; its first line is \"Velk VLK2 "
+                              "FORMAT\\r\"\n";
+  const std::string is_empty = head + empty.path() + " is empty\n";
+  const std::string is_dir = head + dir + " is a directory\n";
   struct Case {
     const char* name;
     std::function<void()> call;
@@ -92,13 +105,17 @@ TEST(Registry, Refusals) {
       {"read: no such file", [&] { IO_read_file("/nonexistent/net.vlk3", "VLK3", nullptr); },
        "ERROR: IO: Cannot open file: /nonexistent/net.vlk3\n",
        "ERROR: IO: Cannot open file: /nonexistent/net.vlk3\n"},
-      {"read: broken input", [&] { IO_read_file(broken.path().c_str(), "VLK3", nullptr); },
-       "Reading a VLK3 network file...\nERROR: IO: Input file broken.\n",
-       "ERROR: IO: Input file broken.\n"},
-      {"read a graph: broken input",
+      // The line after "broken" names the file and what it held, as far as that tells why.
+      {"read: another format", [&] { IO_read_file(broken.path().c_str(), "vlk3", nullptr); },
+       "Reading a VLK3 network file...\n" + not_vlk3, not_vlk3},
+      {"read a graph: another format",
        [&] { IO_read_graph_file(broken.path().c_str(), "VLK3", nullptr); },
-       "Reading a VLK3 network file...\nERROR: IO: Input file broken.\n",
-       "ERROR: IO: Input file broken.\n"},
+       "Reading a VLK3 network file...\n" + not_vlk3, not_vlk3},
+      {"read: a first line the reader does not take as it is",
+       [&] { IO_read_file(cr.path().c_str(), "VLK2", nullptr); }, with_cr, with_cr},
+      {"read: an empty file", [&] { IO_read_file(empty.path().c_str(), "VLK3", nullptr); },
+       "Reading a VLK3 network file...\n" + is_empty, is_empty},
+      {"read: a directory", [&] { IO_read_file(dir.c_str(), "TXT", nullptr); }, is_dir, is_dir},
       {"write: a format without a writer",
        [&] { IO_output_network_fp(stdout, net.get(), "DAG", nullptr); }, "",
        "ERROR: unknown file type: DAG\n"},
@@ -153,6 +170,75 @@ TEST(Registry, ReadsAndWrites) {
   std::fclose(full);
 }
 
+// A network of one edge a -> b with the given labels on b.
+NetworkPtr edge_to(const char* name, const char* alias) {
+  NetworkPtr net(VLK_Network_new());
+  VLK_Network_add_node(net.get(), VLK_Node_new("a", "A"));
+  VLK_Network_add_node(net.get(), VLK_Node_new(name, alias));
+  VLK_Network_add_edge_index(net.get(), 0, 1);
+  return net;
+}
+
+// Every writer whose format has a reader refuses, before writing anything, a name or alias
+// that its reader would read back as something else; what it can read back is written.
+TEST(Registry, WritersRefuseNamesTheirReadersCannotReadBack) {
+  const auto node1 = [&](const char* writer, const char* what, const char* text, const char* why) {
+    return std::string("ERROR: ") + writer + ": cannot write node 1 (counted from 0): its " + what +
+           " \"" + text + "\" " + why + ", and would not read back\n";
+  };
+  const std::string tab = "holds a TAB, which separates the fields";
+  const std::string end = "holds a line end";
+  const std::string lead = "starts with a blank, which the reader trims";
+  struct Case {
+    const char* format;
+    const char* name;
+    const char* alias;
+    std::string on_stderr;  // empty: written
+  };
+  const Case cases[] = {
+      {"TXT", "", "B", node1("TXT", "name", "", "is empty")},
+      {"TXT", "b\tc", "B", node1("TXT", "name", "b\\tc", tab.c_str())},
+      {"TXT", "b\rc", "B", node1("TXT", "name", "b\\rc", end.c_str())},
+      {"TXT", " b ", "\t", ""},  // fields are not trimmed, and aliases are not read
+      {"VLK2", "", "B", node1("VLK2", "name", "", "is empty")},
+      {"VLK2", " b", "B", node1("VLK2", "name", " b", lead.c_str())},
+      {"VLK2", "b", "B\n", node1("VLK2", "alias", "B\\n", end.c_str())},
+      {"VLK2", "b", "B ",
+       node1("VLK2", "alias", "B ", "ends with a blank, which the reader trims")},
+      {"VLK2", "b \r", " B", ""},  // only LF ends a line
+      {"VLK3", "", "B", node1("VLK3", "name", "", "is empty")},
+      {"VLK3", "\tb", "B", node1("VLK3", "name", "\\tb", tab.c_str())},
+      {"VLK3", " b", "B", node1("VLK3", "name", " b", lead.c_str())},
+      {"VLK3", "b", "B\tC", node1("VLK3", "alias", "B\\tC", tab.c_str())},
+      {"VLK3", "b \x01", "", ""},
+      {"CSML", "", "B",
+       "ERROR: CSML: cannot write node 1 (counted from 0): its name is empty, "
+       "and would not read back\n"},
+      {"CSML", " b\t\n<&>", " ", ""},  // escaped
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(std::string(k.format) + " \"" + k.name + "\" \"" + k.alias + "\"");
+    const NetworkPtr net = edge_to(k.name, k.alias);
+    vlk_test::TempFile out("");
+    const net_test::Stop r = net_test::stop_of([&] {
+      if (IO_output_network_file(out.path().c_str(), net.get(), k.format, nullptr) != 0) _exit(4);
+    });
+    if (k.on_stderr.empty()) {
+      EXPECT_TRUE(r.end.exited && r.end.status == 0) << r.stderr_text;
+      EXPECT_NE(vlk_test::read_file(out.path()), "");
+      continue;
+    }
+    EXPECT_TRUE(r.end.exit1()) << "status " << r.end.status << " signal " << r.end.signal;
+    EXPECT_TRUE(r.stderr_text.ends_with(k.on_stderr)) << r.stderr_text;
+    EXPECT_EQ(vlk_test::read_file(out.path()), "");
+  }
+  // The CSML reader takes a property "probeID" for the name; the same in the writer's own words.
+  const NetworkPtr net = edge_to("b", "B");
+  CSMLObject_add_property_string(VLK_Network_get_node(net.get(), 1)->drawing, "probeID", "x");
+  EXPECT_EQ(vlk::io::write_problem(net.get(), "csml"),
+            "ERROR: CSML: cannot write node 1 (counted from 0): its property \"probeID\" would be "
+            "read back as its name\n");
+}
 // A null path reads standard input, which stays open afterwards.
 TEST(Registry, ReadsStandardInputWithoutClosingIt) {
   vlk_test::TempFile input(kNetwork);

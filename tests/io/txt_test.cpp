@@ -88,7 +88,9 @@ TEST(Txt, ReaderRefusals) {
   KeyValuesPtr bad(VLK_KeyValues_parse("up"));
   EXPECT_FATAL_EXIT(IO_read_file(file.path().c_str(), "txt", bad.get()),
                     "EROR: TXT_read_fp(): unknown argumnet specified: up\n"
-                    "ERROR: IO: Input file broken.\n");
+                    "ERROR: IO: Input file broken.\nERROR: IO: " +
+                        file.path() +
+                        " was refused by the TXT reader; its first line is \"a\\tb\"\n");
   // A NUL byte would cut a name short.
   const net_test::Stop s = net_test::stop_reading(TXT_read_fp, std::string("a\tb\nc\0x\td\n", 11));
   EXPECT_TRUE(s.end.exit1());

@@ -115,6 +115,29 @@ TEST(Vlk2, BrokenFiles) {
   EXPECT_EQ(err.text(), "VLK2_read_file(): cannot open file: /nonexistent/net.vlk2\n");
 }
 
+// A TAB or a line end in an edge's property text would make a piece of it a parent's name; the
+// writer refuses it before writing anything. Other texts are written, and not read.
+TEST(Vlk2, WriterRefusesPropertiesThatBreakTheParentsLine) {
+  for (const char* text : {"a\tb", "a\nb", "a b, c=d"}) {
+    SCOPED_TRACE(text);
+    vlk::NetworkPtr net(VLK_Network_new());
+    VLK_Network_add_node(net.get(), VLK_Node_new("p", "P"));
+    VLK_Network_add_node(net.get(), VLK_Node_new("c", "C"));
+    VLK_Edge_add_property_string(VLK_Network_add_edge_index(net.get(), 0, 1), "note", text);
+    const std::string problem = vlk::io::write_problem(net.get(), "VLK2");
+    if (std::string(text).find_first_of("\t\n") == std::string::npos) {
+      EXPECT_EQ(problem, "");
+      continue;
+    }
+    EXPECT_EQ(problem,
+              "ERROR: VLK2: cannot write the edge p -> c: its property \"note\" holds a TAB or a "
+              "line end, and the parents line would not read back\n");
+    const net_test::Stop r = net_test::stop_of([&] { VLK2_write_fp(stdout, net.get(), nullptr); });
+    EXPECT_TRUE(r.end.exit1());
+    EXPECT_TRUE(r.stderr_text.ends_with(problem)) << r.stderr_text;
+  }
+}
+
 TEST(Vlk, Writer) {
   const std::string top =
       "Children\nGene Name\tGene Explanation\tChildren Gene Names\na\tA\nb\t\nc\tC\n\n"

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <tuple>
@@ -10,6 +13,7 @@
 #include <vector>
 
 #include "CSMLObject.h"
+#include "VLK_IO.h"
 #include "VLK_Object.h"
 #include "VLK_VLK3.h"
 #include "network_testing.h"
@@ -19,6 +23,12 @@
 namespace {
 
 using vlk::NetworkPtr;
+
+unsigned* new_value(unsigned v) {
+  auto* p = static_cast<unsigned*>(std::malloc(sizeof v));
+  *p = v;
+  return p;
+}
 using Pairs = std::vector<std::pair<int, int>>;
 
 struct Read {
@@ -189,17 +199,15 @@ TEST(Vlk3, WriterLayout) {
          VLK_Edge_add_property_int(e, "k", 1);
          e = VLK_Network_add_edge_index(net, 1, 0);
          VLK_Edge_add_property_string(e, "s", "x");
-         VLK_Edge_add_property_double(e, "k", 2.0);
+         VLK_Edge_add_property_int(e, "k", 2);
          VLK_Network_add_edge_index(net, 2, 0);
        },
        "Velk VLK3 FORMAT\n[Information]\nEdge Attr\tk:int\ts:string\n\n[Nodes]\na\tA\t0\nb\tB\t1\n"
-       "c\tC\t2\n\n[Edges]\n1\t0\t2.000000\tx\n2\t0\t\t\n0\t2\t1\t\n",
+       "c\tC\t2\n\n[Edges]\n1\t0\t2\tx\n2\t0\t\t\n0\t2\t1\t\n",
        "k"},
-      {"network properties of no text but blanks are left out: the line would have no value",
+      {"a network property value keeps the blanks it starts with",
        [](VLK_Network* net) {
          add_nodes(net, {{"a", "A"}});
-         VLK_Network_add_property(net, "empty", VLK_TYPE_STRING, strdup(""));
-         VLK_Network_add_property(net, "blank", VLK_TYPE_STRING, strdup(" \t "));
          VLK_Network_add_property(net, "name", VLK_TYPE_STRING, strdup(" x"));
        },
        "Velk VLK3 FORMAT\n[Information]\nX:name:string\t x\n\n[Nodes]\na\tA\t0\n\n[Edges]\n",
@@ -309,6 +317,16 @@ TEST(Vlk3, MalformedInput) {
        "Reading a VLK3 network file...\nERROR: VLK3: line 1: a NUL byte in the line\n"},
       {"NUL byte in an edge line", head + std::string("1\0\t0\n", 5),
        reading + "ERROR: VLK3: line 8: a NUL byte in the line\n"},
+      // The registry reads these types but has no text for their values: every writer would
+      // end on them.
+      {"an attribute type no writer can print",
+       "Velk VLK3 FORMAT\n[Information]\nNode Attr\tk:int\tn:uint\n",
+       "Reading a VLK3 network file...\n  Node Attributes: k (int) n (uint)\n"
+       "ERROR: VLK3: line 3: an attribute of a type no writer can print: \"n:uint\"\n"},
+      {"a network property type no writer can print",
+       "Velk VLK3 FORMAT\n[Information]\nX:w:Float\t0.5\n",
+       "Reading a VLK3 network file...\n"
+       "ERROR: VLK3: line 3: a network property of a type no writer can print: \"X:w:Float\"\n"},
       {"empty attribute fields are absent", head + "1\t0\t\t4\n0\t1\t\t\n", "", {{1, 0}, {0, 1}}},
       {"no newline after the last line", head + "1\t0\n0\t1", "", {{1, 0}, {0, 1}}},
   };
@@ -330,6 +348,96 @@ TEST(Vlk3, MalformedInput) {
   const Read r = read_text(head + "1\t0\t\t4\n0\t1\t\t\n");
   EXPECT_EQ(std::get<2>(seen(r.net.get()).edges[0]), (Props{{"n", "int", "4"}}));
   EXPECT_EQ(std::get<2>(seen(r.net.get()).edges[1]), Props{});
+}
+
+// What the writer refuses before it writes anything: attributes and network properties that
+// would read back as something else, or not at all; the first one found is named.
+TEST(Vlk3, WriterRefusesWhatWouldNotReadBack) {
+  const auto two_nodes = [] {
+    NetworkPtr net(VLK_Network_new());
+    VLK_Network_add_node(net.get(), VLK_Node_new("a", "A"));
+    VLK_Network_add_node(net.get(), VLK_Node_new("b", "B"));
+    VLK_Network_add_edge_index(net.get(), 0, 1);
+    return net;
+  };
+  const auto node = [](VLK_Network* net, int i) { return VLK_Network_get_node(net, i)->drawing; };
+  const auto edge = [](VLK_Network* net) { return VLK_Network_get_edge(net, 0)->drawing; };
+  const std::string node1 = " of node 1 (counted from 0): ";
+  struct Case {
+    const char* name;
+    std::function<void(VLK_Network*)> setup;
+    std::string problem;  // empty: written and read back
+  };
+  const Case cases[] = {
+      {"a key with a ':'",
+       [&](VLK_Network* n) { CSMLObject_add_property_int(node(n, 1), "a:b", 1); },
+       "ERROR: VLK3: cannot write the node attribute \"a:b\" (int)" + node1 +
+           "its key holds a TAB, a line end or a ':'\n"},
+      {"two types for one key",
+       [&](VLK_Network* n) {
+         CSMLObject_add_property_int(node(n, 0), "k", 1);
+         CSMLObject_add_property_double(node(n, 1), "k", 1.5);
+       },
+       "ERROR: VLK3: cannot write the node attribute \"k\" (double)" + node1 +
+           "its type differs from the one declared\n"},
+      {"a key twice in one edge",
+       [&](VLK_Network* n) {
+         CSMLObject_add_property_int(edge(n), "w", 1);
+         CSMLObject_add_property_int(edge(n), "w", 2);
+       },
+       "ERROR: VLK3: cannot write the edge attribute \"w\" (int) of the edge 0 -> 1: it comes "
+       "twice\n"},
+      {"a string with a TAB",
+       [&](VLK_Network* n) { CSMLObject_add_property_string(edge(n), "s", "x\ty"); },
+       "ERROR: VLK3: cannot write the edge attribute \"s\" (string) of the edge 0 -> 1: its "
+       "value holds a TAB or a line end\n"},
+      {"an empty string",
+       [&](VLK_Network* n) { CSMLObject_add_property_string(node(n, 1), "s", ""); },
+       "ERROR: VLK3: cannot write the node attribute \"s\" (string)" + node1 +
+           "its value is an empty string, which reads back as an absent one\n"},
+      {"a string ending with a blank",
+       [&](VLK_Network* n) { CSMLObject_add_property_string(node(n, 1), "s", "x "); },
+       "ERROR: VLK3: cannot write the node attribute \"s\" (string)" + node1 +
+           "its value ends with a blank, which the reader may trim\n"},
+      {"a type the reader does not take back",
+       [&](VLK_Network* n) {
+         CSMLObject_add_property(node(n, 1), "u", VLK_Object_new_value(new_value(7u), 2));
+       },
+       "ERROR: VLK3: cannot write the node attribute \"u\" (uint)" + node1 +
+           "its type has no text form the reader reads back\n"},
+      {"an empty network property",
+       [&](VLK_Network* n) { VLK_Network_add_property(n, "title", 5, strdup("")); },
+       "ERROR: VLK3: cannot write the network property \"title\": its value is empty or ends "
+       "with a blank, which the reader trims\n"},
+      {"a network property key with a ':'",
+       [&](VLK_Network* n) { VLK_Network_add_property(n, "a:b", 5, strdup("v")); },
+       "ERROR: VLK3: cannot write the network property \"a:b\": its key holds a TAB, a line end "
+       "or a ':'\n"},
+      {"blanks inside, a string after a blank, a leading blank",
+       [&](VLK_Network* n) {
+         CSMLObject_add_property_string(node(n, 1), "s", " x y");
+         VLK_Network_add_property(n, "title", 5, strdup("  a b"));
+       },
+       ""},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    const NetworkPtr net = two_nodes();
+    k.setup(net.get());
+    EXPECT_EQ(vlk::io::write_problem(net.get(), "vlk3"), k.problem);
+    if (!k.problem.empty()) continue;
+    const Read back = read_text(written(net.get()));
+    ASSERT_NE(back.net, nullptr);
+    EXPECT_EQ(props(VLK_Network_get_node(back.net.get(), 1)->drawing),
+              props(VLK_Network_get_node(net.get(), 1)->drawing));
+    EXPECT_EQ(network_props(back.net.get()), network_props(net.get()));
+  }
+  // The writer ends with the line on the standard error stream, and writes nothing.
+  const NetworkPtr net = two_nodes();
+  cases[0].setup(net.get());
+  const net_test::Stop r = net_test::stop_of([&] { VLK3_write_fp(stdout, net.get(), nullptr); });
+  EXPECT_TRUE(r.end.exit1());
+  EXPECT_TRUE(r.stderr_text.ends_with(cases[0].problem)) << r.stderr_text;
 }
 
 TEST(Vlk3, PathFormsAndFailingStreams) {

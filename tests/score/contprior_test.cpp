@@ -280,6 +280,22 @@ TEST(ContPrior, RefusedSetups) {
       {"vlk3=" + sentinel.path() + ",w=1,c=0,d=0",
        "ERROR: ContPrior: Specified score key \"edgeScore\" not found in network file: " +
            sentinel.path() + "\n"},
+      // Options that are no finite numbers, and finite ones whose combination is none: each
+      // would make every score of a child NaN.
+      {m + ",w=nan,c=0,d=0",
+       "ERROR: ContPrior: 'weight' (w) value of prior file 1 is not a finite number: nan\n"},
+      {m + "," + m + ",w=1:1,c=0:-inf,d=0:0",
+       "ERROR: ContPrior: 'center' (c) value of prior file 2 is not a finite number: -inf\n"},
+      {m + ",w=1,c=0,d=1e999",
+       "ERROR: ContPrior: 'undefined' (d) value of prior file 1 is not a finite number: inf\n"},
+      {m + ",w=0,c=-1e308,d=1e308",
+       "ERROR: ContPrior: the weighted prior values of the edge 0 -> 0 (node positions from 0) "
+       "add up to nan, not a finite number: choose smaller weights, centres or undefined "
+       "values\n"},
+      {m + "," + m + ",w=1e308:1e308,c=-1e308:0,d=1e308:1e308",
+       "ERROR: ContPrior: the weighted prior values of the edge 0 -> 0 (node positions from 0) "
+       "add up to inf, not a finite number: choose smaller weights, centres or undefined "
+       "values\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.options);

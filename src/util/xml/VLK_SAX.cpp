@@ -45,7 +45,8 @@ bool letter_or_digit(int c) { return std::isalnum(c) != 0; }
 
 class Machine {
  public:
-  Machine(const VLK_SAX* sax, void* data) : sax_(sax), data_(data) {}
+  Machine(const VLK_SAX* sax, void* data, vlk::xml::Position* at)
+      : sax_(sax), data_(data), at_(at) {}
 
   int parse(FILE* fp) {
     if (!name_ || !key_ || !value_ || !attrs_) return -1;
@@ -53,10 +54,12 @@ class Machine {
     flockfile(fp);
     int result = 0;
     for (int c; (c = getc_unlocked(fp)) != EOF;) {
-      if (!step(c)) {
+      if (c == '\0') at_->nul = true;
+      if (c == '\0' || !step(c)) {
         result = -1;
         break;
       }
+      if (c == '\n') ++at_->line;
     }
     funlockfile(fp);
     return result;
@@ -255,6 +258,7 @@ class Machine {
 
   const VLK_SAX* sax_;
   void* data_;
+  vlk::xml::Position* at_;
   StrBuffPtr name_{VLK_StrBuff_new()};
   StrBuffPtr key_{VLK_StrBuff_new()};
   StrBuffPtr value_{VLK_StrBuff_new()};
@@ -272,7 +276,14 @@ void VLK_SAX_set_start(VLK_SAX* sax, VLK_SAX_start_fn start) { sax->start = star
 
 void VLK_SAX_set_end(VLK_SAX* sax, VLK_SAX_end_fn end) { sax->end = end; }
 
-int VLK_SAX_parse(VLK_SAX* sax, FILE* fp, void* data) { return Machine(sax, data).parse(fp); }
+int VLK_SAX_parse(VLK_SAX* sax, FILE* fp, void* data) {
+  vlk::xml::Position at;
+  return vlk::xml::parse(sax, fp, data, &at);
+}
+
+int vlk::xml::parse(VLK_SAX* sax, FILE* fp, void* data, Position* at) {
+  return Machine(sax, data, at).parse(fp);
+}
 
 const char* VLK_SAX_get_attr_value(const VLK_KeyValues* attrs, const char* name) {
   return static_cast<const char*>(VLK_KeyValues_get(attrs, name));

@@ -10,6 +10,7 @@
 // backslash written by another tool never reaches a callback.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <memory>
 
@@ -33,10 +34,27 @@ void VLK_SAX_delete(VLK_SAX* sax);
 void VLK_SAX_set_start(VLK_SAX* sax, VLK_SAX_start_fn start);
 void VLK_SAX_set_end(VLK_SAX* sax, VLK_SAX_end_fn end);
 // Reads the stream to its end: 0 there (a tag cut off by the end fires nothing), -1 at the
-// first syntax error; the callbacks made before it stand. data goes to every callback.
+// first syntax error; the callbacks made before it stand. data goes to every callback. A NUL
+// byte, which no XML document holds, is a syntax error wherever it stands: read on, it would
+// cut a name or a value short.
 int VLK_SAX_parse(VLK_SAX* sax, FILE* fp, void* data);
 // The value of the first attribute whose key is exactly name, or null.
 const char* VLK_SAX_get_attr_value(const VLK_KeyValues* attrs, const char* name);
+
+namespace vlk::xml {
+
+// Where a parse stands, for the messages of its callers: the line (from 1) of the character
+// being read, which during a callback is the line of the tag's closing '>', and whether the
+// parse stopped at a NUL byte.
+struct Position {
+  size_t line = 1;
+  bool nul = false;
+};
+
+// VLK_SAX_parse, keeping `at` up to date as it reads.
+int parse(VLK_SAX* sax, FILE* fp, void* data, Position* at);
+
+}  // namespace vlk::xml
 
 namespace vlk {
 using SAXPtr = std::unique_ptr<VLK_SAX, FreeWith<VLK_SAX_delete>>;

@@ -10,6 +10,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 // Every event as one word: "<name k=v k=v>" for a start, "</name>" for an end.
 void on_start(void* data, const char* name, const VLK_KeyValues* attrs) {
   std::string& trace = *static_cast<std::string*>(data);
@@ -83,6 +85,11 @@ TEST(SAX, Documents) {
       {"a single-quoted value", "<a k='1'/>", -1, ""},
       {"'/' not followed by '>'", "<a/ >", -1, ""},
       {"a name character the class does not know", "<a.b/>", -1, ""},
+      // Read on, a NUL byte would cut the name or value short: refused wherever it stands.
+      {"a NUL byte in a value", "<a k=\"x\0y\"/>"s, -1, ""},
+      {"a NUL byte in a name", "<a><b\0c/>"s, -1, "<a>"},
+      {"a NUL byte in text", "<a/>\0<b/>"s, -1, "<a></a>"},
+      {"a NUL byte in a comment", "<!-- \0 --><a/>"s, -1, ""},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
@@ -121,6 +128,43 @@ TEST(SAX, AttributeLookupAndMissingCallbacks) {
   fp = fmemopen(const_cast<char*>(bad.data()), bad.size(), "r");
   EXPECT_EQ(VLK_SAX_parse(quiet.get(), fp, nullptr), -1);
   std::fclose(fp);
+}
+
+// The position a parse keeps: during a callback, the line of the tag's closing '>'; at the end,
+// the line after the last line end; and whether a NUL byte stopped it.
+TEST(SAX, PositionForMessages) {
+  struct Seen {
+    vlk::xml::Position* at;
+    std::string lines;
+  };
+  vlk::SAXPtr sax(VLK_SAX_new());
+  VLK_SAX_set_start(sax.get(), [](void* data, const char* name, const VLK_KeyValues*) {
+    Seen& s = *static_cast<Seen*>(data);
+    s.lines += std::string(name) + "@" + std::to_string(s.at->line) + " ";
+  });
+  const auto run = [&](const std::string& doc, Seen* seen) {
+    FILE* fp = fmemopen(const_cast<char*>(doc.data()), doc.size(), "r");
+    const int r = vlk::xml::parse(sax.get(), fp, seen, seen->at);
+    std::fclose(fp);
+    return r;
+  };
+  vlk::xml::Position at;
+  Seen seen{&at, ""};
+  EXPECT_EQ(run("<a>\n<b\n k=\"1\n2\"\n>\n\n<c/>\n", &seen), 0);
+  EXPECT_EQ(seen.lines, "a@1 b@5 c@7 ");
+  EXPECT_EQ(at.line, 8u);
+  EXPECT_FALSE(at.nul);
+
+  vlk::xml::Position stopped;
+  Seen nul{&stopped, ""};
+  EXPECT_EQ(run("<a/>\n\n<b k=\"\0\"/>"s, &nul), -1);
+  EXPECT_TRUE(stopped.nul);
+  EXPECT_EQ(stopped.line, 3u);
+  vlk::xml::Position syntax;
+  Seen bad{&syntax, ""};
+  EXPECT_EQ(run("<a>\n<b1>", &bad), -1);
+  EXPECT_FALSE(syntax.nul);
+  EXPECT_EQ(syntax.line, 2u);
 }
 
 }  // namespace
