@@ -294,6 +294,29 @@ int VLK_Str_detect_string_double(const char* s) {
   }
 }
 
+std::string vlk::printable(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (u < 0x20 || u == 0x7f) {
+      constexpr char kHex[] = "0123456789abcdef";
+      out += "\\x";
+      out += kHex[u >> 4];
+      out += kHex[u & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 vlk::LineBuffer::LineBuffer(size_t first) {
   data = static_cast<char*>(std::malloc(first ? first : 1));
   if (data == nullptr) return;

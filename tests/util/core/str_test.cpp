@@ -34,6 +34,16 @@ Strings tokens(VLK_StrArray* raw) {
 
 // ---------------------------------------------------------------- copies
 
+TEST(StrPrintable, ControlBytesWrittenOut) {
+  using namespace std::string_literals;
+  EXPECT_EQ(vlk::printable("plain text, \"quoted\" and \\"), "plain text, \"quoted\" and \\");
+  EXPECT_EQ(vlk::printable("a\tb\nc\rd"), "a\\tb\\nc\\rd");
+  EXPECT_EQ(vlk::printable("\x01\x1f\x7f"s), "\\x01\\x1f\\x7f");
+  EXPECT_EQ(vlk::printable("nul\0byte"s), "nul\\x00byte");
+  EXPECT_EQ(vlk::printable("\xC3\xA9"), "\xC3\xA9");  // UTF-8 stays as it is
+  EXPECT_EQ(vlk::printable(""), "");
+}
+
 TEST(StrCopy, CopyAndSubstr) {
   EXPECT_EQ(VLK_Str_copy(nullptr), nullptr);
   const char* text = "abc";
