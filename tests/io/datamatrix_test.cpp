@@ -238,7 +238,7 @@ TEST(DataMatrixRead, Discretize) {
   EXPECT_EQ(values(r.d.get()), (Values{0, 1.5, 3}));
   EXPECT_EQ(r.d->category, 0);
 
-  // More categories than samples, also when atoi wraps a longer number into a large one.
+  // More categories than samples; a number beyond an int is refused as such.
   const std::string head = std::string(kBanner) + "  1 nodes  x  3 samples read.\n" +
                            "  Requires 24 [bytes] (0 [MiB])\n" +
                            "VLK_Data: discretizaing ... (categories = ";
@@ -248,9 +248,10 @@ TEST(DataMatrixRead, Discretize) {
   for (const char* k : {"4", "2147483647"})
     expect_refused("g\ta\t0\t1.5\t3\n", ("D=" + std::string(k)).c_str(),
                    head + k + ")\n" + bound + k + "\n");
-  const int wrapped = static_cast<int>(99999999999LL & 0xffffffffLL);  // what atoi gives
   expect_refused("g\ta\t0\t1.5\t3\n", "D=99999999999",
-                 head + std::to_string(wrapped) + ")\n" + bound + std::to_string(wrapped) + "\n");
+                 "ERROR: option \"D\": \"99999999999\" is out of the range of an int "
+                 "(-2147483648 to 2147483647)\n"
+                 "ERROR: unknown input file argument specified: D\n");
 }
 
 struct FatalCase {
@@ -297,6 +298,9 @@ TEST(DataMatrixRead, RefusesMalformedInput) {
        "ERROR: unknown input file argument specified: foo\n"},
       {"an int option without value", "g\ta\t1\n", "l=1,h",
        "ERROR: unknown input file argument specified: h\n"},
+      {"an int option that is no number", "g\ta\t1\n", "h=1,l=one",
+       "ERROR: option \"l\": \"one\" is not an integer\n"
+       "ERROR: unknown input file argument specified: l\n"},
       {"a flag given off", "g\ta\t1\n", "csv=off",
        "ERROR: unknown input file argument specified: csv\n"},
   };
