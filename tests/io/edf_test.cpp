@@ -144,10 +144,11 @@ TEST(EDFRead, MissingValues) {
       {"the default keyword in any case", "g\t1\tNaN\tnan\n", "allow_nan=on", {1, NAN, NAN}},
       {"a keyword from the meta data", "$KeywordOfNA\t-\ng\t-\t2\n", "allow_nan=on", {NAN, 2}},
       {"the meta data override the option",
-       "$keywordofna\t-\ng\tNA\t-\n",
+       "$keywordofna\t-\ng\t5\t-\n",
        "nan=NA,allow_nan=on",
-       {0, NAN}},
+       {5, NAN}},
       {"a keyword from the option", "g\tna\t3\n", "nan=NA,allow_nan=on", {NAN, 3}},
+      {"blanks around the keyword", "g\t NAN \t3\n", "allow_nan=on", {NAN, 3}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -164,6 +165,9 @@ TEST(EDFRead, MissingValues) {
   }
   expect_refused("# c\n\ng\t1\tnan\n", nullptr, "NAN value found at line 3.\n");
   expect_refused("$KeywordOfNA\t-\ng\t1\t2\nh\t-\t2\n", nullptr, "NAN value found at line 3.\n");
+  // Once the meta data name another keyword, the option's is a text like any other.
+  expect_refused("$keywordofna\t-\ng\tNA\t-\n", "nan=NA,allow_nan=on",
+                 "ERROR: not a number at line 2, column 2: \"NA\"\n");
 }
 
 // Only the keyword makes a missing value: NaN and infinity in any other spelling, and numbers
@@ -286,6 +290,16 @@ TEST(EDFRead, RefusesMalformedInput) {
        "ERROR: VLK_EDF: column ID below 1 in attribute s at value column 1: -3\n"},
       {"a column ID that is no number", "@T\tfirst\t2\ng\t1\t2\n", "primarykey=t",
        "ERROR: VLK_EDF: column ID below 1 in attribute t at value column 1: first\n"},
+      // A value field is wholly a number or the missing-value keyword.
+      {"NA without that keyword", "g\t1\tNA\n", "allow_nan=on",
+       "ERROR: not a number at line 1, column 3: \"NA\"\n"},
+      {"a word", "g1\t1\t2\ng2\tabc\t2\n", nullptr,
+       "ERROR: not a number at line 2, column 2: \"abc\"\n"},
+      {"an empty field", "g\t1\t\t2\n", nullptr, "ERROR: not a number at line 1, column 3: \"\"\n"},
+      {"a number with text after it", "g\t12abc\t2\n", nullptr,
+       "ERROR: not a number at line 1, column 2: \"12abc\"\n"},
+      {"a header row of sample names", "Feature\tA\tB\ng\t1\t2\n", nullptr,
+       "ERROR: not a number at line 1, column 2: \"A\"\n"},
       {"a NUL byte in a data row", "g1\t1\t2\ng2\t3\0\t4\n"s, nullptr,
        "ERROR: a NUL byte in line 2\n"},
       {"a NUL byte in a comment", "# a\0b\ng\t1\n"s, nullptr, "ERROR: a NUL byte in line 1\n"},

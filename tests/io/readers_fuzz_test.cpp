@@ -486,7 +486,8 @@ TEST(ReadersFuzz, DataMatrixRows) {
       "g1,a1,1,2\nA__m__B,a2,3,4",
       "g1;a;b;1;2\ng2;a;b;3;4\n",
   };
-  fuzz(seeds, targets, 700, 11);
+  // Most mutations leave a value field that is no number, which the reader refuses.
+  fuzz(seeds, targets, 700, 11, {.read = 20});
 }
 
 TEST(ReadersFuzz, DataMatrixWholeTable) {
