@@ -232,19 +232,24 @@ class Reader {
 
   bool is_expression(size_t k) const { return typeid_ == nullptr || expression_[k]; }
 
-  // Column IDs count from 1: they index the replicate counts of the time points, so a smaller
-  // one (or text that is no number) would write outside them.
+  // Column IDs count from 0 or from 1 (time points 0, 0, 1, 1 or 1, 1, 2, 2): they index the
+  // replicate counts of the time points, so a negative one (or text that is no number) would
+  // write outside them.
   void collect_ids(const Attribute* a, VLK_IntArray* ids) const {
     const VLK_StrArray* v = a->values.get();
     size_t column = 0;
     for (size_t k = 0; k < v->size; ++k) {
       if (!is_expression(k)) continue;
       ++column;
-      const int id = std::atoi(v->data[k]);
-      if (id < 1)
-        vlk::fatal("ERROR: VLK_EDF: column ID below 1 in attribute %s at value column %zu: %s\n",
+      const vlk::Number<int> id = vlk::parse_number<int>(v->data[k]);
+      if (!id.ok())
+        vlk::fatal("ERROR: VLK_EDF: column ID in attribute %s at value column %zu: \"%s\" %s\n",
+                   a->key.c_str(), column, vlk::printable(v->data[k]).c_str(),
+                   vlk::number_problem<int>(id.status));
+      if (id.value < 0)
+        vlk::fatal("ERROR: VLK_EDF: column ID below 0 in attribute %s at value column %zu: %s\n",
                    a->key.c_str(), column, v->data[k]);
-      or_die(VLK_IntArray_add(ids, id));
+      or_die(VLK_IntArray_add(ids, id.value));
     }
   }
 
@@ -253,9 +258,11 @@ class Reader {
     const char* cut = static_cast<const char*>(std::memchr(text, delim_, len));
     const std::string_view name(text, cut ? static_cast<size_t>(cut - text) : len);
     const size_t node = d_->names->size;
+    // Two nodes of one name would make every lookup by name (node sets, reference networks,
+    // the merge of data sets) pick the first: refused, as the data matrix reader does.
     if (const auto [it, added] = first_of_.try_emplace(std::string(name), node); !added)
-      std::fprintf(VELK_ERR, "ERROR: VLK_EDF: Same node name found: %s (= %zu-th node)\n",
-                   it->first.c_str(), it->second + 1);
+      vlk::fatal("ERROR: VLK_EDF: Same node name found: %s (= %zu-th node)\n", it->first.c_str(),
+                 it->second + 1);
     add_copy(d_->names, name);
     add_copy(d_->aliases, name);
 

@@ -239,16 +239,23 @@ TEST(EDFRead, RejectedOptionsWarnAndTheRestStillBind) {
   EXPECT_TRUE(std::isnan(r.d->X[1]));
 }
 
-TEST(EDFRead, RepeatedNamesAreReportedAndKept) {
-  const Read r = read_text("g1\t1\ng2\t2\ng1\t3\ng2\t4\ng1\t5\n");
+TEST(EDFRead, RepeatedNamesAreRefused) {
+  expect_refused("g1\t1\ng2\t2\ng3\t3\n# c\ng2\t4\ng1\t5\n", nullptr,
+                 "ERROR: VLK_EDF: Same node name found: g2 (= 2-th node)\n");
+  // Names are compared as they stand after trimming, case and all.
+  const Read r = read_text("g1\t1\n  G1\t2\ng1 x\t3\n");
   ASSERT_NE(r.d, nullptr);
-  EXPECT_EQ(strs(r.d->names), (Names{"g1", "g2", "g1", "g2", "g1"}));
-  EXPECT_EQ(values(r.d.get()), (Values{1, 2, 3, 4, 5}));
-  EXPECT_EQ(r.err.rfind("ERROR: VLK_EDF: Same node name found: g1 (= 1-th node)\n"
-                        "ERROR: VLK_EDF: Same node name found: g2 (= 2-th node)\n"
-                        "ERROR: VLK_EDF: Same node name found: g1 (= 1-th node)\n",
-                        0),
-            0u);
+  EXPECT_EQ(strs(r.d->names), (Names{"g1", "G1", "g1 x"}));
+}
+
+// Column IDs count from 0 or from 1, whichever the file uses.
+TEST(EDFRead, ColumnIdsFromZero) {
+  const Read r = read_text(
+      "$PrimaryKeyGroupID\ttime\n$SecondaryKeyGroupID\tseries\n"
+      "@time\t0\t0\t1\t1\n@series\t0\t1\t0\t1\ng\t1\t2\t3\t4\n");
+  ASSERT_NE(r.d, nullptr);
+  EXPECT_EQ(ints(r.d->primary_ids), (Ints{0, 0, 1, 1}));
+  EXPECT_EQ(ints(r.d->secondary_ids), (Ints{0, 1, 0, 1}));
 }
 
 TEST(EDFRead, InputWithoutDataRowsIsAnEmptyDataSet) {
@@ -284,12 +291,16 @@ TEST(EDFRead, RefusesMalformedInput) {
        "ERROR: VLK_EDF: The number of columns not consistent at line 2.\n"},
       {"a data row longer than the type row", "@TypeID\texp\tlabel\ng\t1\tx\t3\n", nullptr,
        "ERROR: VLK_EDF: more columns than the TypeID attribute at line 2.\n"},
-      {"a column ID of 0", "@T\t1\t0\ng\t1\t2\n", "primarykey=t",
-       "ERROR: VLK_EDF: column ID below 1 in attribute t at value column 2: 0\n"},
       {"a negative column ID", "@TypeID\tlabel\texp\n@S\tx\t-3\ng\ta\t2\n", "secondarykey=s",
-       "ERROR: VLK_EDF: column ID below 1 in attribute s at value column 1: -3\n"},
+       "ERROR: VLK_EDF: column ID below 0 in attribute s at value column 1: -3\n"},
       {"a column ID that is no number", "@T\tfirst\t2\ng\t1\t2\n", "primarykey=t",
-       "ERROR: VLK_EDF: column ID below 1 in attribute t at value column 1: first\n"},
+       "ERROR: VLK_EDF: column ID in attribute t at value column 1: \"first\" is not an "
+       "integer\n"},
+      {"a column ID that is no integer", "@T\t1\t2.5\ng\t1\t2\n", "primarykey=t",
+       "ERROR: VLK_EDF: column ID in attribute t at value column 2: \"2.5\" is not an "
+       "integer\n"},
+      {"an empty column ID", "@T\t\t2\ng\t1\t2\n", "primarykey=t",
+       "ERROR: VLK_EDF: column ID in attribute t at value column 1: \"\" is not an integer\n"},
       // A value field is wholly a number or the missing-value keyword.
       {"NA without that keyword", "g\t1\tNA\n", "allow_nan=on",
        "ERROR: not a number at line 1, column 3: \"NA\"\n"},

@@ -278,7 +278,7 @@ bool ends_with_reader_error(const std::string& err) {
   if (last.starts_with("NAN value found at line ")) return true;
   if (last.starts_with("FATAL ERROR: VLK_CSML_get_CSML_type(): Unknown type: ")) return true;
   if (last.starts_with("ContPrior: ERROR: ")) return true;
-  return last.starts_with("ERROR: ") && last.find("Same node name found") == std::string_view::npos;
+  return last.starts_with("ERROR: ");
 }
 
 // A network reader's fatal path: an error line, then only indented details.
