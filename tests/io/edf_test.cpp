@@ -248,6 +248,15 @@ TEST(EDFRead, RepeatedNamesAreRefused) {
   EXPECT_EQ(strs(r.d->names), (Names{"g1", "G1", "g1 x"}));
 }
 
+// A byte-order mark that an editor put before the first line is no part of it.
+TEST(EDFRead, ByteOrderMarkBeforeTheFirstLine) {
+  const Read r = read_text("\xEF\xBB\xBF$Version\t1.0\ng1\t1\t2\ng2\t3\t4\n");
+  ASSERT_NE(r.d, nullptr);
+  EXPECT_EQ(meta(r.d.get()), (Names{"version=1.0"}));
+  EXPECT_EQ(strs(r.d->names), (Names{"g1", "g2"}));
+  EXPECT_EQ(values(r.d.get()), (Values{1, 2, 3, 4}));
+}
+
 // Column IDs count from 0 or from 1, whichever the file uses.
 TEST(EDFRead, ColumnIdsFromZero) {
   const Read r = read_text(

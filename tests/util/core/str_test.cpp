@@ -280,6 +280,47 @@ TEST(StrReadline, ReadErrorEndsTheInput) {
   }
 }
 
+// A UTF-8 byte-order mark at the very start of a stream is no part of the first line; anywhere
+// else, or begun and not finished, its bytes are text like any other.
+TEST(StrReadline, ByteOrderMarkAtTheStartOnly) {
+  const std::string bom = "\xEF\xBB\xBF";
+  struct Case {
+    std::string bytes;
+    Strings readline, buff;
+  };
+  const std::vector<Case> cases = {
+      {bom + "a\tb\nc\n", {"a\tb", "c"}, {"a\tb", "c"}},
+      {bom + "x", {"x"}, {"x"}},
+      {bom + "\n", {""}, {""}},
+      {bom + "\r\nz", {"", "z"}, {"\r", "z"}},
+      {bom, {}, {}},
+      {bom + bom + "a\n", {bom + "a"}, {bom + "a"}},
+      {"a\n" + bom + "b\n", {"a", bom + "b"}, {"a", bom + "b"}},
+      {"\xEF\xBB" + std::string("a\n"),
+       {"\xEF\xBB"
+        "a"},
+       {"\xEF\xBB"
+        "a"}},
+      {"\xEF\xBB\n", {"\xEF\xBB"}, {"\xEF\xBB"}},
+      {"\xEF", {"\xEF"}, {"\xEF"}},
+      {bom + long_line(2000) + "\n", {long_line(2000)}, {long_line(2000)}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes.size());
+    EXPECT_EQ(read_all(VLK_Str_readline, c.bytes).lines, c.readline);
+    EXPECT_EQ(read_all(VLK_Str_readline_buff, c.bytes).lines, c.buff);
+    EXPECT_EQ(read_all(VLK_Str_readline_buff, c.bytes, 128).lines, c.buff);
+  }
+  // A stream read from the middle on does not start there.
+  FILE* fp = stream_of("ab\n" + bom + "c\n");
+  ASSERT_NE(fp, nullptr);
+  std::fseek(fp, 3, SEEK_SET);
+  vlk::LineBuffer buf;
+  ASSERT_TRUE(buf.read(fp));
+  EXPECT_EQ(std::string(buf.data), bom + "c");
+  std::fclose(fp);
+}
+
 // ---------------------------------------------------------------- trimming and case
 
 TEST(StrTrim, InPlace) {
