@@ -1,6 +1,8 @@
 // The expression data of the run: read by process 0, handed to every process.
 #pragma once
 
+#include <cstdio>
+
 #include "args.h"
 
 // Collective. Process 0 reads the input file (the EDF reader for the input type "edf" in any
@@ -18,6 +20,13 @@ void input_data(Args* args);
 // count, fewer genes than processes, dynamic data without --Bnum or with fewer than two time
 // points. input_data calls it on every process as soon as the sizes have arrived.
 void input_check_sizes(const Args* args);
+
+// Process 0's look at the open input file (at its start, and left there) before a reader gets
+// it. A directory is refused by name. With the input type "edf", a regular file whose first
+// line (comments and blank lines aside) is a row of texts without any number is the header row
+// of a delimited matrix, not EDF: it is refused with the --input-type and -I options that read
+// it, instead of the reader's refusal of a value that is no number.
+void input_check_file(const Args* args, FILE* fp);
 
 // Releases what input_data made on this process: the whole data set, the whole values when
 // they are a block of their own, the replicate counts.

@@ -52,6 +52,7 @@ VLK_Data* read_input(Args* a) {
   std::fprintf(VELK_ERR, "  file: %s\n", a->input_file);
   FILE* fp = std::fopen(a->input_file, "r");
   if (fp == nullptr) vlk::fatal("ERROR: cannot open file: %s\n", a->input_file);
+  input_check_file(a, fp);
   VLK_Data* d = nullptr;
   // A reader that refuses the file ends every process through the library's fatal path.
   if (strcasecmp(a->input_type, "edf") == 0) {

@@ -35,18 +35,19 @@ char* copy_or_die(std::string_view s) { return vlk::copy_or_die(s, kNoMemory); }
 void add_copy(VLK_StrArray* a, std::string_view s) { vlk::add_copy(a, s, kNoMemory); }
 
 // Converts the `count` fields after the first `skip` of a line that holds exactly
-// skip + count fields (the caller has counted its delimiters). Fields are cut in place.
-void convert_fields(char* line, char* end, char delim, size_t skip, size_t count, double* out,
-                    int lineno) {
-  char* p = line;
+// skip + count fields (the caller has counted its delimiters).
+void convert_fields(const char* line, const char* end, char delim, size_t skip, size_t count,
+                    double* out, int lineno) {
+  const char* p = line;
   for (size_t k = 0; k < skip; ++k)
-    p = static_cast<char*>(std::memchr(p, delim, static_cast<size_t>(end - p))) + 1;
+    p = static_cast<const char*>(std::memchr(p, delim, static_cast<size_t>(end - p))) + 1;
   for (size_t k = 0; k < count; ++k) {
-    char* q = k + 1 < count
-                  ? static_cast<char*>(std::memchr(p, delim, static_cast<size_t>(end - p)))
-                  : end;
-    *q = '\0';
-    out[k] = vlk::finite_value(p, lineno, skip + k + 1);
+    const char* q =
+        k + 1 < count
+            ? static_cast<const char*>(std::memchr(p, delim, static_cast<size_t>(end - p)))
+            : end;
+    out[k] =
+        vlk::finite_value(std::string_view(p, static_cast<size_t>(q - p)), lineno, skip + k + 1);
     p = q + 1;
   }
 }

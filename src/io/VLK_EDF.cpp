@@ -24,6 +24,7 @@
 #include "vlk_bind_options.h"
 #include "vlk_data_read.h"
 #include "vlk_fatal.h"
+#include "vlk_number.h"
 #include "vlk_read_files.h"
 
 namespace {
@@ -231,56 +232,64 @@ class Reader {
 
   bool is_expression(size_t k) const { return typeid_ == nullptr || expression_[k]; }
 
-  // Column IDs count from 1: they index the replicate counts of the time points, so a smaller
-  // one (or text that is no number) would write outside them.
+  // Column IDs count from 0 or from 1 (time points 0, 0, 1, 1 or 1, 1, 2, 2): they index the
+  // replicate counts of the time points, so a negative one (or text that is no number) would
+  // write outside them.
   void collect_ids(const Attribute* a, VLK_IntArray* ids) const {
     const VLK_StrArray* v = a->values.get();
     size_t column = 0;
     for (size_t k = 0; k < v->size; ++k) {
       if (!is_expression(k)) continue;
       ++column;
-      const int id = std::atoi(v->data[k]);
-      if (id < 1)
-        vlk::fatal("ERROR: VLK_EDF: column ID below 1 in attribute %s at value column %zu: %s\n",
+      const vlk::Number<int> id = vlk::parse_number<int>(v->data[k]);
+      if (!id.ok())
+        vlk::fatal("ERROR: VLK_EDF: column ID in attribute %s at value column %zu: \"%s\" %s\n",
+                   a->key.c_str(), column, vlk::printable(v->data[k]).c_str(),
+                   vlk::number_problem<int>(id.status));
+      if (id.value < 0)
+        vlk::fatal("ERROR: VLK_EDF: column ID below 0 in attribute %s at value column %zu: %s\n",
                    a->key.c_str(), column, v->data[k]);
-      or_die(VLK_IntArray_add(ids, id));
+      or_die(VLK_IntArray_add(ids, id.value));
     }
   }
 
-  void data_row(char* text, size_t len, int lineno) {
-    char* const end = text + len;
-    char* cut = static_cast<char*>(std::memchr(text, delim_, len));
+  void data_row(const char* text, size_t len, int lineno) {
+    const char* const end = text + len;
+    const char* cut = static_cast<const char*>(std::memchr(text, delim_, len));
     const std::string_view name(text, cut ? static_cast<size_t>(cut - text) : len);
     const size_t node = d_->names->size;
+    // Two nodes of one name would make every lookup by name (node sets, reference networks,
+    // the merge of data sets) pick the first: refused, as the data matrix reader does.
     if (const auto [it, added] = first_of_.try_emplace(std::string(name), node); !added)
-      std::fprintf(VELK_ERR, "ERROR: VLK_EDF: Same node name found: %s (= %zu-th node)\n",
-                   it->first.c_str(), it->second + 1);
+      vlk::fatal("ERROR: VLK_EDF: Same node name found: %s (= %zu-th node)\n", it->first.c_str(),
+                 it->second + 1);
     add_copy(d_->names, name);
     add_copy(d_->aliases, name);
 
     long long count = 0;
     for (size_t k = 0; cut != nullptr; ++k) {
-      char* p = cut + 1;
-      cut = static_cast<char*>(std::memchr(p, delim_, static_cast<size_t>(end - p)));
-      char* q = cut ? cut : end;
+      const char* p = cut + 1;
+      cut = static_cast<const char*>(std::memchr(p, delim_, static_cast<size_t>(end - p)));
+      const char* q = cut ? cut : end;
       if (typeid_ != nullptr && k >= expression_.size())
         vlk::fatal("ERROR: VLK_EDF: more columns than the TypeID attribute at line %d.\n", lineno);
       if (!is_expression(k)) continue;
       double x;
-      if (equal_nocase(std::string_view(p, static_cast<size_t>(q - p)), missing_)) {
+      const std::string_view field(p, static_cast<size_t>(q - p));
+      if (equal_nocase(trim(field), missing_)) {
         if (!o_.allow_nan) vlk::fatal("NAN value found at line %d.\n", lineno);
         x = std::numeric_limits<double>::quiet_NaN();
       } else {
         // Only the keyword makes a missing value; any other value must be a number that every
         // score can take, before and after the logarithm.
-        *q = '\0';
         const size_t column = k + 2;  // the name is the first field
-        x = vlk::finite_value(p, lineno, column);
+        x = vlk::finite_value(field, lineno, column);
         if (o_.log) {
           x = std::log(x);
           if (!std::isfinite(x))
-            vlk::fatal("ERROR: VLK_EDF: log=on needs a value above 0 at line %d, column %zu: %s\n",
-                       lineno, column, p);
+            vlk::fatal(
+                "ERROR: VLK_EDF: log=on needs a value above 0 at line %d, column %zu: %.*s\n",
+                lineno, column, static_cast<int>(field.size()), field.data());
         }
       }
       or_die(vlk::append(values_.get(), x));
@@ -407,22 +416,6 @@ const char* name_problem(const char* name, int v) {
   return nullptr;
 }
 
-// The name as one line of text.
-std::string escaped(std::string_view s) {
-  std::string out;
-  for (const char c : s) {
-    if (c == '\t')
-      out += "\\t";
-    else if (c == '\n')
-      out += "\\n";
-    else if (c == '\r')
-      out += "\\r";
-    else
-      out += c;
-  }
-  return out;
-}
-
 size_t row_length(const VLK_Data* d) { return static_cast<size_t>(d->n > 0 ? d->n : 0); }
 
 void write_rows(FILE* fp, const VLK_Data* d) {
@@ -451,12 +444,13 @@ std::string vlk::edf_write_problem(const VLK_Data* d) {
     const char* name = VLK_Data_get_name(d, v);
     if (const char* why = name_problem(name, v))
       return "ERROR: VLK_EDF: cannot write node " + std::to_string(v + 1) + ": its name \"" +
-             escaped(name ? name : "") + "\" " + why + ".\n";
+             vlk::printable(vlk::or_empty(name)) + "\" " + why + ".\n";
     const double* row = d->X + static_cast<size_t>(v) * n;
     for (size_t s = 0; s < n; ++s)
       if (std::isinf(row[s]))
-        return "ERROR: VLK_EDF: cannot write node " + std::to_string(v + 1) + " (" + escaped(name) +
-               "): sample " + std::to_string(s + 1) + " is infinite, which does not read back.\n";
+        return "ERROR: VLK_EDF: cannot write node " + std::to_string(v + 1) + " (" +
+               vlk::printable(vlk::or_empty(name)) + "): sample " + std::to_string(s + 1) +
+               " is infinite, which does not read back.\n";
   }
   return {};
 }

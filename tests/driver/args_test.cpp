@@ -660,7 +660,8 @@ TEST(ParseArgs, RefusedSettings) {
       {{"--cutoffs", "0.5,0.1,-0.1", "--cutoff-mode", "1"},
        "ERROR: the step of --cutoffs must be positive: -0.1\n"},
       {{"--cutoff-mode", "1", "--cutoffs", "0.1,0.5,nan"},
-       "ERROR: the step of --cutoffs must be positive: nan\n"},
+       "ERROR: option \"--cutoffs\": \"nan\" (field 3 of \"0.1,0.5,nan\") is not a finite "
+       "number\nERROR: unknown argument specified: --cutoffs\n"},
       {{"--cache", "2", "--algo", "hc2"},
        "ERROR: --cache 2 serves one scoring thread only and cannot be used with --algo hc2; use "
        "--cache 3\n"},

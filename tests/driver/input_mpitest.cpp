@@ -81,6 +81,11 @@ DataPtr read_here(const Input& in) {
 
 TEST(InputData, EveryProcessHoldsTheValuesTheFileGives) {
   vlk_test::TempFile dynamic(kDynamicEdf, ".edf");
+  // The same time points counted from 0.
+  std::string from_zero = kDynamicEdf;
+  const std::string times = "@time\t2\t1\t3\t1\t2\t3\n";
+  from_zero.replace(from_zero.find(times), times.size(), "@time\t1\t0\t2\t0\t1\t2\n");
+  vlk_test::TempFile dynamic0(from_zero, ".edf");
   const Input inputs[] = {
       {"EDF", example("exprsData.edf"), "edf", nullptr, false, false},
       {"data matrix", example("exprsData.txt"), "matrix", "h=1,l=1", false, false},
@@ -88,6 +93,7 @@ TEST(InputData, EveryProcessHoldsTheValuesTheFileGives) {
       {"data matrix, shared names", example("exprsData.txt"), "matrix", "h=1,l=1", true, false},
       {"dynamic EDF", dynamic.path(), "edf", nullptr, false, true},
       {"dynamic EDF, shared names", dynamic.path(), "Edf", nullptr, true, true},
+      {"dynamic EDF, time points from 0", dynamic0.path(), "edf", nullptr, false, true},
   };
   for (const Input& in : inputs) {
     SCOPED_TRACE(testing::Message() << in.name << ", rank " << vlk_test::rank());

@@ -81,13 +81,20 @@ TEST(DataMatrixRead, NormalLayouts) {
        {"a"},
        1,
        {7}},
-      {"NA and other text read as 0, empty fields count",
-       "g\ta\tNA\tabc\t\t8\n",
+      {"blanks around a value are no part of it, an empty label field is a label",
+       "g\t\t 1\t2 \t 3 \n",
        nullptr,
        {"g"},
+       {""},
+       3,
+       {1, 2, 3}},
+      {"a byte-order mark before the first line is no part of its name",
+       "\xEF\xBB\xBFg1\ta\t1\n",
+       nullptr,
+       {"g1"},
        {"a"},
-       4,
-       {0, 0, 0, 8}},
+       1,
+       {1}},
       {"a last line without newline is kept",
        "g1\ta\t1\ng2\ta\t2",
        nullptr,
@@ -238,7 +245,7 @@ TEST(DataMatrixRead, Discretize) {
   EXPECT_EQ(values(r.d.get()), (Values{0, 1.5, 3}));
   EXPECT_EQ(r.d->category, 0);
 
-  // More categories than samples, also when atoi wraps a longer number into a large one.
+  // More categories than samples; a number beyond an int is refused as such.
   const std::string head = std::string(kBanner) + "  1 nodes  x  3 samples read.\n" +
                            "  Requires 24 [bytes] (0 [MiB])\n" +
                            "VLK_Data: discretizaing ... (categories = ";
@@ -248,9 +255,10 @@ TEST(DataMatrixRead, Discretize) {
   for (const char* k : {"4", "2147483647"})
     expect_refused("g\ta\t0\t1.5\t3\n", ("D=" + std::string(k)).c_str(),
                    head + k + ")\n" + bound + k + "\n");
-  const int wrapped = static_cast<int>(99999999999LL & 0xffffffffLL);  // what atoi gives
   expect_refused("g\ta\t0\t1.5\t3\n", "D=99999999999",
-                 head + std::to_string(wrapped) + ")\n" + bound + std::to_string(wrapped) + "\n");
+                 "ERROR: option \"D\": \"99999999999\" is out of the range of an int "
+                 "(-2147483648 to 2147483647)\n"
+                 "ERROR: unknown input file argument specified: D\n");
 }
 
 struct FatalCase {
@@ -285,6 +293,25 @@ TEST(DataMatrixRead, RefusesMalformedInput) {
        b + "ERROR: not a finite value at line 3, column 3: -inf\n"},
       {"overflow to infinity", "g\ta\t1e999\n", nullptr,
        b + "ERROR: not a finite value at line 1, column 3: 1e999\n"},
+      // A value field is wholly a number, blanks around it and a final CR aside.
+      {"NA", "g\ta\t1\tNA\n", nullptr, b + "ERROR: not a number at line 1, column 4: \"NA\"\n"},
+      {"a word", "g\ta\tabc\t2\n", nullptr,
+       b + "ERROR: not a number at line 1, column 3: \"abc\"\n"},
+      {"a header row read as data, with the first sample name", "Feature\tA\tB\ng\ta\t1\t2\n",
+       "l=1",
+       "Reading the data matrix. [labels=1]\nERROR: not a number at line 1, column 2: \"A\"\n"},
+      {"an empty field", "g\ta\t1\t\t2\n", nullptr,
+       b + "ERROR: not a number at line 1, column 4: \"\"\n"},
+      {"a blank field", "g\ta\t1\t \r\n", nullptr,
+       b + "ERROR: not a number at line 1, column 4: \" \\r\"\n"},
+      {"a number with text after it", "g\ta\t12abc\n", nullptr,
+       b + "ERROR: not a number at line 1, column 3: \"12abc\"\n"},
+      {"two numbers in one field", "g\ta\t1 2\n", nullptr,
+       b + "ERROR: not a number at line 1, column 3: \"1 2\"\n"},
+      {"hexadecimal", "g\ta\t0x1A\n", nullptr,
+       b + "ERROR: not a number at line 1, column 3: \"0x1A\"\n"},
+      {"a comma as decimal point", "g\ta\t1,5\n", nullptr,
+       b + "ERROR: not a number at line 1, column 3: \"1,5\"\n"},
       // A NUL byte once glued the next line on: 2 rows of 1 value read as 1 row of 2.
       {"a NUL byte in a data row", "g1\ta\t1\0\ng2\ta\t2\n"s, nullptr,
        b + "ERROR: a NUL byte in line 1\n"},
@@ -297,6 +324,9 @@ TEST(DataMatrixRead, RefusesMalformedInput) {
        "ERROR: unknown input file argument specified: foo\n"},
       {"an int option without value", "g\ta\t1\n", "l=1,h",
        "ERROR: unknown input file argument specified: h\n"},
+      {"an int option that is no number", "g\ta\t1\n", "h=1,l=one",
+       "ERROR: option \"l\": \"one\" is not an integer\n"
+       "ERROR: unknown input file argument specified: l\n"},
       {"a flag given off", "g\ta\t1\n", "csv=off",
        "ERROR: unknown input file argument specified: csv\n"},
   };
@@ -396,6 +426,8 @@ TEST(DataMatrixTable, RefusesShortLinesAndEmptyShapes) {
        b + "ERROR: no value columns after the labels: line 1\n"},
       {"a non-finite cell", "n1\na1\ninf\n", "trans",
        b + "ERROR: not a finite value at line 3, column 1: inf\n"},
+      {"a cell that is no number", "n1\tn2\na1\ta2\n1\t2x\n", "trans",
+       b + "ERROR: not a number at line 3, column 2: \"2x\"\n"},
       {"a NUL byte in a sample line", "n1\tn2\na1\ta2\n1\t2\0\t3\n3\t4\n"s, "trans",
        b + "ERROR: a NUL byte in line 3\n"},
       {"a NUL byte in a category", "g1\ta1\tx\ty\ng2\ta2\tx\0y\tz\n"s, "cat",
@@ -564,6 +596,8 @@ TEST(DataMatrixValues, RefusesMalformedRows) {
                         "ERROR: the number of columns inconsisitent at line 3.\n");
   expect_values_refused("g1\ng2\n", 0, 1, "ERROR: no value columns after the labels: line 1\n");
   expect_values_refused("g1\tnan\n", 0, 1, "ERROR: not a finite value at line 1, column 2: nan\n");
+  expect_values_refused("g1\t1\ng2\tNA\n", 0, 1,
+                        "ERROR: not a number at line 2, column 2: \"NA\"\n");
   expect_values_refused("h\0\ng1\t1\n"s, 1, 1, "ERROR: a NUL byte in line 1\n");
   expect_values_refused("g1\t1\0\ng2\t2\n"s, 0, 1, "ERROR: a NUL byte in line 1\n");
   expect_values_refused("g1\t1\n", 0, -2,

@@ -144,10 +144,11 @@ TEST(EDFRead, MissingValues) {
       {"the default keyword in any case", "g\t1\tNaN\tnan\n", "allow_nan=on", {1, NAN, NAN}},
       {"a keyword from the meta data", "$KeywordOfNA\t-\ng\t-\t2\n", "allow_nan=on", {NAN, 2}},
       {"the meta data override the option",
-       "$keywordofna\t-\ng\tNA\t-\n",
+       "$keywordofna\t-\ng\t5\t-\n",
        "nan=NA,allow_nan=on",
-       {0, NAN}},
+       {5, NAN}},
       {"a keyword from the option", "g\tna\t3\n", "nan=NA,allow_nan=on", {NAN, 3}},
+      {"blanks around the keyword", "g\t NAN \t3\n", "allow_nan=on", {NAN, 3}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -164,6 +165,9 @@ TEST(EDFRead, MissingValues) {
   }
   expect_refused("# c\n\ng\t1\tnan\n", nullptr, "NAN value found at line 3.\n");
   expect_refused("$KeywordOfNA\t-\ng\t1\t2\nh\t-\t2\n", nullptr, "NAN value found at line 3.\n");
+  // Once the meta data name another keyword, the option's is a text like any other.
+  expect_refused("$keywordofna\t-\ng\tNA\t-\n", "nan=NA,allow_nan=on",
+                 "ERROR: not a number at line 2, column 2: \"NA\"\n");
 }
 
 // Only the keyword makes a missing value: NaN and infinity in any other spelling, and numbers
@@ -235,16 +239,32 @@ TEST(EDFRead, RejectedOptionsWarnAndTheRestStillBind) {
   EXPECT_TRUE(std::isnan(r.d->X[1]));
 }
 
-TEST(EDFRead, RepeatedNamesAreReportedAndKept) {
-  const Read r = read_text("g1\t1\ng2\t2\ng1\t3\ng2\t4\ng1\t5\n");
+TEST(EDFRead, RepeatedNamesAreRefused) {
+  expect_refused("g1\t1\ng2\t2\ng3\t3\n# c\ng2\t4\ng1\t5\n", nullptr,
+                 "ERROR: VLK_EDF: Same node name found: g2 (= 2-th node)\n");
+  // Names are compared as they stand after trimming, case and all.
+  const Read r = read_text("g1\t1\n  G1\t2\ng1 x\t3\n");
   ASSERT_NE(r.d, nullptr);
-  EXPECT_EQ(strs(r.d->names), (Names{"g1", "g2", "g1", "g2", "g1"}));
-  EXPECT_EQ(values(r.d.get()), (Values{1, 2, 3, 4, 5}));
-  EXPECT_EQ(r.err.rfind("ERROR: VLK_EDF: Same node name found: g1 (= 1-th node)\n"
-                        "ERROR: VLK_EDF: Same node name found: g2 (= 2-th node)\n"
-                        "ERROR: VLK_EDF: Same node name found: g1 (= 1-th node)\n",
-                        0),
-            0u);
+  EXPECT_EQ(strs(r.d->names), (Names{"g1", "G1", "g1 x"}));
+}
+
+// A byte-order mark that an editor put before the first line is no part of it.
+TEST(EDFRead, ByteOrderMarkBeforeTheFirstLine) {
+  const Read r = read_text("\xEF\xBB\xBF$Version\t1.0\ng1\t1\t2\ng2\t3\t4\n");
+  ASSERT_NE(r.d, nullptr);
+  EXPECT_EQ(meta(r.d.get()), (Names{"version=1.0"}));
+  EXPECT_EQ(strs(r.d->names), (Names{"g1", "g2"}));
+  EXPECT_EQ(values(r.d.get()), (Values{1, 2, 3, 4}));
+}
+
+// Column IDs count from 0 or from 1, whichever the file uses.
+TEST(EDFRead, ColumnIdsFromZero) {
+  const Read r = read_text(
+      "$PrimaryKeyGroupID\ttime\n$SecondaryKeyGroupID\tseries\n"
+      "@time\t0\t0\t1\t1\n@series\t0\t1\t0\t1\ng\t1\t2\t3\t4\n");
+  ASSERT_NE(r.d, nullptr);
+  EXPECT_EQ(ints(r.d->primary_ids), (Ints{0, 0, 1, 1}));
+  EXPECT_EQ(ints(r.d->secondary_ids), (Ints{0, 1, 0, 1}));
 }
 
 TEST(EDFRead, InputWithoutDataRowsIsAnEmptyDataSet) {
@@ -280,12 +300,26 @@ TEST(EDFRead, RefusesMalformedInput) {
        "ERROR: VLK_EDF: The number of columns not consistent at line 2.\n"},
       {"a data row longer than the type row", "@TypeID\texp\tlabel\ng\t1\tx\t3\n", nullptr,
        "ERROR: VLK_EDF: more columns than the TypeID attribute at line 2.\n"},
-      {"a column ID of 0", "@T\t1\t0\ng\t1\t2\n", "primarykey=t",
-       "ERROR: VLK_EDF: column ID below 1 in attribute t at value column 2: 0\n"},
       {"a negative column ID", "@TypeID\tlabel\texp\n@S\tx\t-3\ng\ta\t2\n", "secondarykey=s",
-       "ERROR: VLK_EDF: column ID below 1 in attribute s at value column 1: -3\n"},
+       "ERROR: VLK_EDF: column ID below 0 in attribute s at value column 1: -3\n"},
       {"a column ID that is no number", "@T\tfirst\t2\ng\t1\t2\n", "primarykey=t",
-       "ERROR: VLK_EDF: column ID below 1 in attribute t at value column 1: first\n"},
+       "ERROR: VLK_EDF: column ID in attribute t at value column 1: \"first\" is not an "
+       "integer\n"},
+      {"a column ID that is no integer", "@T\t1\t2.5\ng\t1\t2\n", "primarykey=t",
+       "ERROR: VLK_EDF: column ID in attribute t at value column 2: \"2.5\" is not an "
+       "integer\n"},
+      {"an empty column ID", "@T\t\t2\ng\t1\t2\n", "primarykey=t",
+       "ERROR: VLK_EDF: column ID in attribute t at value column 1: \"\" is not an integer\n"},
+      // A value field is wholly a number or the missing-value keyword.
+      {"NA without that keyword", "g\t1\tNA\n", "allow_nan=on",
+       "ERROR: not a number at line 1, column 3: \"NA\"\n"},
+      {"a word", "g1\t1\t2\ng2\tabc\t2\n", nullptr,
+       "ERROR: not a number at line 2, column 2: \"abc\"\n"},
+      {"an empty field", "g\t1\t\t2\n", nullptr, "ERROR: not a number at line 1, column 3: \"\"\n"},
+      {"a number with text after it", "g\t12abc\t2\n", nullptr,
+       "ERROR: not a number at line 1, column 2: \"12abc\"\n"},
+      {"a header row of sample names", "Feature\tA\tB\ng\t1\t2\n", nullptr,
+       "ERROR: not a number at line 1, column 2: \"A\"\n"},
       {"a NUL byte in a data row", "g1\t1\t2\ng2\t3\0\t4\n"s, nullptr,
        "ERROR: a NUL byte in line 2\n"},
       {"a NUL byte in a comment", "# a\0b\ng\t1\n"s, nullptr, "ERROR: a NUL byte in line 1\n"},

@@ -430,7 +430,7 @@ bool ends_with_reader_error(const std::string& err) {
   if (last.starts_with("NAN value found at line ")) return true;
   if (last.starts_with("FATAL ERROR: VLK_CSML_get_CSML_type(): Unknown type: ")) return true;
   if (last.starts_with("ContPrior: ERROR: ")) return true;
-  return last.starts_with("ERROR: ") && last.find("Same node name found") == std::string_view::npos;
+  return last.starts_with("ERROR: ");
 }
 
 // A network reader's fatal path: an error line, then only indented details.
@@ -644,7 +644,8 @@ TEST(ReadersFuzz, DataMatrixRows) {
       "g1,a1,1,2\nA__m__B,a2,3,4",
       "g1;a;b;1;2\ng2;a;b;3;4\n",
   };
-  fuzz(seeds, targets, 700, 11);
+  // Most mutations leave a value field that is no number, which the reader refuses.
+  fuzz(seeds, targets, 700, 11, {.read = 20});
 }
 
 TEST(ReadersFuzz, DataMatrixWholeTable) {

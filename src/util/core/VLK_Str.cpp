@@ -81,6 +81,15 @@ VLK_StrArray* split_fields(const char* s, char c, Map map) {
   return out.release();
 }
 
+// The UTF-8 byte-order mark that some editors put at the start of a text file.
+constexpr std::array<int, 3> kBom = {0xEF, 0xBB, 0xBF};
+
+bool starts_with_bom(const char* s, size_t n) {
+  return n >= kBom.size() && std::equal(kBom.begin(), kBom.end(), s, [](int b, char c) {
+           return static_cast<unsigned char>(c) == b;
+         });
+}
+
 // Appends n bytes to the text of length len in *buf, growing it to exactly len + n + extra
 // bytes when *cap is smaller.
 bool append_exact(char** buf, size_t* cap, size_t len, const char* src, size_t n, size_t extra) {
@@ -148,9 +157,21 @@ int vlk::readline(FILE* fp, char** buf, size_t* cap, size_t* len) {
   size_t n = 0;     // characters in the chunk
   size_t done = 0;  // characters already moved to *buf
   bool any = false;
-  int ch;
   *len = 0;
-  while ((ch = getc(fp)) != EOF) {
+  int ch = getc(fp);
+  if (ch == kBom[0] && std::ftell(fp) == 1) {
+    // A byte-order mark at the very start of the stream is no part of the first line; the
+    // bytes of one begun but not finished are.
+    size_t matched = 1;
+    while (matched < kBom.size() && (ch = getc(fp)) == kBom[matched]) ++matched;
+    if (matched == kBom.size()) {
+      ch = getc(fp);
+    } else {
+      for (size_t k = 0; k < matched; ++k) chunk[n++] = static_cast<char>(kBom[k]);
+      any = true;
+    }
+  }
+  for (; ch != EOF; ch = getc(fp)) {
     any = true;
     if (ch == '\n') break;
     if (ch == '\r') {
@@ -190,6 +211,11 @@ int vlk::readline_buff(FILE* fp, char** buf, size_t* cap, size_t* len) {
     any = true;
     size_t n = static_cast<size_t>(static_cast<char*>(memrchr(piece, '\0', kPiece)) - piece);
     end = n > 0 && piece[n - 1] == '\n';
+    if (done == 0 && starts_with_bom(piece, n) && std::ftell(fp) == static_cast<long>(n)) {
+      std::memmove(piece, piece + kBom.size(), n - kBom.size());  // read from the stream's start
+      n -= kBom.size();
+      any = n > 0;  // a stream of the mark alone holds no line
+    }
     if (end) --n;  // the LF is not stored
     if (!append_exact(buf, cap, done, piece, n, 1)) return 1;
     done += n;
@@ -292,6 +318,29 @@ int VLK_Str_detect_string_double(const char* s) {
     if (state == kAccept) return kTypeDouble;
     if (state == kReject) return kTypeString;
   }
+}
+
+std::string vlk::printable(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (u < 0x20 || u == 0x7f) {
+      constexpr char kHex[] = "0123456789abcdef";
+      out += "\\x";
+      out += kHex[u >> 4];
+      out += kHex[u & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
 }
 
 vlk::LineBuffer::LineBuffer(size_t first) {

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "VLK_StrArray.h"
 
@@ -53,6 +55,10 @@ namespace vlk {
 
 // A text that may be missing, as printed: "" for none.
 inline const char* or_empty(const char* s) { return s != nullptr ? s : ""; }
+
+// A text for one message line: TAB, LF and CR written as \t, \n and \r, every other control
+// byte as \xHH.
+std::string printable(std::string_view text);
 
 // The two line readers above, also giving the number of bytes the line held (*len, its end not
 // counted). A line holding a NUL byte reads as a shorter C string; only *len tells.

@@ -26,8 +26,8 @@ struct VLK_Data {
   VLK_StrArray* sample_names;   // one per column, or null
   VLK_KeyValues* meta;          // meta data, created on first use, or null
   VLK_KeyValues* attributes;    // one StrArray (type id 11) per attribute row, or null
-  VLK_IntArray* primary_ids;    // one per column, 1-based (time point), or null
-  VLK_IntArray* secondary_ids;  // one per column, 1-based (series / replicate), or null
+  VLK_IntArray* primary_ids;    // one per column, from 0 or 1 (time point), or null
+  VLK_IntArray* secondary_ids;  // one per column, from 0 or 1 (series / replicate), or null
 };
 
 // Number of values of a p x n block, formed in 64 bits.

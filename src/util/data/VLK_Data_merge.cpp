@@ -98,16 +98,23 @@ void sort_columns(VLK_Data* d, bool primary_first, const char* fn) {
   d->secondary_ids = secondary;
 }
 
-// counts[i] = number of IDs equal to i + 1; IDs below 1 name no entry.
+// The ID the counts of ids start from: 0 when one of them is 0 (time points 0, 1, ...), else 1.
+int first_id(const VLK_IntArray* ids) {
+  return std::find(ids->data, ids->data + ids->size, 0) != ids->data + ids->size ? 0 : 1;
+}
+
+// counts[i] = number of IDs equal to i + first_id; a negative ID names no entry.
 std::vector<int> count_ids(const VLK_IntArray* ids, const char* fn, const char* which) {
+  const int base = first_id(ids);
   std::vector<int> counts;
   for (size_t s = 0; s < ids->size; ++s) {
     const int id = ids->data[s];
-    if (id < 1)
+    if (id < 0)
       vlk::fatal("ERROR: %s(): %s ID contains %d at the %zu-th value column.\n", fn, which, id,
                  s + 1);
-    if (static_cast<size_t>(id) > counts.size()) counts.resize(static_cast<size_t>(id), 0);
-    ++counts[static_cast<size_t>(id - 1)];
+    const auto slot = static_cast<size_t>(id - base);
+    if (slot >= counts.size()) counts.resize(slot + 1, 0);
+    ++counts[slot];
   }
   return counts;
 }
@@ -212,9 +219,11 @@ VLK_IntArray* VLK_Data_get_replicates(const VLK_Data* d) {
   const std::vector<int> counts = count_ids(d->primary_ids, "VLK_Data_get_replicates", "Primary");
   // The pseudo bootstrap divides by every count: a time point without columns is refused here,
   // when the data are read, rather than deep inside a run.
+  const int base = first_id(d->primary_ids);
   for (size_t t = 0; t < counts.size(); ++t)
     if (counts[t] == 0)
-      vlk::fatal("ERROR: VLK_Data_get_replicates(): time point %zu has no sample.\n", t + 1);
+      vlk::fatal("ERROR: VLK_Data_get_replicates(): time point %zu has no sample.\n",
+                 t + static_cast<size_t>(base));
   return to_array(counts);
 }
 

@@ -1,7 +1,8 @@
 // Whole data sets and their columns: appending the new nodes of a second data set, the meta data
 // and attributes a reader attaches, and the column IDs of time-series data (primary ID = time
-// point, secondary ID = series, both 1-based, one per column) with the reordering of columns by
-// them and the counts derived from them. The broadcast of a data set is in VLK_Data_mpi.h.
+// point, secondary ID = series, one per column, counted from 0 or from 1) with the reordering of
+// columns by them and the counts derived from them. The broadcast of a data set is in
+// VLK_Data_mpi.h.
 #pragma once
 
 #include "VLK_Data.h"
@@ -38,8 +39,9 @@ int VLK_Data_sort_t_cmp(const void* a, const void* b);
 void VLK_Data_sort_by_primary(VLK_Data* d);
 void VLK_Data_sort_by_secondary(VLK_Data* d);
 
-// Counts per ID value (entry i for ID i + 1) of the primary (replicates per time point) or the
-// secondary IDs (columns per series); IDs below 1 end the process. The block starts give, for
+// Counts per ID value of the primary (replicates per time point) or the secondary IDs (columns
+// per series): entry i for ID i when the IDs hold a 0, else for ID i + 1; negative IDs end the
+// process, and so does a time point without sample in the replicates. The block starts give, for
 // columns grouped by series, the 1-based first column of every series after the first (the
 // input of VLK_Data_dynamic). The unique secondary IDs come in order of first appearance. All
 // four return a new array, or null when either ID list is missing.

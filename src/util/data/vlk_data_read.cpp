@@ -8,6 +8,7 @@
 
 #include "VLK_Util.h"
 #include "velkcom.h"
+#include "vlk_number.h"
 
 namespace vlk {
 
@@ -54,11 +55,14 @@ double* take_block(VLK_DoubleArray* a) {
   return block;
 }
 
-double finite_value(const char* field, int line, size_t column) {
-  const double x = std::strtod(field, nullptr);
-  if (!std::isfinite(x))
-    fatal("ERROR: not a finite value at line %d, column %zu: %s\n", line, column, field);
-  return x;
+double finite_value(std::string_view field, int line, size_t column) {
+  const Number<double> x = parse_number<double>(field, Blanks::allowed);
+  if (x.ok()) return x.value;
+  if (x.status == NumberStatus::not_a_number)
+    fatal("ERROR: not a number at line %d, column %zu: \"%s\"\n", line, column,
+          printable(field).c_str());
+  fatal("ERROR: not a finite value at line %d, column %zu: %.*s\n", line, column,
+        static_cast<int>(field.size()), field.data());
 }
 
 void refuse_nul_line(size_t line) { fatal("ERROR: a NUL byte in line %zu\n", line); }

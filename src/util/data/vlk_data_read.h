@@ -50,9 +50,11 @@ void print_requires(size_t cells);
 // The values of a as one exactly sized block (null for none); a is left empty.
 double* take_block(VLK_DoubleArray* a);
 
-// strtod of a NUL-terminated value field; text that is no number reads as 0. Infinities and
-// NaNs would flow into every score, so they are refused, naming the field (column from 1).
-double finite_value(const char* field, int line, size_t column);
+// The number a value field holds, blanks around it and a final CR aside. A field that is not
+// wholly a number (empty, "NA", "12abc") is refused, and so are infinities, NaNs and numbers too
+// large for a double, which would flow into every score: each with the line and column (from
+// 1) and the field's text.
+double finite_value(std::string_view field, int line, size_t column);
 
 // A line holding a NUL byte would be cut short, or read with the next one glued on: refused
 // with its number (from 1) in the file.

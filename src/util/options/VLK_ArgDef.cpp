@@ -7,11 +7,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "VLK_Str.h"
 #include "VLK_StrBuff.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
+#include "vlk_number.h"
 
 namespace {
 
@@ -73,25 +78,54 @@ void each_token(const char* text, char sep, Add add) {
   VLK_StrArray_delete_all(tokens);
 }
 
-Bound bind_numbers_int(const VLK_ArgDef* row, const Entry& e, char sep) {
-  if (!e.is_text()) return Bound::rejected;
-  VLK_IntArray* a = made(target_as<VLK_IntArray*>(row), VLK_IntArray_new);
-  if (a == nullptr) return Bound::rejected;
-  each_token(e.text(), sep, [a](char* tok) {
-    VLK_IntArray_add(a, std::atoi(tok));
-    return false;
-  });
-  return Bound::yes;
+// The line of a refused value: the option and what it was given, so that it stands alone
+// whether a module or the command line refuses it next.
+void say_refused(const Entry& e, const std::string& why) {
+  std::fprintf(VELK_ERR, "ERROR: option \"%s\": %s\n", vlk::printable(e.key).c_str(), why.c_str());
 }
 
-Bound bind_numbers_double(const VLK_ArgDef* row, const Entry& e, char sep) {
-  if (!e.is_text()) return Bound::rejected;
-  VLK_DoubleArray* a = made(target_as<VLK_DoubleArray*>(row), VLK_DoubleArray_new);
+// A text of a message, between double quotes.
+std::string quoted(std::string_view text) { return "\"" + vlk::printable(text) + "\""; }
+
+// A numeric kind takes a wholly numeric text, or is refused with its line. A bare key holds the
+// text "on", which is no number: it is said as a missing value.
+bool has_number_text(const Entry& e) {
+  if (!e.is_text()) return false;
+  if (e.bare()) say_refused(e, "a number is needed, none was given");
+  return !e.bare();
+}
+
+template <class T>
+std::optional<T> number_of(const Entry& e) {
+  if (!has_number_text(e)) return std::nullopt;
+  const vlk::Number<T> n = vlk::parse_number<T>(e.text());
+  if (n.ok()) return n.value;
+  say_refused(e, quoted(e.text()) + " " + vlk::number_problem<T>(n.status));
+  return std::nullopt;
+}
+
+// Every field of a list, or none when one is no number.
+template <class T>
+std::optional<std::vector<T>> numbers_of(const Entry& e, char sep) {
+  if (!has_number_text(e)) return std::nullopt;
+  std::vector<T> values;
+  if (const auto bad = vlk::parse_number_list<T>(e.text(), sep, &values)) {
+    say_refused(e, quoted(bad->field) + " (field " + std::to_string(bad->index + 1) + " of " +
+                       quoted(e.text()) + ") " + vlk::number_problem<T>(bad->status));
+    return std::nullopt;
+  }
+  return values;
+}
+
+template <class T, class A>
+Bound bind_numbers(const VLK_ArgDef* row, const Entry& e, char sep, A* (*create)(),
+                   A* (*add)(A*, T)) {
+  const std::optional<std::vector<T>> values = numbers_of<T>(e, sep);
+  if (!values) return Bound::rejected;
+  A* a = made(target_as<A*>(row), create);
   if (a == nullptr) return Bound::rejected;
-  each_token(e.text(), sep, [a](char* tok) {
-    VLK_DoubleArray_add(a, std::atof(tok));
-    return false;
-  });
+  for (const T v : *values)
+    if (add(a, v) == nullptr) return Bound::rejected;
   return Bound::yes;
 }
 
@@ -109,9 +143,8 @@ Bound bind_strings(const VLK_ArgDef* row, const Entry& e, char sep) {
 constexpr int64_t kMaxRangeValues = 1000000;
 
 // The values first, first + step, ... up to last (step >= 1) into a new block and their number
-// into the count; false when there are none or too many (said on VELK_ERR) or memory runs out.
+// into the count; false when there are too many (said on VELK_ERR) or memory runs out.
 bool store_range(const VLK_ArgDef* row, const Entry& e, int first, int last, int step) {
-  if (last < first) return false;
   const int64_t count = (static_cast<int64_t>(last) - first) / step + 1;
   if (count > kMaxRangeValues) {
     std::fprintf(VELK_ERR,
@@ -128,25 +161,62 @@ bool store_range(const VLK_ArgDef* row, const Entry& e, int first, int last, int
   return true;
 }
 
-// first[-last][:step]. A step below 1 would never reach the upper bound, so it is refused like
-// any other malformed range.
+// first[-last][:step], each an integer: a '-' separates the bounds, so neither can be negative,
+// and a step below 1 would never reach the upper bound.
 Bound bind_range(const VLK_ArgDef* row, const Entry& e) {
-  if (!e.is_text()) return Bound::rejected;
-  VLK_StrArray* parts = VLK_Str_split(e.text(), ':');
-  if (parts == nullptr) return Bound::rejected;
-  bool stored = false;
-  if (parts->size >= 1 && parts->size <= 2) {
-    const int step = parts->size == 2 ? std::atoi(parts->data[1]) : 1;
-    VLK_StrArray* bounds = VLK_Str_split(parts->data[0], '-');
-    if (bounds != nullptr && bounds->size > 0 && step >= 1) {
-      const int first = std::atoi(bounds->data[0]);
-      const int last = bounds->size == 2 ? std::atoi(bounds->data[1]) : first;
-      stored = store_range(row, e, first, last, step);
-    }
-    VLK_StrArray_delete_all(bounds);
+  if (!has_number_text(e)) return Bound::rejected;
+  const std::string_view text = e.text();
+  const std::string shown = quoted(text);
+  const size_t colon = text.find(':');
+  const std::string_view bounds = text.substr(0, colon);
+  const size_t dash = bounds.find('-');
+  const std::string_view parts[] = {
+      bounds.substr(0, dash), dash == std::string_view::npos ? bounds : bounds.substr(dash + 1),
+      colon == std::string_view::npos ? std::string_view("1") : text.substr(colon + 1)};
+  if ((colon != std::string_view::npos && text.find(':', colon + 1) != std::string_view::npos) ||
+      (dash != std::string_view::npos && bounds.find('-', dash + 1) != std::string_view::npos)) {
+    say_refused(e, shown + " is not a range first[-last][:step]");
+    return Bound::rejected;
   }
-  VLK_StrArray_delete_all(parts);
-  return stored ? Bound::yes : Bound::rejected;
+  int v[3];
+  for (int k = 0; k < 3; ++k) {
+    const vlk::Number<int> n = vlk::parse_number<int>(parts[k]);
+    if (!n.ok()) {
+      say_refused(e, quoted(parts[k]) + " in the range " + shown + " " +
+                         vlk::number_problem<int>(n.status));
+      return Bound::rejected;
+    }
+    v[k] = n.value;
+  }
+  if (v[1] < v[0]) {
+    say_refused(e, "the range " + shown + " ends below its start");
+    return Bound::rejected;
+  }
+  if (v[2] < 1) {
+    say_refused(e, "the step of the range " + shown + " is below 1");
+    return Bound::rejected;
+  }
+  return store_range(row, e, v[0], v[1], v[2]) ? Bound::yes : Bound::rejected;
+}
+
+template <class T>
+Bound store(const VLK_ArgDef* row, const std::optional<T>& v) {
+  if (!v) return Bound::rejected;
+  target_as<T>(row) = *v;
+  return Bound::yes;
+}
+
+// A sum beyond an int is refused like a value beyond one.
+Bound add_int(const VLK_ArgDef* row, const Entry& e, int v) {
+  int& sum = target_as<int>(row);
+  int result;
+  if (__builtin_add_overflow(sum, v, &result)) {
+    say_refused(e, "adding " + std::to_string(v) + " to " + std::to_string(sum) + " " +
+                       vlk::number_problem<int>(vlk::NumberStatus::out_of_range));
+    return Bound::rejected;
+  }
+  sum = result;
+  return Bound::yes;
 }
 
 Bound bind_onoff(const VLK_ArgDef* row, const Entry& e) {
@@ -191,25 +261,18 @@ Bound bind(const VLK_ArgDef* row, const Entry& e) {
     case VLK_TYPE_INT:
       if (e.is_text()) {
         if (e.bare()) return Bound::no_value;
-        target_as<int>(row) = std::atoi(e.text());
-        return Bound::yes;
+        return store(row, number_of<int>(e));
       }
       if (e.type != VLK_TYPE_INT || e.value == nullptr) return Bound::rejected;
       target_as<int>(row) = *static_cast<const int*>(e.value);
       return Bound::yes;
     case VLK_TYPE_UINT:
-      if (e.is_text()) {
-        target_as<unsigned>(row) = static_cast<unsigned>(std::strtoul(e.text(), nullptr, 10));
-        return Bound::yes;
-      }
+      if (e.is_text()) return store(row, number_of<unsigned>(e));
       if (e.type != VLK_TYPE_UINT || e.value == nullptr) return Bound::rejected;
       target_as<unsigned>(row) = *static_cast<const unsigned*>(e.value);
       return Bound::yes;
     case VLK_TYPE_DOUBLE:
-      if (e.is_text()) {
-        target_as<double>(row) = std::atof(e.text());
-        return Bound::yes;
-      }
+      if (e.is_text()) return store(row, number_of<double>(e));
       if (e.type == VLK_TYPE_STRING) return Bound::rejected;  // a null string
       if (e.type != VLK_TYPE_DOUBLE) unexpected_type(e);
       if (e.value == nullptr) return Bound::rejected;
@@ -246,10 +309,8 @@ Bound bind(const VLK_ArgDef* row, const Entry& e) {
       return bind_merge(row, e);
     case VLK_ARG_INT_DEFAULT:
       if (e.is_text()) {
-        if (!e.bare())
-          target_as<int>(row) = std::atoi(e.text());
-        else if (row->aux != nullptr)
-          target_as<int>(row) = *static_cast<const int*>(row->aux);
+        if (!e.bare()) return store(row, number_of<int>(e));
+        if (row->aux != nullptr) target_as<int>(row) = *static_cast<const int*>(row->aux);
         return Bound::yes;
       }
       if (e.type != VLK_TYPE_INT || e.value == nullptr) return Bound::rejected;
@@ -257,12 +318,11 @@ Bound bind(const VLK_ArgDef* row, const Entry& e) {
       return Bound::yes;
     case VLK_ARG_INT_ADD:
       if (e.is_text()) {
-        target_as<int>(row) += std::atoi(e.text());
-        return Bound::yes;
+        const std::optional<int> v = number_of<int>(e);
+        return v ? add_int(row, e, *v) : Bound::rejected;
       }
       if (e.type != VLK_TYPE_INT || e.value == nullptr) return Bound::rejected;
-      target_as<int>(row) += *static_cast<const int*>(e.value);
-      return Bound::yes;
+      return add_int(row, e, *static_cast<const int*>(e.value));
     case VLK_ARG_STRING_DEFAULT:
       if (!e.is_text()) return Bound::rejected;
       if (!e.bare())
@@ -283,13 +343,13 @@ Bound bind(const VLK_ArgDef* row, const Entry& e) {
     case VLK_ARG_FLAG_OFF:
       return bind_flag(row, e, 0);
     case VLK_ARG_INTS_COLON:
-      return bind_numbers_int(row, e, ':');
+      return bind_numbers(row, e, ':', VLK_IntArray_new, VLK_IntArray_add);
     case VLK_ARG_INTS_COMMA:
-      return bind_numbers_int(row, e, ',');
+      return bind_numbers(row, e, ',', VLK_IntArray_new, VLK_IntArray_add);
     case VLK_ARG_DOUBLES_COLON:
-      return bind_numbers_double(row, e, ':');
+      return bind_numbers(row, e, ':', VLK_DoubleArray_new, VLK_DoubleArray_add);
     case VLK_ARG_DOUBLES_COMMA:
-      return bind_numbers_double(row, e, ',');
+      return bind_numbers(row, e, ',', VLK_DoubleArray_new, VLK_DoubleArray_add);
     case VLK_ARG_STRINGS_COLON:
       return bind_strings(row, e, ':');
     case VLK_ARG_STRINGS_COMMA:

@@ -34,6 +34,16 @@ Strings tokens(VLK_StrArray* raw) {
 
 // ---------------------------------------------------------------- copies
 
+TEST(StrPrintable, ControlBytesWrittenOut) {
+  using namespace std::string_literals;
+  EXPECT_EQ(vlk::printable("plain text, \"quoted\" and \\"), "plain text, \"quoted\" and \\");
+  EXPECT_EQ(vlk::printable("a\tb\nc\rd"), "a\\tb\\nc\\rd");
+  EXPECT_EQ(vlk::printable("\x01\x1f\x7f"s), "\\x01\\x1f\\x7f");
+  EXPECT_EQ(vlk::printable("nul\0byte"s), "nul\\x00byte");
+  EXPECT_EQ(vlk::printable("\xC3\xA9"), "\xC3\xA9");  // UTF-8 stays as it is
+  EXPECT_EQ(vlk::printable(""), "");
+}
+
 TEST(StrCopy, CopyAndSubstr) {
   EXPECT_EQ(VLK_Str_copy(nullptr), nullptr);
   const char* text = "abc";
@@ -268,6 +278,47 @@ TEST(StrReadline, ReadErrorEndsTheInput) {
     std::free(buf);
     std::fclose(fp);
   }
+}
+
+// A UTF-8 byte-order mark at the very start of a stream is no part of the first line; anywhere
+// else, or begun and not finished, its bytes are text like any other.
+TEST(StrReadline, ByteOrderMarkAtTheStartOnly) {
+  const std::string bom = "\xEF\xBB\xBF";
+  struct Case {
+    std::string bytes;
+    Strings readline, buff;
+  };
+  const std::vector<Case> cases = {
+      {bom + "a\tb\nc\n", {"a\tb", "c"}, {"a\tb", "c"}},
+      {bom + "x", {"x"}, {"x"}},
+      {bom + "\n", {""}, {""}},
+      {bom + "\r\nz", {"", "z"}, {"\r", "z"}},
+      {bom, {}, {}},
+      {bom + bom + "a\n", {bom + "a"}, {bom + "a"}},
+      {"a\n" + bom + "b\n", {"a", bom + "b"}, {"a", bom + "b"}},
+      {"\xEF\xBB" + std::string("a\n"),
+       {"\xEF\xBB"
+        "a"},
+       {"\xEF\xBB"
+        "a"}},
+      {"\xEF\xBB\n", {"\xEF\xBB"}, {"\xEF\xBB"}},
+      {"\xEF", {"\xEF"}, {"\xEF"}},
+      {bom + long_line(2000) + "\n", {long_line(2000)}, {long_line(2000)}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes.size());
+    EXPECT_EQ(read_all(VLK_Str_readline, c.bytes).lines, c.readline);
+    EXPECT_EQ(read_all(VLK_Str_readline_buff, c.bytes).lines, c.buff);
+    EXPECT_EQ(read_all(VLK_Str_readline_buff, c.bytes, 128).lines, c.buff);
+  }
+  // A stream read from the middle on does not start there.
+  FILE* fp = stream_of("ab\n" + bom + "c\n");
+  ASSERT_NE(fp, nullptr);
+  std::fseek(fp, 3, SEEK_SET);
+  vlk::LineBuffer buf;
+  ASSERT_TRUE(buf.read(fp));
+  EXPECT_EQ(std::string(buf.data), bom + "c");
+  std::fclose(fp);
 }
 
 // ---------------------------------------------------------------- trimming and case

@@ -305,7 +305,7 @@ TEST(DataIds, CountsPerTimePointAndSeries) {
   }
 }
 
-TEST(DataIds, MissingListsAndIdsBelowOne) {
+TEST(DataIds, MissingListsAndNegativeIds) {
   DataPtr d = make_data({"g"}, 3);
   d->primary_ids = int_list({1, 2, 3});
   // Either list missing: no counts; the max of a missing list is 1.
@@ -318,27 +318,73 @@ TEST(DataIds, MissingListsAndIdsBelowOne) {
   EXPECT_EQ(VLK_Data_max_replicates(d.get()), 1);
 
   d->secondary_ids = int_list({1, 0, 1});
-  VLK_IntArray_set(d->primary_ids, 2, 0);
-  EXPECT_FATAL_EXIT(VLK_Data_get_replicates(d.get()),
-                    "ERROR: VLK_Data_get_replicates(): Primary ID contains 0 at the 3-th value "
-                    "column.\n");
-  VLK_IntArray_set(d->primary_ids, 2, 3);
   VLK_IntArray_set(d->primary_ids, 0, -2);
   EXPECT_FATAL_EXIT(VLK_Data_get_replicates(d.get()),
                     "ERROR: VLK_Data_get_replicates(): Primary ID contains -2 at the 1-th value "
                     "column.\n");
-  // Time points 1 and 2 without any column: the pseudo bootstrap would divide by their counts.
-  VLK_IntArray_set(d->primary_ids, 0, 3);
-  VLK_IntArray_set(d->primary_ids, 1, 3);
-  EXPECT_FATAL_EXIT(VLK_Data_get_replicates(d.get()),
-                    "ERROR: VLK_Data_get_replicates(): time point 1 has no sample.\n");
-  // A secondary ID of 0 would count before the first entry.
+  VLK_IntArray_set(d->secondary_ids, 1, -1);
   EXPECT_FATAL_EXIT(VLK_Data_get_timepoints(d.get()),
-                    "ERROR: VLK_Data_get_timepoints(): Secondary ID contains 0 at the 2-th value "
+                    "ERROR: VLK_Data_get_timepoints(): Secondary ID contains -1 at the 2-th value "
                     "column.\n");
   EXPECT_FATAL_EXIT(VLK_Data_get_dynamic_points(d.get()),
-                    "ERROR: VLK_Data_get_dynamic_points(): Secondary ID contains 0 at the 2-th "
+                    "ERROR: VLK_Data_get_dynamic_points(): Secondary ID contains -1 at the 2-th "
                     "value column.\n");
   const Ints uni(VLK_Data_unique_secondaryID(d.get()));
-  EXPECT_EQ(ints(uni.get()), (std::vector<int>{1, 0}));
+  EXPECT_EQ(ints(uni.get()), (std::vector<int>{1, -1}));
+}
+
+// Time points and series count from 1, or from 0 when an ID is 0: entry i of the counts is
+// then ID i. A time point between the first and the last without a column is refused, since
+// the pseudo bootstrap divides by every count.
+TEST(DataIds, CountsFromZeroOrOne) {
+  struct Case {
+    const char* what;
+    std::vector<int> primary, secondary;
+    std::vector<int> replicates, timepoints, dynamic_points;
+    const char* error;  // of the replicates; null: counted
+  };
+  const Case cases[] = {
+      {"from 1", {1, 1, 2, 2}, {1, 2, 1, 2}, {2, 2}, {2, 2}, {3}, nullptr},
+      {"from 0", {0, 0, 1, 1}, {0, 1, 0, 1}, {2, 2}, {2, 2}, {3}, nullptr},
+      {"from 0, unsorted", {1, 0, 2, 0}, {0, 0, 0, 0}, {2, 1, 1}, {4}, {}, nullptr},
+      {"from 1, first time point empty",
+       {3, 3, 2, 2},
+       {1, 1, 1, 1},
+       {},
+       {4},
+       {},
+       "ERROR: VLK_Data_get_replicates(): time point 1 has no sample.\n"},
+      {"from 0, a time point empty",
+       {0, 2, 2, 0},
+       {1, 1, 1, 1},
+       {},
+       {4},
+       {},
+       "ERROR: VLK_Data_get_replicates(): time point 1 has no sample.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DataPtr d = make_data({"g"}, static_cast<int>(c.primary.size()));
+    d->primary_ids = int_list(c.primary);
+    d->secondary_ids = int_list(c.secondary);
+    if (c.error != nullptr) {
+      EXPECT_FATAL_EXIT(VLK_Data_get_replicates(d.get()), c.error);
+    } else {
+      const Ints reps(VLK_Data_get_replicates(d.get()));
+      EXPECT_EQ(ints(reps.get()), c.replicates);
+    }
+    const Ints tps(VLK_Data_get_timepoints(d.get()));
+    EXPECT_EQ(ints(tps.get()), c.timepoints);
+    const Ints dps(VLK_Data_get_dynamic_points(d.get()));
+    EXPECT_EQ(ints(dps.get()), c.dynamic_points);
+  }
+  // Sorting by time point puts the columns of ID 0 first.
+  DataPtr d = make_data({"g"}, 4);
+  for (int s = 0; s < 4; ++s) d->X[s] = s;
+  d->primary_ids = int_list({1, 0, 1, 0});
+  d->secondary_ids = int_list({0, 1, 1, 0});
+  VLK_Data_sort_by_primary(d.get());
+  EXPECT_EQ(std::vector<double>(d->X, d->X + 4), (std::vector<double>{3, 1, 0, 2}));
+  EXPECT_EQ(ints(d->primary_ids), (std::vector<int>{0, 0, 1, 1}));
+  EXPECT_EQ(ints(d->secondary_ids), (std::vector<int>{0, 1, 0, 1}));
 }

@@ -149,10 +149,10 @@ TEST(ArgBinding, EveryKind) {
       {"int typed", [] { return with_int("i", 9); }, -1, [](auto& t) { EXPECT_EQ(t.i, 9); }},
       {"int other type", text("i={a}"), 0, [](auto& t) { EXPECT_EQ(t.i, -100); }},
       {"uint", text("u=4000000000"), -1, [](auto& t) { EXPECT_EQ(t.u, 4000000000u); }},
-      {"uint bare", text("u"), -1, [](auto& t) { EXPECT_EQ(t.u, 0u); }},
+      {"uint bare", text("u"), 0, [](auto& t) { EXPECT_EQ(t.u, 0u); }},
       {"uint other type", [] { return with_int("u", 1); }, 0, [](auto&) {}},
       {"double", text("d=2.5"), -1, [](auto& t) { EXPECT_EQ(t.d, 2.5); }},
-      {"double bare", text("d"), -1, [](auto& t) { EXPECT_EQ(t.d, 0.0); }},
+      {"double bare", text("d"), 0, [](auto& t) { EXPECT_EQ(t.d, -1.0); }},
       {"string", text("s=abc"), -1, [](auto& t) { EXPECT_STREQ(t.s, "abc"); }},
       {"string of list", text("s={a}"), 0, [](auto& t) { EXPECT_EQ(t.s, nullptr); }},
       {"char", text("c=xyz"), -1, [](auto& t) { EXPECT_EQ(t.c, 'x'); }},
@@ -164,7 +164,8 @@ TEST(ArgBinding, EveryKind) {
        [](auto& t) { EXPECT_EQ(text_of(t.merged), "a=1,b=2,c=on"); }},
       {"int default bare", text("idf"), -1, [](auto& t) { EXPECT_EQ(t.idf, 7); }},
       {"int default value", text("idf=3"), -1, [](auto& t) { EXPECT_EQ(t.idf, 3); }},
-      {"int add", text("add=2,add=3,add"), -1, [](auto& t) { EXPECT_EQ(t.add, 5); }},
+      {"int add", text("add=2,add=3,add=-1"), -1, [](auto& t) { EXPECT_EQ(t.add, 4); }},
+      {"int add bare", text("add=2,add"), 1, [](auto& t) { EXPECT_EQ(t.add, 2); }},
       {"int add typed", [] { return with_int("add", 4); }, -1,
        [](auto& t) { EXPECT_EQ(t.add, 4); }},
       {"string default bare", text("sdf"), -1,
@@ -191,8 +192,10 @@ TEST(ArgBinding, EveryKind) {
       {"flag on list", text("fon={on}"), 0, [](auto& t) { EXPECT_EQ(t.flag_on, -100); }},
       {"flag off bare", text("foff"), -1, [](auto& t) { EXPECT_EQ(t.flag_off, 0); }},
       {"flag off ON", text("foff=ON"), 0, [](auto& t) { EXPECT_EQ(t.flag_off, -100); }},
-      {"ints colon", text("ic=1:2:x,ic=4"), -1,
-       [](auto& t) { EXPECT_EQ(ints_of(t.ints), (std::vector<int>{1, 2, 0, 4})); }},
+      {"ints colon", text("ic=1:2:-3,ic=4"), -1,
+       [](auto& t) { EXPECT_EQ(ints_of(t.ints), (std::vector<int>{1, 2, -3, 4})); }},
+      {"ints colon, one field no number", text("ic=4,ic=1:2:x"), 1,
+       [](auto& t) { EXPECT_EQ(ints_of(t.ints), std::vector<int>{4}); }},  // nothing of 1:2:x
       {"ints comma", [] { return strings({{"icm", "3,-1"}}); }, -1,
        [](auto& t) { EXPECT_EQ(ints_of(t.ints2), (std::vector<int>{3, -1})); }},
       {"doubles colon", text("dc=0.5:1"), -1,
@@ -218,8 +221,7 @@ TEST(ArgBinding, EveryKind) {
       {"range single", text("r=5"), -1, [](auto& t) { EXPECT_EQ(range_of(t), std::vector<int>{5}); }},
       {"range uneven", text("r=1-6:2"), -1,
        [](auto& t) { EXPECT_EQ(range_of(t), (std::vector<int>{1, 3, 5})); }},
-      {"range leading dash", text("r=-3"), -1,
-       [](auto& t) { EXPECT_EQ(range_of(t), (std::vector<int>{0, 1, 2, 3})); }},
+      {"range leading dash", text("r=-3"), 0, [](auto& t) { EXPECT_EQ(t.range, nullptr); }},
       {"range reversed", text("r=9-3"), 0, [](auto& t) { EXPECT_EQ(t.range_n, -1); }},
       {"range three parts", text("r=1:2:3"), 0, [](auto& t) { EXPECT_EQ(t.range_n, -1); }},
       {"range step 0", text("r=3-9:0"), 0, [](auto& t) { EXPECT_EQ(t.range, nullptr); }},
@@ -301,6 +303,119 @@ TEST(ArgBinding, RefusedValuesSayWhy) {
     EXPECT_EQ(t.range[t.range_n - 1], last);
     VLK_KeyValues_delete(list);
   }
+}
+
+// Every numeric kind takes a text that is wholly a number of its target type and in its range;
+// anything else is refused with a line naming the option and the text, the target untouched.
+TEST(ArgBinding, NumbersAreWholeNumbersOfTheirType) {
+  struct Case {
+    const char* key;
+    const char* text;   // null: the key alone
+    std::string error;  // after "ERROR: option "key": "; empty: bound
+  };
+  const std::string int_range = " is out of the range of an int (-2147483648 to 2147483647)";
+  const std::string uint_range =
+      " is out of the range of an unsigned 32-bit integer (0 to 4294967295)";
+  const std::string none = "a number is needed, none was given";
+  const Case cases[] = {
+      {"i", "2147483647", ""},
+      {"i", "-2147483648", ""},
+      {"i", "+7", ""},
+      {"i", "1e4", "\"1e4\" is not an integer"},
+      {"i", "abc", "\"abc\" is not an integer"},
+      {"i", "12abc", "\"12abc\" is not an integer"},
+      {"i", "3.0", "\"3.0\" is not an integer"},
+      {"i", "", "\"\" is not an integer"},
+      {"i", " 5", "\" 5\" is not an integer"},
+      {"i", "1\t2", "\"1\\t2\" is not an integer"},
+      {"i", "2147483648", "\"2147483648\"" + int_range},
+      {"i", "-2147483649", "\"-2147483649\"" + int_range},
+      {"i", "99999999999999999999", "\"99999999999999999999\"" + int_range},
+      {"u", "4294967295", ""},
+      {"u", "4294967296", "\"4294967296\"" + uint_range},
+      {"u", "-1", "\"-1\"" + uint_range},
+      {"u", "0x10", "\"0x10\" is not an unsigned integer"},
+      {"u", nullptr, none},
+      {"d", "-2.5e-3", ""},
+      {"d", ".5", ""},
+      {"d", "1.", ""},
+      {"d", "1e-400", ""},  // too small for a double: 0
+      {"d", "abc", "\"abc\" is not a number"},
+      {"d", "0.2x", "\"0.2x\" is not a number"},
+      {"d", "0x1p3", "\"0x1p3\" is not a number"},
+      {"d", "inf", "\"inf\" is not a finite number"},
+      {"d", "-NaN", "\"-NaN\" is not a finite number"},
+      {"d", "1e999", "\"1e999\" is too large for a double"},
+      {"d", nullptr, none},
+      {"idf", "3000000000", "\"3000000000\"" + int_range},
+      {"idf", "x", "\"x\" is not an integer"},
+      {"add", "1.5", "\"1.5\" is not an integer"},
+      {"add", nullptr, none},
+      {"icm", "1,,2", "\"\" (field 2 of \"1,,2\") is not an integer"},
+      {"ic", "1:2:3000000000", "\"3000000000\" (field 3 of \"1:2:3000000000\")" + int_range},
+      {"dcm", "1,2,", "\"\" (field 3 of \"1,2,\") is not a number"},
+      {"dcm", "", "\"\" (field 1 of \"\") is not a number"},
+      {"dc", "0.5:nan", "\"nan\" (field 2 of \"0.5:nan\") is not a finite number"},
+      {"dc", nullptr, none},
+      {"r", "-3", "\"\" in the range \"-3\" is not an integer"},
+      {"r", "1-x", "\"x\" in the range \"1-x\" is not an integer"},
+      {"r", "1-5:x", "\"x\" in the range \"1-5:x\" is not an integer"},
+      {"r", "1-5e1", "\"5e1\" in the range \"1-5e1\" is not an integer"},
+      {"r", "", "\"\" in the range \"\" is not an integer"},
+      {"r", "1-5-7", "\"1-5-7\" is not a range first[-last][:step]"},
+      {"r", "1:2:3", "\"1:2:3\" is not a range first[-last][:step]"},
+      {"r", "9-3", "the range \"9-3\" ends below its start"},
+      {"r", "3-9:0", "the step of the range \"3-9:0\" is below 1"},
+      {"r", "1-5:-2", "the step of the range \"1-5:-2\" is below 1"},
+      {"r", nullptr, none},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.key) + " " + (c.text ? c.text : "(bare)"));
+    Targets t;
+    const std::vector<VLK_ArgDef> table = t.table();
+    VLK_KeyValues* list = strings({{"s", "before"}});
+    if (c.text != nullptr)
+      VLK_KeyValues_add_string(list, c.key, c.text);
+    else
+      VLK_KeyValues_add(list, c.key, VLK_TYPE_STRING, VLK_KeyValues_DEFAULT_VALUE);
+    vlk_test::CaptureErr err;
+    const bool refused = !c.error.empty();
+    EXPECT_EQ(VLK_KeyValues_set_values_kv(list, table.data()), refused ? 1 : -1);
+    EXPECT_EQ(err.text(),
+              refused ? "ERROR: option \"" + std::string(c.key) + "\": " + c.error + "\n" : "");
+    EXPECT_STREQ(t.s, "before");  // entries before the refused one stay bound
+    if (refused) {
+      EXPECT_EQ(t.i, -100);
+      EXPECT_EQ(t.u, 0u);
+      EXPECT_EQ(t.d, -1.0);
+      EXPECT_EQ(t.idf, -100);
+      EXPECT_EQ(t.add, 0);
+      EXPECT_EQ(t.ints, nullptr);
+      EXPECT_EQ(t.ints2, nullptr);
+      EXPECT_EQ(t.dbls, nullptr);
+      EXPECT_EQ(t.dbls2, nullptr);
+      EXPECT_EQ(t.range, nullptr);
+    }
+    VLK_KeyValues_delete(list);
+  }
+  // What the bound ones hold.
+  Targets t;
+  const std::vector<VLK_ArgDef> table = t.table();
+  VLK_KeyValues* list = strings({{"u", "4294967295"}, {"d", "1e-400"}, {"i", "+7"}});
+  EXPECT_EQ(VLK_KeyValues_set_values_kv(list, table.data()), -1);
+  EXPECT_EQ(t.u, 4294967295u);
+  EXPECT_EQ(t.d, 0.0);
+  EXPECT_EQ(t.i, 7);
+  VLK_KeyValues_delete(list);
+  // A sum beyond an int is refused like a value beyond one, the sum kept.
+  Targets sum;
+  const std::vector<VLK_ArgDef> sum_table = sum.table();
+  list = strings({{"add", "2147483640"}, {"add", "8"}});
+  vlk_test::CaptureErr err;
+  EXPECT_EQ(VLK_KeyValues_set_values_kv(list, sum_table.data()), 1);
+  EXPECT_EQ(err.text(), "ERROR: option \"add\": adding 8 to 2147483640" + int_range + "\n");
+  EXPECT_EQ(sum.add, 2147483640);
+  VLK_KeyValues_delete(list);
 }
 
 TEST(ArgBinding, CatchAllRowGetsTheKey) {
