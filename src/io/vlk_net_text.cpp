@@ -58,29 +58,6 @@ VLK_Node* node_named(VLK_Network* net, const char* name) {
   return node;
 }
 
-std::string printable(std::string_view s, size_t max) {
-  std::string out;
-  for (size_t i = 0; i < s.size() && i < max; ++i) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    if (c == '\t') {
-      out += "\\t";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\\') {
-      out += "\\\\";
-    } else if (c < 0x20 || c == 0x7f) {
-      constexpr char kHex[] = "0123456789abcdef";
-      ((out += "\\x") += kHex[c >> 4]) += kHex[c & 15];
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  if (s.size() > max) out += "...";
-  return out;
-}
-
 const char* field_problem(std::string_view s, const FieldRules& rules) {
   if (s.empty()) return rules.may_be_empty ? nullptr : "is empty";
   for (const char c : s) {

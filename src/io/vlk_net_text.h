@@ -1,8 +1,7 @@
 // What the line-based network readers and writers share: cutting a line into fields in place,
 // decimal node indexes read strictly, nodes made on demand by name or by number, option tables
-// that name the entry they reject, the ending of the readers whose messages go to the process's
-// standard error stream, texts made printable for messages, and the names a writer must refuse
-// because its reader would read them back as something else.
+// that name the entry they reject, texts made printable for messages, and the names a writer
+// must refuse because its reader would read them back as something else.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +11,7 @@
 
 #include "VLK_KeyValues.h"
 #include "VLK_Network.h"
+#include "VLK_Str.h"
 
 namespace vlk::io {
 
@@ -35,9 +35,8 @@ void add_numbered_nodes(VLK_Network* net, int index);
 // The first node of that name, or a new one with the name as name and alias.
 VLK_Node* node_named(VLK_Network* net, const char* name);
 
-// s as a piece of a one-line message: TAB, CR, LF, backslash and other control bytes written as
-// \t, \r, \n, \\ and \xHH; at most `max` bytes of s, then "..." when it was longer.
-std::string printable(std::string_view s, size_t max = 80);
+// s as a piece of a one-line message, at most 80 bytes of it (vlk::printable).
+inline std::string printable(std::string_view s) { return vlk::printable(s, 80); }
 
 // What a format's reader does to a field that holds a name, so what its writer must not put in
 // one: the bytes that end the field or the line, and the blanks the reader trims.

@@ -661,7 +661,7 @@ TEST(ParseArgs, RefusedSettings) {
        "ERROR: the step of --cutoffs must be positive: -0.1\n"},
       {{"--cutoff-mode", "1", "--cutoffs", "0.1,0.5,nan"},
        "ERROR: option \"--cutoffs\": \"nan\" (field 3 of \"0.1,0.5,nan\") is not a finite "
-       "number\nERROR: unknown argument specified: --cutoffs\n"},
+       "number\nERROR: invalid value for option --cutoffs\n"},
       {{"--cache", "2", "--algo", "hc2"},
        "ERROR: --cache 2 serves one scoring thread only and cannot be used with --algo hc2; use "
        "--cache 3\n"},

@@ -280,14 +280,17 @@ TEST(ContPrior, RefusedSetups) {
       {"vlk3=" + sentinel.path() + ",w=1,c=0,d=0",
        "ERROR: ContPrior: Specified score key \"edgeScore\" not found in network file: " +
            sentinel.path() + "\n"},
-      // Options that are no finite numbers, and finite ones whose combination is none: each
-      // would make every score of a child NaN.
+      // Options that are no finite numbers (the option binding refuses them), and finite ones
+      // whose combination is none: each would make every score of a child NaN.
       {m + ",w=nan,c=0,d=0",
-       "ERROR: ContPrior: 'weight' (w) value of prior file 1 is not a finite number: nan\n"},
+       "ERROR: option \"w\": \"nan\" (field 1 of \"nan\") is not a finite number\n"
+       "ERROR: unknown argument specified: w\n"},
       {m + "," + m + ",w=1:1,c=0:-inf,d=0:0",
-       "ERROR: ContPrior: 'center' (c) value of prior file 2 is not a finite number: -inf\n"},
+       "ERROR: option \"c\": \"-inf\" (field 2 of \"0:-inf\") is not a finite number\n"
+       "ERROR: unknown argument specified: c\n"},
       {m + ",w=1,c=0,d=1e999",
-       "ERROR: ContPrior: 'undefined' (d) value of prior file 1 is not a finite number: inf\n"},
+       "ERROR: option \"d\": \"1e999\" (field 1 of \"1e999\") is too large for a double\n"
+       "ERROR: unknown argument specified: d\n"},
       {m + ",w=0,c=-1e308,d=1e308",
        "ERROR: ContPrior: the weighted prior values of the edge 0 -> 0 (node positions from 0) "
        "add up to nan, not a finite number: choose smaller weights, centres or undefined "

@@ -320,7 +320,8 @@ int VLK_Str_detect_string_double(const char* s) {
   }
 }
 
-std::string vlk::printable(std::string_view text) {
+std::string vlk::printable(std::string_view whole, size_t max) {
+  const std::string_view text = whole.substr(0, max);
   std::string out;
   out.reserve(text.size());
   for (const char c : text) {
@@ -340,6 +341,7 @@ std::string vlk::printable(std::string_view text) {
       out += c;
     }
   }
+  if (whole.size() > text.size()) out += "...";
   return out;
 }
 

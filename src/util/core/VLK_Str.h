@@ -57,8 +57,8 @@ namespace vlk {
 inline const char* or_empty(const char* s) { return s != nullptr ? s : ""; }
 
 // A text for one message line: TAB, LF and CR written as \t, \n and \r, every other control
-// byte as \xHH.
-std::string printable(std::string_view text);
+// byte as \xHH; at most `max` bytes of it, then "..." when it was longer.
+std::string printable(std::string_view text, size_t max = std::string_view::npos);
 
 // The two line readers above, also giving the number of bytes the line held (*len, its end not
 // counted). A line holding a NUL byte reads as a shorter C string; only *len tells.
