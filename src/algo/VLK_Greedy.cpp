@@ -260,7 +260,7 @@ Search::Search(VLK_AlgoArgs* a) : a_(a) {
 }
 
 VLK_Graph* Search::fail(const char* what) {
-  std::fprintf(VELK_ERR, "ERROR: Greedy: Memory allocation failed.%s\n", what);
+  vlk::report("ERROR: Greedy: Memory allocation failed.%s\n", what);
   std::fflush(VELK_ERR);
   VLK_MultiTimer_stop(a_->timer);
   return nullptr;
@@ -531,8 +531,7 @@ VLK_Graph* VLK_Greedy_exec(VLK_AlgoArgs* a) {
 VLK_Network* VLK_Greedy_gen_network(const VLK_Graph* g, const VLK_Data* d) {
   if (g == nullptr || d == nullptr) return nullptr;
   if (g->n != static_cast<size_t>(std::max(d->p, 0))) {
-    std::fprintf(VELK_ERR, "ERROR: Greedy: the graph has %zu nodes, the data set %d.\n", g->n,
-                 d->p);
+    vlk::report("ERROR: Greedy: the graph has %zu nodes, the data set %d.\n", g->n, d->p);
     return nullptr;
   }
   VLK_Network* net = VLK_Network_new();

@@ -10,6 +10,7 @@
 #include "VLK_Str.h"
 #include "velkcom.h"
 #include "vlk_data_read.h"
+#include "vlk_fatal.h"
 #include "vlk_net_text.h"
 
 namespace {
@@ -94,7 +95,7 @@ class Reader {
       if (!take(line)) return nullptr;
     }
     if (state_ != State::done) {
-      std::fprintf(VELK_ERR, "ERROR: VLK2: file broken\n");
+      vlk::report("ERROR: VLK2: file broken\n");
       return nullptr;
     }
     return net_.release();
@@ -136,7 +137,7 @@ class Reader {
   bool fields_of(char* line) {
     vlk::io::cut_fields(line, fields_);
     if (fields_.size() >= 2) return true;
-    std::fprintf(VELK_ERR, "ERROR: VLK2: requires two names at line %zu.\n", line_);
+    vlk::report("ERROR: VLK2: requires two names at line %zu.\n", line_);
     return false;
   }
 
@@ -149,8 +150,7 @@ class Reader {
   // The node of a [Parents] name, first match; -1 after the message when none has it.
   int node_of(const char* name) {
     const int i = VLK_Network_find_node_index(net_.get(), name);
-    if (i < 0)
-      std::fprintf(VELK_ERR, "ERROR: VLK2: unknown genens found in [Parent] section: %s\n", name);
+    if (i < 0) vlk::report("ERROR: VLK2: unknown genens found in [Parent] section: %s\n", name);
     return i;
   }
 
@@ -167,7 +167,7 @@ class Reader {
     }
     if (++parent_lines_ < seen_.size()) return true;
     if (std::find(seen_.begin(), seen_.end(), 0) != seen_.end()) {
-      std::fprintf(VELK_ERR, "ERROR: VLK2: file broken.\n");
+      vlk::report("ERROR: VLK2: file broken.\n");
       return false;
     }
     state_ = State::done;

@@ -17,6 +17,7 @@
 #include "VLK_Str.h"
 #include "VLK_Type.h"
 #include "velkcom.h"
+#include "vlk_fatal.h"
 #include "vlk_net_text.h"
 #include "vlk_owned.h"
 
@@ -111,10 +112,10 @@ class Reader {
   }
 
   bool refuse(const char* what, const char* field = nullptr) {
-    std::fprintf(VELK_ERR, "ERROR: VLK3: line %zu: %s", line_no_, what);
-    if (field != nullptr) std::fprintf(VELK_ERR, ": \"%s\"", field);
-    std::fprintf(VELK_ERR, "\n");
-    std::fflush(VELK_ERR);
+    if (field != nullptr)
+      vlk::report("ERROR: VLK3: line %zu: %s: \"%s\"\n", line_no_, what, field);
+    else
+      vlk::report("ERROR: VLK3: line %zu: %s\n", line_no_, what);
     return false;
   }
 

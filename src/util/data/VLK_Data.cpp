@@ -144,7 +144,7 @@ int VLK_Data_read_node_set_file(const VLK_Data* d, VLK_IntArray* list, const cha
                                 int column) {
   vlk::FilePtr fp(path ? std::fopen(path, "r") : nullptr);
   if (fp == nullptr) {
-    std::fprintf(VELK_ERR, "ERROR: cannot open file: %s\n", path ? path : "(null)");
+    vlk::report("ERROR: cannot open file: %s\n", path ? path : "(null)");
     return -1;
   }
   // Nodes already listed, so a repeated name (in this file or an earlier one) is kept once.

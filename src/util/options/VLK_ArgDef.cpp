@@ -81,7 +81,7 @@ void each_token(const char* text, char sep, Add add) {
 // The line of a refused value: the option and what it was given, so that it stands alone
 // whether a module or the command line refuses it next.
 void say_refused(const Entry& e, const std::string& why) {
-  std::fprintf(VELK_ERR, "ERROR: option \"%s\": %s\n", vlk::printable(e.key).c_str(), why.c_str());
+  vlk::report("ERROR: option \"%s\": %s\n", vlk::printable(e.key).c_str(), why.c_str());
 }
 
 // A text of a message, between double quotes.
@@ -147,10 +147,9 @@ constexpr int64_t kMaxRangeValues = 1000000;
 bool store_range(const VLK_ArgDef* row, const Entry& e, int first, int last, int step) {
   const int64_t count = (static_cast<int64_t>(last) - first) / step + 1;
   if (count > kMaxRangeValues) {
-    std::fprintf(VELK_ERR,
-                 "ERROR: VLK_KeyValues_set_values_kv(): range \"%s\" of key \"%s\" holds %" PRId64
-                 " values, more than %" PRId64 "\n",
-                 e.text(), e.key, count, kMaxRangeValues);
+    vlk::report("ERROR: VLK_KeyValues_set_values_kv(): range \"%s\" of key \"%s\" holds %" PRId64
+                " values, more than %" PRId64 "\n",
+                e.text(), e.key, count, kMaxRangeValues);
     return false;
   }
   int* values = static_cast<int*>(std::malloc(static_cast<size_t>(count) * sizeof(int)));

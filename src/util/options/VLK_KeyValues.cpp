@@ -152,17 +152,16 @@ class Parser {
     // Long texts are cut in the message; the character number still finds the place.
     constexpr size_t kShown = 80;
     const bool cut = text_.size() > kShown;
-    std::fprintf(VELK_ERR, "ERROR: VLK_KeyValues_parse(): %s at character %zu of \"%.*s%s\"\n",
-                 what, at + 1, static_cast<int>(cut ? kShown : text_.size()), text_.data(),
-                 cut ? "..." : "");
+    vlk::report("ERROR: VLK_KeyValues_parse(): %s at character %zu of \"%.*s%s\"\n", what, at + 1,
+                static_cast<int>(cut ? kShown : text_.size()), text_.data(), cut ? "..." : "");
     return nullptr;
   }
 
   VLK_KeyValues* refuse_depth(size_t at) const {
-    std::fprintf(VELK_ERR,
-                 "ERROR: VLK_KeyValues_parse(): braces nested deeper than %zu levels at character "
-                 "%zu\n",
-                 kMaxBraceDepth, at + 1);
+    vlk::report(
+        "ERROR: VLK_KeyValues_parse(): braces nested deeper than %zu levels at character "
+        "%zu\n",
+        kMaxBraceDepth, at + 1);
     return nullptr;
   }
 
