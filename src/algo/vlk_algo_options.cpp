@@ -7,8 +7,10 @@
 #include "VLK_AlgoArgs.h"
 #include "VLK_BNRC.h"
 #include "VLK_Score.h"
+#include "VLK_Str.h"
 #include "VLK_Type.h"
 #include "vlk_fatal.h"
+#include "vlk_number.h"
 #include "vlk_owned.h"
 
 namespace vlk::algo {
@@ -25,7 +27,12 @@ int int_option(const VLK_KeyValues* list, const char* key, int def) {
     return VLK_KeyValues_get_int_index(list, at);
   const auto* text =
       static_cast<const char*>(VLK_KeyValues_get_with_type_index(list, at, VLK_TYPE_STRING));
-  return text != nullptr ? static_cast<int>(std::strtol(text, nullptr, 10)) : def;
+  if (text == nullptr) return def;
+  const vlk::Number<int> n = vlk::parse_number<int>(text);
+  if (!n.ok())
+    vlk::fatal("ERROR: option \"%s\": \"%s\" %s\n", vlk::printable(key).c_str(),
+               vlk::printable(text).c_str(), vlk::number_problem<int>(n.status));
+  return n.value;
 }
 
 VLK_KeyValues* list_option(const VLK_KeyValues* list, const char* key) {
@@ -50,6 +57,10 @@ void check_greedy_options(const VLK_KeyValues* options) {
 void check_two_step_options(const VLK_KeyValues* options) {
   if (VLK_KeyValues_get_string(options, "first") == nullptr)
     vlk::fatal("ERROR: TwoStepHC: First parent set file not specified.\n");
+  for (const char* key : {"p", "m"})
+    if (int_option(options, key, 1) < 1)
+      vlk::fatal("ERROR: TwoStepHC: option \"%s\" must be at least 1: %d\n", key,
+                 int_option(options, key, 1));
   const char* s = VLK_KeyValues_get_string(options, "s");
   const char* score = s != nullptr ? s : "BNRC";
   const vlk::MallocPtr<VLK_Score> module(VLK_Score_get(score));

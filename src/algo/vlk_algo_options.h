@@ -23,7 +23,8 @@ inline constexpr const char* kTwoStepKeys[] = {"first",
 
 // Every entry of the key goes: a later duplicate would otherwise reach the greedy parser.
 void remove_all(VLK_KeyValues* list, const char* key);
-// An integer option given as text (base 10) or as an int; def when absent.
+// An integer option given as text (wholly one decimal int) or as an int; def when absent. Any
+// other text ends the process with a line naming the option.
 int int_option(const VLK_KeyValues* list, const char* key, int def);
 // A nested option list: a copy of it, the parse of a text, or an empty list.
 VLK_KeyValues* list_option(const VLK_KeyValues* list, const char* key);

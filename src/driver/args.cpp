@@ -14,12 +14,14 @@
 #include "VLK_ArgDef.h"
 #include "VLK_BNRC.h"
 #include "VLK_Help.h"
+#include "VLK_Str.h"
 #include "output_network.h"
 #include "run.h"
 #include "utils.h"
 #include "velkcom.h"
 #include "vlk_algo_options.h"
 #include "vlk_fatal.h"
+#include "vlk_number.h"
 
 const char* const Args_usage_text =
     "Usage:\n"
@@ -183,10 +185,13 @@ void derive_dynamic(Args* a, Working* w) {
   }
   a->algo_args->dynamic = 1;
   if (std::strcmp(w->points, "x") != 0) {
+    std::vector<int> points;
+    if (const auto bad = vlk::parse_number_list<int>(w->points, ',', &points))
+      vlk::fatal("ERROR: option \"--dynamic-points\": \"%s\" (field %zu of \"%s\") %s\n",
+                 vlk::printable(bad->field).c_str(), bad->index + 1,
+                 vlk::printable(w->points).c_str(), vlk::number_problem<int>(bad->status));
     if (a->dynamic_points == nullptr) a->dynamic_points = VLK_IntArray_new();
-    for (const std::string& token : split_commas(w->points))
-      VLK_IntArray_add(a->dynamic_points,
-                       static_cast<int>(std::strtol(token.c_str(), nullptr, 10)));
+    for (const int t : points) VLK_IntArray_add(a->dynamic_points, t);
   }
   if (a->oto_interval == 0) {
     a->oto_interval = a->interval_base / a->processes;

@@ -245,14 +245,30 @@ struct RefusalFolder {
     std::ofstream(prefix + ".vlk3") << "the previous result\n";
     fs::create_directory(dir / "taken.vlk3");
     fs::create_symlink("/dev/full", dir / "full.vlk3");
+    std::ofstream(dir / "na.edf") << "$Version\t1.0\ng1\t1\tNA\t3\ng2\t1\t2\t3\n";
   }
-  // {} is the folder, {data} the example data.
+  // {} is the folder, {data} the example data, {txt} the same as a TAB matrix.
   std::string place(const std::string& arg) const {
     std::string out = arg;
-    for (size_t i; (i = out.find("{data}")) != std::string::npos;)
-      out.replace(i, 6, std::string(VLK_EXAMPLES_DIR) + "/exprsData.edf");
-    for (size_t i; (i = out.find("{}")) != std::string::npos;) out.replace(i, 2, dir / "");
+    const std::pair<std::string, std::string> names[] = {
+        {"{data}", std::string(VLK_EXAMPLES_DIR) + "/exprsData.edf"},
+        {"{txt}", std::string(VLK_EXAMPLES_DIR) + "/exprsData.txt"},
+        {"{}", dir / ""}};
+    for (const auto& [from, to] : names)
+      for (size_t i; (i = out.find(from)) != std::string::npos;) out.replace(i, from.size(), to);
     return out;
+  }
+  // The files a refused run leaves: the previous result and the fixtures (and the log, when
+  // the refusal comes after it was opened).
+  std::set<std::string> left() const {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir / ""))
+      names.insert(entry.path().filename().string());
+    names.erase("res.log");
+    return names;
+  }
+  static std::set<std::string> fixtures() {
+    return {"res.vlk3", "taken.vlk3", "full.vlk3", "na.edf"};
   }
 };
 
@@ -265,7 +281,7 @@ TEST_P(Refused, TheLineReachesTheTerminalAndNothingIsLost) {
     bool input = false, output = false;
     for (const std::string& a : c.args) {
       args.push_back(folder.place(a));
-      input = input || a.find("{data}") != std::string::npos || a.ends_with(".edf");
+      input = input || a.starts_with("{");
       output = output || a == "-o";
     }
     if (!output) args.insert(args.begin(), {"-o", folder.prefix});
@@ -276,11 +292,7 @@ TEST_P(Refused, TheLineReachesTheTerminalAndNothingIsLost) {
     // Refused at start-up: the default run of the example would take many minutes.
     EXPECT_LT(run.seconds, 20.0);
     EXPECT_EQ(vlk_test::read_file(folder.prefix + ".vlk3"), "the previous result\n");
-    std::set<std::string> left;
-    for (const auto& entry : fs::directory_iterator(folder.dir / ""))
-      left.insert(entry.path().filename().string());
-    left.erase("res.log");  // made when the refusal comes after the log file was opened
-    EXPECT_EQ(left, (std::set<std::string>{"res.vlk3", "taken.vlk3", "full.vlk3"}));
+    EXPECT_EQ(folder.left(), RefusalFolder::fixtures());
   }
 }
 
@@ -304,6 +316,23 @@ const Refusal kRefusals[] = {
     {"cache",
      {"--cache", "4"},
      "ERROR: --cache must be 0 (no cache), 2 (prefix tree) or 3 (hash table): 4"},
+    {"parents_text", {"-M", "abc"}, "ERROR: option \"-M\": \"abc\" is not an integer"},
+    {"nuclei_text", {"-T", "1e4"}, "ERROR: option \"-T\": \"1e4\" is not an integer"},
+    {"module_text", {"-m", "1e2"}, "ERROR: option \"-m\": \"1e2\" is not an integer"},
+    {"threshold_text", {"--oth", "abc"}, "ERROR: option \"--oth\": \"abc\" is not a number"},
+    {"seed_range",
+     {"--seed", "4294967296"},
+     "ERROR: option \"--seed\": \"4294967296\" is out of the range of an unsigned 32-bit "
+     "integer (0 to 4294967295)"},
+    {"data_field", {"{}na.edf"}, "ERROR: not a number at line 2, column 3: \"NA\""},
+    {"matrix_as_edf",
+     {"{txt}"},
+     "ERROR: input_data(): {txt} is not EDF: line 1 (\"Feature\\tA...\") holds no value, the "
+     "header row of a matrix; a TAB-delimited matrix with one header row and 1 label column "
+     "reads with --input-type matrix -I header_rows=1,label_columns=1"},
+    {"input_is_a_folder",
+     {"{}taken.vlk3"},
+     "ERROR: input_data(): the input file {}taken.vlk3 is a directory"},
     {"second_input",
      {"{data}", "{}other.edf"},
      "ERROR: more than one input file given: {data} and {}other.edf"},
