@@ -399,6 +399,8 @@ void help(const char* /*key*/, const char* value) {
       if (tokens.size() >= 2)
         VLK_Help_msg(stdout, nullptr, tokens[1].c_str(),
                      tokens.size() >= 3 ? tokens[2].c_str() : nullptr);
+      else
+        VLK_Help_print_list(stdout, nullptr);  // the usage text promises the list
     } else {
       std::fprintf(VELK_ERR, "Unknown command for --help (-h) option: %s\n", command.c_str());
     }
