@@ -380,6 +380,8 @@ void parse_args(Args* a, int argc, char** argv) {
   validate_settings(a);
   open_log(a);
 
+  // Two-step hill climbing's "cache=on" picks the cache of its second step by this type.
+  a->score_args->cache_type = a->cache_type;
   if (a->cache_type != 0) {
     std::fprintf(VELK_ERR, "Score cache enabled.  Algorithm version: %d \n", a->cache_type);
     if (w.cache_size != 0) a->cache_bytes = mib_bytes(w.cache_size, "--cache-size");
