@@ -35,8 +35,8 @@ void check_skeleton_args(const char* type, const VLK_KeyValues* options);
 // The start-up check of the files themselves against the whole data set (its names), on every
 // process after the data are shared; nothing without a file. A skeleton file, or the "target"
 // file, that cannot be read, is a directory, is empty or names no gene of the data (for
-// "CHLIST": heads no list by one) ends the run, naming the option; a name that is no gene of
-// the data is warned about here, once per run, with its control bytes escaped.
+// "CHLIST": heads no list with a gene) ends the run, naming the option; a name that is no gene
+// of the data is warned about here, once per run, with its control bytes escaped.
 void check_skeleton_files(const VLK_Data* data, const char* file, const char* type,
                           const VLK_KeyValues* options);
 
