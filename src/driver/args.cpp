@@ -446,6 +446,8 @@ void parse_args(Args* a, int argc, char** argv) {
   validate_settings(a);
   open_log(a);
 
+  // Two-step hill climbing's "cache=on" picks the cache of its second step by this type.
+  a->score_args->cache_type = a->cache_type;
   if (a->cache_type != 0) {
     std::fprintf(VELK_ERR, "Score cache enabled.  Algorithm version: %d \n", a->cache_type);
     if (w.cache_size != 0) a->cache_bytes = mib_bytes(w.cache_size, "--cache-size");
@@ -465,6 +467,8 @@ void help(const char* /*key*/, const char* value) {
       if (tokens.size() >= 2)
         VLK_Help_msg(stdout, nullptr, tokens[1].c_str(),
                      tokens.size() >= 3 ? tokens[2].c_str() : nullptr);
+      else
+        VLK_Help_print_list(stdout, nullptr);  // the usage text promises the list
     } else {
       std::fprintf(VELK_ERR, "Unknown command for --help (-h) option: %s\n", command.c_str());
     }

@@ -128,13 +128,11 @@ void count_own_pairs(const Args* a, const VLK_DoubleArray* cutoffs, Confusion* o
       for (size_t k = 0; k < ncut; ++k) {
         const bool fwd = seen && f >= cuts[k], bwd = seen && b >= cuts[k];
         Confusion& c = out[k];
-        if (m & kIn) {
-          fwd ? ++c.tp : bwd ? ++c.rtp : ++c.fn;
-        } else if (m & kOut) {
-          bwd ? ++c.tp : fwd ? ++c.rtp : ++c.fn;
-        } else {
-          fwd || bwd ? ++c.fp : ++c.tn;
-        }
+        // One verdict per reference edge, as the gathered network's count gives them: a pair
+        // the reference holds both ways has two.
+        if (m & kIn) fwd ? ++c.tp : bwd ? ++c.rtp : ++c.fn;
+        if (m & kOut) bwd ? ++c.tp : fwd ? ++c.rtp : ++c.fn;
+        if (m == 0) fwd || bwd ? ++c.fp : ++c.tn;
       }
     }
     mark_edges(v, false);

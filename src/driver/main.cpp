@@ -15,6 +15,7 @@
 #include "input_data.h"
 #include "run.h"
 #include "startup.h"
+#include "utils.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
 
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
   input_data(a);
   debug_settings(a);
   read_reference(a);
+  check_skeleton_files(a->whole_data, a->skeleton_file, a->skeleton_type, a->skeleton_args);
   parametric_cutoffs(a);
 
   edge_tables_alloc(a);

@@ -24,12 +24,21 @@
 //                      (any value but "off") swaps the two groups;
 //   "CHLIST"           children lists (PALIST with "ch"): a node heading a list may be the
 //                      parent of its listed children only; a node heading none, of any other.
-// A new VLK_AdjGraph seen as GraphI, or null (no restriction) when a node set is empty. An
-// unknown type and "parents_targets" without "target" end the process with status 1.
+// A new VLK_AdjGraph seen as GraphI. A node set the nucleus holds none of still restricts: the
+// nodes it is for take no parent from it (never no restriction). The files are read without
+// warnings. An unknown type, "parents_targets" without "target" and a file that cannot be read
+// end the process with status 1.
 GraphI* read_skeleton(VLK_Data* data, const char* file, const char* type, VLK_KeyValues* options);
 // The start-up check of the same settings, on every process: what read_skeleton would refuse
 // ends the run before any work.
 void check_skeleton_args(const char* type, const VLK_KeyValues* options);
+// The start-up check of the files themselves against the whole data set (its names), on every
+// process after the data are shared; nothing without a file. A skeleton file, or the "target"
+// file, that cannot be read, is a directory, is empty or names no gene of the data (for
+// "CHLIST": heads no list with a gene) ends the run, naming the option; a name that is no gene
+// of the data is warned about here, once per run, with its control bytes escaped.
+void check_skeleton_files(const VLK_Data* data, const char* file, const char* type,
+                          const VLK_KeyValues* options);
 
 namespace vlk {
 // The CHLIST skeleton over data's nodes from the children lists already read as a network and

@@ -183,6 +183,18 @@ TEST(TwoStepHC, EachStepKeepsToItsEdges) {
   }
 }
 
+// A caller's skeleton that allows no pair (a nucleus that holds no gene of the skeleton file)
+// leaves neither step an edge to add.
+TEST(TwoStepHC, AnEmptySkeletonAllowsNoEdge) {
+  vlk_test::CaptureErr quiet;
+  TwoStep t(nucleus(8), {0, 2}, "cache=off");
+  t.a->skeleton = adjgraph(8, {});
+  const auto g = t.run();
+  ASSERT_NE(g, nullptr);
+  EXPECT_EQ(graph_edges(g.get()), Edges{});
+  t.a->skeleton->delete_(t.a->skeleton);
+}
+
 // The first set may be empty (step 1 finds nothing, step 2 searches everything) or hold every
 // node (neither step has an edge to find).
 TEST(TwoStepHC, FirstSetOfNoneOrAll) {

@@ -812,7 +812,8 @@ TEST(Help, UsageAndModuleHelpEndWithStatusZero) {
       {{"--ci", "0", "--init", "-h"}, kUsage, ""},
       {{"-h", "module,BNRC"}, bnrc_help, ""},
       {{"-h", "MOD,BNRC"}, bnrc_help, ""},
-      {{"-h", "module"}, "", ""},
+      // without a module name: the names of the help registry
+      {{"-h", "module"}, "TXT\nBNRC\n", ""},
       {{"--help", "foo"}, "", "Unknown command for --help (-h) option: foo\n"},
       {{"-h", "foo,bar"}, "", "Unknown command for --help (-h) option: foo\n"},
   };

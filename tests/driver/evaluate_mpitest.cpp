@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "VLK_DoubleArray.h"
@@ -23,18 +25,30 @@ namespace {
 using namespace vlk_test;
 using Row = std::array<long long, 4>;  // TP, RTP, FP, FN
 
-// Pair w < v of the reference: w -> v, v -> w or none, never both ways; a fixed pattern that
-// hits pairs of every kind of count.
+// Pair w < v of the reference: w -> v, v -> w, both ways or none; a fixed pattern that hits
+// pairs of every kind of count.
+enum RefKind { kForward = 0, kBackward = 1, kBoth = 3 };
 int ref_kind(int w, int v) { return (w * 7 + v * 3) % 5; }
+bool ref_forward(int w, int v) { return ref_kind(w, v) == kForward || ref_kind(w, v) == kBoth; }
+bool ref_backward(int w, int v) { return ref_kind(w, v) == kBackward || ref_kind(w, v) == kBoth; }
 
 vlk::NetworkPtr make_reference() {
   Pairs edges;
   for (int v = 0; v < kGenes; ++v)
     for (int w = 0; w < v; ++w) {
-      if (ref_kind(w, v) == 0) edges.emplace_back(w, v);
-      if (ref_kind(w, v) == 1) edges.emplace_back(v, w);
+      if (ref_forward(w, v)) edges.emplace_back(w, v);
+      if (ref_backward(w, v)) edges.emplace_back(v, w);
     }
   return network_of(kGenes, edges);
+}
+
+// Whether the serial counts of the nuclei find w -> v and v -> w (w < v) at cutoff c.
+std::pair<bool, bool> found(const Model& m, int w, int v, float c) {
+  const int pc = m.pc[v][w];
+  const auto reaches = [&](int count) {
+    return pc >= 1 && static_cast<float>(count) / static_cast<float>(pc) >= c;
+  };
+  return {reaches(m.f[v][w]), reaches(m.b[v][w])};
 }
 
 // The counts of one cutoff straight from the serial counts of the nuclei.
@@ -42,19 +56,11 @@ Row serial_row(const Model& m, float c) {
   Row r{};
   for (int v = 0; v < kGenes; ++v)
     for (int w = 0; w < v; ++w) {
-      const int pc = m.pc[v][w];
-      const bool fwd = pc >= 1 && static_cast<float>(m.f[v][w]) / static_cast<float>(pc) >= c;
-      const bool bwd = pc >= 1 && static_cast<float>(m.b[v][w]) / static_cast<float>(pc) >= c;
-      switch (ref_kind(w, v)) {
-        case 0:
-          ++r[fwd ? 0 : bwd ? 1 : 3];
-          break;
-        case 1:
-          ++r[bwd ? 0 : fwd ? 1 : 3];
-          break;
-        default:
-          if (fwd || bwd) ++r[2];
-      }
+      const auto [fwd, bwd] = found(m, w, v, c);
+      // One verdict per reference edge; a pair without one is false when found either way.
+      if (ref_forward(w, v)) ++r[fwd ? 0 : bwd ? 1 : 3];
+      if (ref_backward(w, v)) ++r[bwd ? 0 : fwd ? 1 : 3];
+      if (!ref_forward(w, v) && !ref_backward(w, v) && (fwd || bwd)) ++r[2];
     }
   return r;
 }
@@ -120,8 +126,17 @@ TEST_F(Evaluation, BothRoadsGiveTheSerialCounts) {
     gathered = err.text();
   }
   if (rank() == 0) {
-    // The nuclei give every kind of count at the smallest cutoff.
+    // The nuclei give every kind of count at the smallest cutoff, and among the pairs the
+    // reference holds both ways some are found both ways, some one way and some not at all.
     for (long long count : want[1]) EXPECT_GT(count, 0);
+    std::set<int> two_way;
+    for (int v = 0; v < kGenes; ++v)
+      for (int w = 0; w < v; ++w)
+        if (ref_kind(w, v) == kBoth) {
+          const auto [fwd, bwd] = found(m, w, v, 0.2f);
+          two_way.insert(int{fwd} + int{bwd});
+        }
+    EXPECT_EQ(two_way, (std::set<int>{0, 1, 2}));
     EXPECT_EQ(rows(distributed, "COMR:"), want) << distributed;
     EXPECT_EQ(rows(gathered, "COMR:"), want) << gathered;
     // One row per cutoff, in list order.

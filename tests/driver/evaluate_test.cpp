@@ -110,6 +110,37 @@ TEST_F(PairVerdicts, MinimumPairCountHidesRarelySeenPairs) {
   EXPECT_EQ(got[0], (Confusion{0, 0, 0, 4, 11}));
 }
 
+// A pair the reference holds both ways is two reference edges, each found in its direction,
+// found only reversed, or missed, on both roads alike.
+TEST(TwoWayReferencePair, OneVerdictPerReferenceEdge) {
+  const NetworkPtr ref = reference(2, {{0, 1}, {1, 0}});
+  const CutoffsPtr cutoffs = cutoff_list({0.5});
+  struct Case {
+    const char* name;
+    int f, b, pc;  // 0 -> 1 in f nuclei, 1 -> 0 in b, of pc
+    Confusion want;
+  };
+  const Case cases[] = {
+      {"both found", 9, 8, 10, {2, 0, 0, 0, 0}},
+      {"0 -> 1 found alone", 7, 1, 10, {1, 1, 0, 0, 0}},
+      {"1 -> 0 found alone", 1, 6, 10, {1, 1, 0, 0, 0}},
+      {"neither found", 2, 3, 10, {0, 0, 0, 2, 0}},
+      {"never in one nucleus", 0, 0, 0, {0, 0, 0, 2, 0}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    Tables t(2, 2, 0, 1);
+    set_pair(t, 1, 0, k.f, k.b, k.pc);
+    t->reference = ref.get();
+    Confusion own;
+    vlk::eval::count_own_pairs(t.get(), cutoffs.get(), &own);
+    EXPECT_EQ(own, k.want);
+    const Gathered net(t, 0.5f);
+    EXPECT_EQ(vlk::eval::count_graph(net.graph.get(), net.values.a, ref.get(), 0.5f), k.want);
+    t->reference = nullptr;
+  }
+}
+
 TEST(CompareReports, DistributedReportLines) {
   const CutoffsPtr cutoffs = cutoff_list({0.2, 0.5, 0.8});
   const Confusion sums[3] = {

@@ -93,6 +93,8 @@ Skeleton skeleton(VLK_Data* data, const std::string& file, const char* type, con
   return s;
 }
 
+// Names the data set lacks are left out without a word (the start-up check warns of them); a
+// node set that names none of the nodes still restricts the nodes it is for.
 TEST(Skeleton, NodeSetTypes) {
   const DataPtr data = named_data({"A", "B", "C", "D"});
   vlk_test::TempFile ab("A\nB\nnobody\n");
@@ -103,67 +105,62 @@ TEST(Skeleton, NodeSetTypes) {
   const std::string target_none = "target=" + none.path();
   const std::string read_line = "Reading the skeleton file: ";
   const std::vector<int> all = {0, 1, 2, 3};
+  const std::string one_each =
+      "  1 nodes found in the input dataset as parents.\n"
+      "  1 nodes found in the input dataset as targets.\n";
+  // C takes A only, the others anything.
+  const Pairs c_from_a = sorted([&] {
+    Pairs p = pairs_of(all, {0, 1, 3});
+    p.emplace_back(0, 2);
+    return p;
+  }());
   struct Case {
     const char* name;
     std::string file;
     const char* type;
     std::string options;  // empty: none
-    bool made;
     Pairs pairs;
     std::string err;  // after the reading line
   };
   const Case cases[] = {
-      {"parents: only A and B, of every node, themselves included", ab.path(), "parents", "", true,
-       pairs_of({0, 1}, all),
-       "WARNING: not found: nobody\n  2 nodes found in the input dataset.\n"},
+      {"parents: only A and B, of every node, themselves included", ab.path(), "parents", "",
+       pairs_of({0, 1}, all), "  2 nodes found in the input dataset.\n"},
       {"parents_targets: C takes A only, the others anything", a.path(), "Parents_Targets",
-       target_c, true, sorted([&] {
-         Pairs p = pairs_of(all, {0, 1, 3});
-         p.emplace_back(0, 2);
-         return p;
-       }()),
-       "  1 nodes found in the input dataset as parents.\n"
-       "  1 nodes found in the input dataset as targets.\n"},
+       target_c, c_from_a, one_each},
       {"parents_targets with inv: the others take A only", a.path(), "parents_targets",
-       target_c + ",inv", true, sorted([&] {
+       target_c + ",inv", sorted([&] {
          Pairs p = pairs_of({0}, {0, 1, 3});
          for (int q : all) p.emplace_back(q, 2);
          return p;
        }()),
-       "  1 nodes found in the input dataset as parents.\n"
-       "  1 nodes found in the input dataset as targets.\n"},
-      {"inv=off is no inversion", a.path(), "parents_targets", target_c + ",inv=OFF", true,
-       sorted([&] {
-         Pairs p = pairs_of(all, {0, 1, 3});
-         p.emplace_back(0, 2);
-         return p;
-       }()),
-       "  1 nodes found in the input dataset as parents.\n"
-       "  1 nodes found in the input dataset as targets.\n"},
-      {"parents: no listed node in the data set",
+       one_each},
+      {"inv=off is no inversion", a.path(), "parents_targets", target_c + ",inv=OFF", c_from_a,
+       one_each},
+      {"parents: no listed node here, so no parent for any",
        none.path(),
        "PARENTS",
        "",
-       false,
        {},
-       "WARNING: not found: nobody\nWARNING: no node in the input dataset was found.\n"},
-      {"parents_targets: no target in the data set",
-       a.path(),
-       "parents_targets",
-       target_none,
-       false,
-       {},
+       "  0 nodes found in the input dataset.\n"},
+      {"parents_targets: no listed parent here, so none for C", none.path(), "parents_targets",
+       target_c, pairs_of(all, {0, 1, 3}),
+       "  0 nodes found in the input dataset as parents.\n"
+       "  1 nodes found in the input dataset as targets.\n"},
+      {"parents_targets: no target here, so every node takes anything", a.path(), "parents_targets",
+       target_none, pairs_of(all, all),
        "  1 nodes found in the input dataset as parents.\n"
-       "WARNING: not found: nobody\n"
-       "WARNING: no node in the input dataset was found.\n"},
+       "  0 nodes found in the input dataset as targets.\n"},
+      {"parents_targets with inv and no target here: every node takes A only", a.path(),
+       "parents_targets", target_none + ",inv", pairs_of({0}, all),
+       "  1 nodes found in the input dataset as parents.\n"
+       "  0 nodes found in the input dataset as targets.\n"},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
     const Skeleton s =
         skeleton(data.get(), k.file, k.type, k.options.empty() ? nullptr : k.options.c_str());
     EXPECT_EQ(s.err, read_line + k.file + "\n" + k.err);
-    ASSERT_EQ(s.g != nullptr, k.made);
-    if (!k.made) continue;
+    ASSERT_NE(s.g, nullptr);
     EXPECT_EQ(s.g->type, VLK_TYPE_ADJGRAPH);
     EXPECT_EQ(allowed(s.g.get()), k.pairs);
   }
@@ -215,6 +212,20 @@ TEST(Skeleton, RefusedSettings) {
                         "  1 nodes found in the input dataset as parents.\n"
                         "ERROR: Specify 'target=' for --skel-args.\n");
 
+  // A file gone since the start-up check ends the run rather than lift the restriction.
+  const std::string gone = "/nonexistent/skeleton.txt";
+  KeyValuesPtr gone_target(VLK_KeyValues_parse(("target=" + gone).c_str()));
+  for (const char* type : {"parents", "CHLIST"})
+    EXPECT_FATAL_EXIT(read_skeleton(data.get(), gone.c_str(), type, nullptr),
+                      "Reading the skeleton file: " + gone + "\nERROR: --skeleton: cannot open " +
+                          gone + ": No such file or directory\n");
+  EXPECT_FATAL_EXIT(
+      read_skeleton(data.get(), a.path().c_str(), "parents_targets", gone_target.get()),
+      read_line +
+          "  1 nodes found in the input dataset as parents.\n"
+          "ERROR: target= of --skeleton-args: cannot open " +
+          gone + ": No such file or directory\n");
+
   // The same refusals before any work, for the settings alone.
   KeyValuesPtr target(VLK_KeyValues_parse("target=t.txt"));
   for (const char* type : {"parents", "PARENTS", "chlist", "CHLIST"})
@@ -226,6 +237,120 @@ TEST(Skeleton, RefusedSettings) {
                     "ERROR: Specify 'target=' for --skel-args.\n");
   EXPECT_FATAL_EXIT(check_skeleton_args("parents_targets", nullptr),
                     "ERROR: Specify 'target=' for --skel-args.\n");
+}
+
+// The files themselves, against the whole data set: what would leave the nuclei unrestricted,
+// or end a run half-way, is refused before any work, naming the option; the names that are no
+// gene are warned about once, printably.
+TEST(Skeleton, FilesAreCheckedAgainstTheWholeData) {
+  const DataPtr data = named_data({"A", "B", "C", "D"});
+  vlk_test::TempFile good("A\nnobody\nC\nnobody\n\x01odd\n");
+  vlk_test::TempFile empty("");
+  vlk_test::TempFile blank("\n\n");
+  vlk_test::TempFile strangers("nobody\nX\x1b[1m\n");
+  vlk_test::TempFile nul(std::string("A\n\0B\n", 5));
+  vlk_test::TempFile lists("A\tB\tZ\n# C\tnot read\nC\tZ\n-\nY\tA\n");
+  vlk_test::TempFile headless("X\tA\tB\n");
+  vlk_test::TempFile ended("# lists follow\n-\nA\tB\n");
+  const std::string missing = "/nonexistent/skeleton.txt";
+  const std::string dir = "/tmp";
+  const auto checking = [](const std::string& file) {
+    return "Checking the skeleton file: " + file + "\n";
+  };
+  const auto not_gene = [](const char* option, const std::string& file, int line,
+                           const std::string& name) {
+    return "WARNING: " + std::string(option) + ": " + file + " line " + std::to_string(line) +
+           ": not a gene of the data set: " + name + "\n";
+  };
+  const char* skel = "--skeleton";
+  const char* target = "target= of --skeleton-args";
+  struct Case {
+    const char* name;
+    std::string file;
+    const char* type;
+    std::string options;  // empty: none
+    std::string err;      // after the checking line
+    bool refused;
+  };
+  const Case cases[] = {
+      {"a node set: every stranger once, control bytes escaped", good.path(), "parents", "",
+       not_gene(skel, good.path(), 2, "nobody") + not_gene(skel, good.path(), 5, "\\x01odd") +
+           "  --skeleton: 2 genes of the data set in " + good.path() + ".\n",
+       false},
+      {"both files of parents_targets", good.path(), "parents_targets", "target=" + lists.path(),
+       not_gene(skel, good.path(), 2, "nobody") + not_gene(skel, good.path(), 5, "\\x01odd") +
+           "  --skeleton: 2 genes of the data set in " + good.path() + ".\n" +
+           not_gene(target, lists.path(), 2, "# C") + not_gene(target, lists.path(), 4, "-") +
+           not_gene(target, lists.path(), 5, "Y") +
+           "  target= of --skeleton-args: 2 genes of the data set in " + lists.path() + ".\n",
+       false},
+      {"children lists: every field, no comments, up to the line -", lists.path(), "CHLIST", "",
+       not_gene(skel, lists.path(), 1, "Z") + "  --skeleton: 2 genes of the data set in " +
+           lists.path() + ".\n",
+       false},
+      {"missing", missing, "parents", "",
+       "ERROR: --skeleton: cannot open " + missing + ": No such file or directory\n", true},
+      {"a directory", dir, "parents", "", "ERROR: --skeleton: /tmp is a directory, not a file\n",
+       true},
+      {"empty", empty.path(), "parents", "",
+       "ERROR: --skeleton: " + empty.path() + " is empty: no name in it\n", true},
+      {"blank lines only", blank.path(), "parents", "",
+       "ERROR: --skeleton: " + blank.path() + " is empty: no name in it\n", true},
+      {"no gene of the data", strangers.path(), "parents", "",
+       not_gene(skel, strangers.path(), 1, "nobody") +
+           not_gene(skel, strangers.path(), 2, "X\\x1b[1m") + "ERROR: --skeleton: no name in " +
+           strangers.path() + " is a gene of the data set (2 read)\n",
+       true},
+      {"a NUL byte", nul.path(), "parents", "",
+       "ERROR: --skeleton: line 2 of " + nul.path() + " holds a NUL byte\n", true},
+      {"the target file missing", good.path(), "parents_targets", "target=" + missing,
+       not_gene(skel, good.path(), 2, "nobody") + not_gene(skel, good.path(), 5, "\\x01odd") +
+           "  --skeleton: 2 genes of the data set in " + good.path() + ".\n" +
+           "ERROR: target= of --skeleton-args: cannot open " + missing +
+           ": No such file or directory\n",
+       true},
+      {"the target file naming no gene", good.path(), "parents_targets",
+       "target=" + strangers.path(),
+       not_gene(skel, good.path(), 2, "nobody") + not_gene(skel, good.path(), 5, "\\x01odd") +
+           "  --skeleton: 2 genes of the data set in " + good.path() + ".\n" +
+           not_gene(target, strangers.path(), 1, "nobody") +
+           not_gene(target, strangers.path(), 2, "X\\x1b[1m") +
+           "ERROR: target= of --skeleton-args: no name in " + strangers.path() +
+           " is a gene of the data set (2 read)\n",
+       true},
+      {"lists headed by no gene", headless.path(), "chlist", "",
+       not_gene(skel, headless.path(), 1, "X") + "ERROR: --skeleton: no list in " +
+           headless.path() + " is headed by a gene of the data set (1 read)\n",
+       true},
+      {"no list before the line -", ended.path(), "CHLIST", "",
+       "ERROR: --skeleton: " + ended.path() + " is empty: no list in it\n", true},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    KeyValuesPtr opts(k.options.empty() ? nullptr : VLK_KeyValues_parse(k.options.c_str()));
+    const auto check = [&] {
+      check_skeleton_files(data.get(), k.file.c_str(), k.type, opts.get());
+    };
+    if (k.refused) {
+      EXPECT_FATAL_EXIT(check(), checking(k.file) + k.err);
+    } else {
+      vlk_test::CaptureErr err;
+      check();
+      EXPECT_EQ(err.text(), checking(k.file) + k.err);
+    }
+  }
+  // Nothing to check without a file; a data set without names has nothing to match.
+  {
+    vlk_test::CaptureErr err;
+    check_skeleton_files(data.get(), nullptr, "parents", nullptr);
+    EXPECT_EQ(err.text(), "");
+  }
+  const DataPtr unnamed(VLK_Data_new());
+  unnamed->p = 2;
+  EXPECT_FATAL_EXIT(check_skeleton_files(unnamed.get(), good.path().c_str(), "parents", nullptr),
+                    checking(good.path()) +
+                        "ERROR: --skeleton: the data set carries no gene names to match " +
+                        good.path() + " against\n");
 }
 
 // parse_args runs on every process: a bad skeleton setting ends each of them at start-up,
@@ -252,7 +377,7 @@ TEST(Skeleton, SettingsAreCheckedAtStartUp) {
 // nucleus data set gets its genes' names from collect_data, read_skeleton matches the file's
 // names against them (nucleus positions are not gene ids), and either greedy search keeps to
 // the skeleton. The planted network has parents among the genes the file leaves out, which the
-// unrestricted search does find.
+// unrestricted search does find; a file whose genes the nucleus lacks leaves it no edge.
 TEST(Skeleton, SearchesKeepToTheSkeleton) {
   const int genes = 20, samples = 5;
   std::vector<std::string> names;
@@ -262,6 +387,9 @@ TEST(Skeleton, SearchesKeepToTheSkeleton) {
     if (i % 2 == 0) even += names.back() + "\n";
   }
   vlk_test::TempFile list(even);
+  // Genes that none of the nucleus's positions holds: the nucleus may take no parent at all.
+  vlk_test::TempFile outside("g1\ng5\ng19\n");
+  enum class Mode { even, outside, none };
   std::vector<std::string> words = {"velknnsr", "--skel", list.path(), "-m", "12", "x.edf"};
   std::vector<char*> argv;
   for (std::string& w : words) argv.push_back(w.data());
@@ -292,8 +420,8 @@ TEST(Skeleton, SearchesKeepToTheSkeleton) {
   s->max_parents = 3;
   const auto truth = vlk_test::random_dag(K, 2, 17);
   for (const char* algo : {"hc", "hc2"})
-    for (bool restricted : {true, false}) {
-      SCOPED_TRACE(testing::Message() << algo << (restricted ? ", skeleton" : ", none"));
+    for (const Mode mode : {Mode::even, Mode::outside, Mode::none}) {
+      SCOPED_TRACE(testing::Message() << algo << ", mode " << static_cast<int>(mode));
       vlk_test::TestScoreConfig cfg;
       cfg.nodes = K;
       cfg.parents = truth;
@@ -304,8 +432,10 @@ TEST(Skeleton, SearchesKeepToTheSkeleton) {
       VLK_Graph* g = nullptr;
       {
         vlk_test::CaptureErr err;
-        if (restricted)
-          skel.reset(read_skeleton(nucleus, a->skeleton_file, a->skeleton_type, a->skeleton_args));
+        if (mode != Mode::none)
+          skel.reset(read_skeleton(nucleus,
+                                   mode == Mode::even ? a->skeleton_file : outside.path().c_str(),
+                                   a->skeleton_type, a->skeleton_args));
         s->skeleton = skel.get();
         g = std::string(algo) == "hc" ? VLK_Greedy_exec(s) : VLK_Greedy_exec2(s);
       }
@@ -315,11 +445,18 @@ TEST(Skeleton, SearchesKeepToTheSkeleton) {
         const VLK_IntArray* l = VLK_Graph_parents(g, c);
         for (size_t k = 0; k < l->size; ++k) odd_parents += sel[l->data[k]] % 2;
       }
-      if (restricted)
-        EXPECT_EQ(odd_parents, 0);
-      else
-        EXPECT_GT(odd_parents, 0);
-      EXPECT_GT(VLK_Graph_num_edges(g), 0u);
+      switch (mode) {
+        case Mode::even:
+          EXPECT_EQ(odd_parents, 0);
+          EXPECT_GT(VLK_Graph_num_edges(g), 0u);
+          break;
+        case Mode::outside:
+          EXPECT_EQ(VLK_Graph_num_edges(g), 0u);
+          break;
+        case Mode::none:
+          EXPECT_GT(odd_parents, 0);
+          break;
+      }
       VLK_Graph_delete(g);
       s->skeleton = nullptr;
       vlk_test::test_score_delete(s->score);

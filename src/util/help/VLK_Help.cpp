@@ -21,6 +21,11 @@ bool same(const char* given, const char* field) {
   return given != nullptr && field != nullptr && strcasecmp(given, field) == 0;
 }
 
+// The rows of a listing: all of them without a category.
+bool listed(const char* category, const VLK_HelpEntry* row) {
+  return category == nullptr || same(category, row->category);
+}
+
 }  // namespace
 
 namespace vlk {
@@ -29,13 +34,18 @@ VLK_StrArray* help_list(const VLK_HelpEntry* table, const char* category) {
   VLK_StrArray* names = VLK_StrArray_new();
   if (names == nullptr) return nullptr;
   for (const VLK_HelpEntry* row = table; row->help != nullptr; ++row) {
-    if (category != nullptr && !same(category, row->category)) continue;
+    if (!listed(category, row)) continue;
     if (VLK_StrArray_add_copy(names, row->name) == nullptr) {
       VLK_StrArray_delete_all(names);
       return nullptr;
     }
   }
   return names;
+}
+
+void help_print_list(const VLK_HelpEntry* table, FILE* fp, const char* category) {
+  for (const VLK_HelpEntry* row = table; row->help != nullptr; ++row)
+    if (listed(category, row)) std::fprintf(fp, "%s\n", row->name);
 }
 
 void help_msg(const VLK_HelpEntry* table, FILE* fp, const char* category, const char* name,
@@ -56,4 +66,8 @@ VLK_StrArray* VLK_Help_list(const char* category) {
 
 void VLK_Help_msg(FILE* fp, const char* category, const char* name, const char* sub) {
   vlk::help_msg(VLK_Help_lists, fp, category, name, sub);
+}
+
+void VLK_Help_print_list(FILE* fp, const char* category) {
+  vlk::help_print_list(VLK_Help_lists, fp, category);
 }

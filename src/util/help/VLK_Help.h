@@ -16,6 +16,8 @@ extern const VLK_HelpEntry VLK_Help_lists[];
 
 VLK_StrArray* VLK_Help_list(const char* category);
 void VLK_Help_msg(FILE* fp, const char* category, const char* name, const char* sub);
+// The module names of VLK_Help_list (category null: all), one per line.
+void VLK_Help_print_list(FILE* fp, const char* category);
 
 namespace vlk {
 
@@ -23,5 +25,6 @@ namespace vlk {
 VLK_StrArray* help_list(const VLK_HelpEntry* table, const char* category);
 void help_msg(const VLK_HelpEntry* table, FILE* fp, const char* category, const char* name,
               const char* sub);
+void help_print_list(const VLK_HelpEntry* table, FILE* fp, const char* category);
 
 }  // namespace vlk

@@ -68,6 +68,14 @@ TEST(Help, ListsModuleNamesByCategory) {
   EXPECT_EQ(names(vlk::help_list(kTable, "io")), (V{"TXT"}));
   EXPECT_EQ(names(vlk::help_list(kTable, "graph")), V{});
 
+  // The same rows printed, one name per line.
+  const auto printed = [](const char* category) {
+    return capture([&](FILE* fp) { vlk::help_print_list(kTable, fp, category); });
+  };
+  EXPECT_EQ(printed(nullptr), "TXT\nBNRC\n");
+  EXPECT_EQ(printed("SCORE"), "BNRC\n");
+  EXPECT_EQ(printed("graph"), "");
+
   // The names are copies, not the table's texts.
   VLK_StrArray* a = vlk::help_list(kTable, nullptr);
   ASSERT_NE(a, nullptr);
