@@ -1,7 +1,6 @@
 #include "TwoStepHC.h"
 
 #include <omp.h>
-#include <strings.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -47,14 +46,6 @@ void say(const char* line) {
 }
 
 // On unless the key holds a text other than "on" (in any case); a key without text is on.
-bool cache_on(const VLK_KeyValues* list) {
-  const int i = VLK_KeyValues_find_key(list, "cache");
-  if (i < 0) return true;
-  const auto* text = static_cast<const char*>(
-      VLK_KeyValues_get_with_type_index(list, static_cast<size_t>(i), VLK_TYPE_STRING));
-  return text == nullptr || text[0] == '\0' || strcasecmp(text, "on") == 0;
-}
-
 // One flag per node: whether it is in the first set.
 std::vector<char> membership(int n, const VLK_IntArray* first) {
   std::vector<char> in(static_cast<size_t>(std::max(n, 0)), 0);
@@ -241,7 +232,7 @@ VLK_Graph* TwoStepHC_exec(VLK_AlgoArgs* a, VLK_ScoreArgs* sa) {
   const vlk::MallocPtr<char> score_name(strdup(s != nullptr ? s : "BNRC"));
   const KeyValuesPtr score_options(list_option(opts, "S"));
   const bool first_only = VLK_KeyValues_find_key(opts, "firstonly") >= 0;
-  const bool cached = cache_on(opts);
+  const bool cached = vlk::algo::two_step_cache_on(opts);
   say(cached ? "TwoStepHC: Score Cache: On\n" : "TwoStepHC: Score Cache: Off\n");
 
   const int n = a->data->p;

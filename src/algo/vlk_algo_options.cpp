@@ -43,6 +43,14 @@ VLK_KeyValues* list_option(const VLK_KeyValues* list, const char* key) {
   return VLK_KeyValues_new();
 }
 
+bool two_step_cache_on(const VLK_KeyValues* list) {
+  const int i = VLK_KeyValues_find_key(list, "cache");
+  if (i < 0) return true;
+  const auto* text = static_cast<const char*>(
+      VLK_KeyValues_get_with_type_index(list, static_cast<size_t>(i), VLK_TYPE_STRING));
+  return text == nullptr || text[0] == '\0' || strcasecmp(text, "on") == 0;
+}
+
 void check_greedy_options(const VLK_KeyValues* options) {
   const vlk::Owned<VLK_GreedyArgs, VLK_GreedyArgs_delete> g(VLK_GreedyArgs_parse(options));
   if (g == nullptr) vlk::fatal("ERROR: Greedy: Memory allocation failed.\n");

@@ -29,6 +29,10 @@ int int_option(const VLK_KeyValues* list, const char* key, int def);
 // A nested option list: a copy of it, the parse of a text, or an empty list.
 VLK_KeyValues* list_option(const VLK_KeyValues* list, const char* key);
 
+// Whether two-step hill climbing's "cache" option asks for a score cache in its second step:
+// absent, empty or "on" (any case).
+bool two_step_cache_on(const VLK_KeyValues* list);
+
 // Binds a greedy search's option list as the search will, and ends the process with an ERROR
 // line for what the search would refuse and for settings that make no search (fewer than one
 // trial or one loop): a program can refuse them before any work.

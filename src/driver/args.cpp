@@ -235,11 +235,16 @@ void check_score_options(const Args* a) {
   vlk::bnrc::read_options(a->score_args->options, &o);
 }
 
-void check_search_options(const char* algorithm, const VLK_KeyValues* options) {
-  if (strcasecmp(algorithm, "tshc") == 0)
-    vlk::algo::check_two_step_options(options);
-  else
-    vlk::algo::check_greedy_options(options);
+void check_search_options(const Args* a) {
+  if (strcasecmp(a->algo_name, "tshc") != 0)
+    return vlk::algo::check_greedy_options(a->algo_options);
+  vlk::algo::check_two_step_options(a->algo_options);
+  // The second step's cache is the run's --cache, and only the hash table takes its threads.
+  if (vlk::algo::two_step_cache_on(a->algo_options) && a->cache_type != 3)
+    vlk::fatal(
+        "ERROR: TwoStepHC: -A cache=on takes the score cache of --cache, which must be 3 (the "
+        "hash table): --cache %d\n",
+        a->cache_type);
 }
 
 // Settings that would stall or break the run are refused before any work: a chunk of zero
@@ -283,7 +288,7 @@ void validate_settings(const Args* a) {
   // The score's and the search's options are bound to their tables now, so that a bad key or
   // value ends the run before the data are read instead of at the first nucleus.
   check_score_options(a);
-  check_search_options(a->algo_name, a->algo_options);
+  check_search_options(a);
   // The skeleton is read by real jobs only; a process with dummy jobs alone must end as well.
   if (a->skeleton_file != nullptr) check_skeleton_args(a->skeleton_type, a->skeleton_args);
   // Every nucleus of dynamic data is a pseudo bootstrap of --Bnum series: without them the first

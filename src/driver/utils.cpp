@@ -53,40 +53,17 @@ constexpr const char* kTargetOption = "target= of --skeleton-args";
 
 [[noreturn]] void no_target() { vlk::fatal("ERROR: Specify 'target=' for --skel-args.\n"); }
 
-// A text of a file or of the command line as one line of a message: control bytes as \t, \n,
-// \r or \xHH.
-std::string printable(std::string_view s) {
-  std::string out;
-  for (const char c : s) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\t') {
-      out += "\\t";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (byte < 0x20 || byte == 0x7f) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02x", byte);
-      out += hex;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 // The file a skeleton option names, open for reading; a file that cannot be opened, or a
 // directory, ends the run with a line naming the option.
 vlk::FilePtr open_skeleton_file(const char* option, const char* file) {
   errno = 0;
   vlk::FilePtr fp(std::fopen(file, "r"));
   if (fp == nullptr)
-    vlk::fatal("ERROR: %s: cannot open %s: %s\n", option, printable(file).c_str(),
+    vlk::fatal("ERROR: %s: cannot open %s: %s\n", option, vlk::printable(file).c_str(),
                std::strerror(errno));
   struct stat st {};
   if (fstat(fileno(fp.get()), &st) == 0 && S_ISDIR(st.st_mode))
-    vlk::fatal("ERROR: %s: %s is a directory, not a file\n", option, printable(file).c_str());
+    vlk::fatal("ERROR: %s: %s is a directory, not a file\n", option, vlk::printable(file).c_str());
   return fp;
 }
 
@@ -110,7 +87,7 @@ IntArrayPtr read_nodes(const VLK_Data* data, const char* option, const char* fil
   IntArrayPtr list(VLK_IntArray_new());
   const QuietWarnings quiet;
   if (VLK_Data_read_node_set_file(data, list.get(), file, 0) < 0)
-    vlk::fatal("ERROR: %s: cannot read %s\n", option, printable(file).c_str());
+    vlk::fatal("ERROR: %s: cannot read %s\n", option, vlk::printable(file).c_str());
   return list;
 }
 
@@ -214,7 +191,7 @@ void check_file(const GeneIndex& genes, const char* option, const char* file, bo
   for (size_t lineno = 1; line.read(fp.get()); ++lineno) {
     if (line.holds_nul())
       vlk::fatal("ERROR: %s: line %zu of %s holds a NUL byte\n", option, lineno,
-                 printable(file).c_str());
+                 vlk::printable(file).c_str());
     std::string_view rest(line.data);
     if (lists && rest == "-") break;
     if (lists && rest.starts_with('#')) continue;
@@ -229,22 +206,22 @@ void check_file(const GeneIndex& genes, const char* option, const char* file, bo
       }
       if (!name.empty() && gene == genes.end() && warned.emplace(name).second)
         std::fprintf(VELK_ERR, "WARNING: %s: %s line %zu: not a gene of the data set: %s\n", option,
-                     printable(file).c_str(), lineno, printable(name).c_str());
+                     vlk::printable(file).c_str(), lineno, vlk::printable(name).c_str());
       if (!lists || tab == std::string_view::npos) break;
       rest.remove_prefix(tab + 1);
     }
   }
   if (std::ferror(fp.get()))
-    vlk::fatal("ERROR: %s: cannot read %s: %s\n", option, printable(file).c_str(),
+    vlk::fatal("ERROR: %s: cannot read %s: %s\n", option, vlk::printable(file).c_str(),
                std::strerror(errno));
   const char* what = lists ? "list" : "name";
   if (named == 0)
-    vlk::fatal("ERROR: %s: %s is empty: no %s in it\n", option, printable(file).c_str(), what);
+    vlk::fatal("ERROR: %s: %s is empty: no %s in it\n", option, vlk::printable(file).c_str(), what);
   if (found.empty())
     vlk::fatal("ERROR: %s: no %s in %s is %s gene of the data set (%zu read)\n", option, what,
-               printable(file).c_str(), lists ? "headed by a" : "a", named);
+               vlk::printable(file).c_str(), lists ? "headed by a" : "a", named);
   std::fprintf(VELK_ERR, "  %s: %zu genes of the data set in %s.\n", option, found.size(),
-               printable(file).c_str());
+               vlk::printable(file).c_str());
 }
 
 // The edges of a list, with each node's incident edges; edges are undirected and a loop is
@@ -318,10 +295,10 @@ void check_skeleton_files(const VLK_Data* data, const char* file, const char* ty
                           const VLK_KeyValues* options) {
   if (file == nullptr) return;
   check_skeleton_args(type, options);
-  std::fprintf(VELK_ERR, "Checking the skeleton file: %s\n", printable(file).c_str());
+  std::fprintf(VELK_ERR, "Checking the skeleton file: %s\n", vlk::printable(file).c_str());
   if (!carries_names(data))
     vlk::fatal("ERROR: %s: the data set carries no gene names to match %s against\n",
-               kSkeletonOption, printable(file).c_str());
+               kSkeletonOption, vlk::printable(file).c_str());
   const GeneIndex genes = gene_index(data);
   const Skeleton kind = skeleton_kind(type);
   check_file(genes, kSkeletonOption, file, kind == Skeleton::chlist);

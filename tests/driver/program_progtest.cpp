@@ -246,6 +246,9 @@ struct RefusalFolder {
     fs::create_directory(dir / "taken.vlk3");
     fs::create_symlink("/dev/full", dir / "full.vlk3");
     std::ofstream(dir / "na.edf") << "$Version\t1.0\ng1\t1\tNA\t3\ng2\t1\t2\t3\n";
+    std::ofstream(dir / "genes.txt") << "AFFX-MurIL2_at\n";
+    std::ofstream(dir / "strangers.txt") << "nobody\n";
+    std::ofstream(dir / "empty.txt");
   }
   // {} is the folder, {data} the example data, {txt} the same as a TAB matrix.
   std::string place(const std::string& arg) const {
@@ -268,7 +271,8 @@ struct RefusalFolder {
     return names;
   }
   static std::set<std::string> fixtures() {
-    return {"res.vlk3", "taken.vlk3", "full.vlk3", "na.edf"};
+    return {"res.vlk3",  "taken.vlk3",    "full.vlk3", "na.edf",
+            "genes.txt", "strangers.txt", "empty.txt"};
   }
 };
 
@@ -280,11 +284,14 @@ TEST_P(Refused, TheLineReachesTheTerminalAndNothingIsLost) {
     std::vector<std::string> args;
     bool input = false, output = false;
     for (const std::string& a : c.args) {
-      args.push_back(folder.place(a));
-      input = input || a.starts_with("{");
+      // A placeholder after another value, not after an option, is the input file.
+      const bool after_option = !args.empty() && args.back().starts_with("-");
+      input = input || (a.starts_with("{") && !after_option);
       output = output || a == "-o";
+      args.push_back(folder.place(a));
     }
     if (!output) args.insert(args.begin(), {"-o", folder.prefix});
+    args.insert(args.begin(), {"-m", "100"});  // a run of the example, if nothing stops it
     if (!input) args.push_back(folder.place("{data}"));
     const Ended run = velknnsr(3, args, 60);
     EXPECT_EQ(run.status, 1) << run.out;
@@ -333,6 +340,26 @@ const Refusal kRefusals[] = {
     {"input_is_a_folder",
      {"{}taken.vlk3"},
      "ERROR: input_data(): the input file {}taken.vlk3 is a directory"},
+    {"skeleton_missing",
+     {"--skeleton", "{}missing.txt"},
+     "ERROR: --skeleton: cannot open {}missing.txt: No such file or directory"},
+    {"skeleton_folder",
+     {"--skeleton", "{}taken.vlk3"},
+     "ERROR: --skeleton: {}taken.vlk3 is a directory, not a file"},
+    {"skeleton_empty",
+     {"--skeleton", "{}empty.txt"},
+     "ERROR: --skeleton: {}empty.txt is empty: no name in it"},
+    {"skeleton_without_genes",
+     {"--skeleton", "{}strangers.txt"},
+     "ERROR: --skeleton: no name in {}strangers.txt is a gene of the data set (1 read)"},
+    {"skeleton_target_missing",
+     {"--skeleton", "{}genes.txt", "--skel-type", "parents_targets", "--skel-args",
+      "target={}missing.txt"},
+     "ERROR: target= of --skeleton-args: cannot open {}missing.txt: No such file or directory"},
+    {"two_step_cache",
+     {"--algo", "tshc", "-A", "first={}genes.txt,cache=on"},
+     "ERROR: TwoStepHC: -A cache=on takes the score cache of --cache, which must be 3 (the hash "
+     "table): --cache 0"},
     {"second_input",
      {"{data}", "{}other.edf"},
      "ERROR: more than one input file given: {data} and {}other.edf"},

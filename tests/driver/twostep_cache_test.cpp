@@ -62,8 +62,11 @@ TEST(TwoStepInARun, CacheOnTakesTheRunsCache) {
       {{"--algo", "tshc", "--cache", "3", "--cache-size", "8", "-A", options},
        "ScoreCache3: Initializing ...",
        true},
-      // Without --cache the second step has no cache to take.
-      {{"--algo", "tshc", "-A", options}, "Unknown cache version: 0\n", false},
+      // Without --cache the second step has no cache to take: refused before the run.
+      {{"--algo", "tshc", "-A", options},
+       "ERROR: TwoStepHC: -A cache=on takes the score cache of --cache, which must be 3 (the "
+       "hash table): --cache 0\n",
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.words[3]);
