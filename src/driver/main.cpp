@@ -13,6 +13,7 @@
 #include "evaluate.h"
 #include "exchange.h"
 #include "input_data.h"
+#include "output_network.h"
 #include "run.h"
 #include "startup.h"
 #include "utils.h"
@@ -72,6 +73,7 @@ int main(int argc, char** argv) {
 
   debug_settings(a);
   input_data(a);
+  check_output_names(a);
   debug_settings(a);
   read_reference(a);
   check_skeleton_files(a->whole_data, a->skeleton_file, a->skeleton_type, a->skeleton_args);

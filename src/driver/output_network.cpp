@@ -92,8 +92,8 @@ void check_shapes(const char* who, const VLK_Data* data, const VLK_PCGraph* grap
 // "edgeScore" and "Freq"; three values carry the share of the kept direction ("Dir") second;
 // with two or three, the last is the pair count ("Count"), and every node gets "Count", half the
 // counts of its edges.
-vlk::NetworkPtr build_network(const VLK_Data* data, const VLK_PCGraph* graph,
-                              const VLK_FloatArray* values, int stride) {
+// One node per gene in gene order, named as the data set names it.
+vlk::NetworkPtr gene_nodes(const VLK_Data* data) {
   vlk::NetworkPtr net(VLK_Network_new());
   if (net == nullptr) vlk::fatal("ERROR: Memory allocation failure (the final network)\n");
   for (int i = 0; i < data->p; ++i) {
@@ -101,6 +101,12 @@ vlk::NetworkPtr build_network(const VLK_Data* data, const VLK_PCGraph* graph,
     if (node == nullptr || VLK_Network_add_node(net.get(), node) == nullptr)
       vlk::fatal("ERROR: Memory allocation failure (the final network)\n");
   }
+  return net;
+}
+
+vlk::NetworkPtr build_network(const VLK_Data* data, const VLK_PCGraph* graph,
+                              const VLK_FloatArray* values, int stride) {
+  vlk::NetworkPtr net = gene_nodes(data);
   const bool counts = stride >= 2;
   std::vector<std::int64_t> sums(counts ? static_cast<size_t>(data->p) : 0, 0);
   const size_t edges = VLK_PCGraph_num_edges(graph);
@@ -156,6 +162,13 @@ void check_output_settings(const Args* a) {
   check_writer(a->output_format);
   if (a->output_mode != 0 && a->output_mode != 1)
     vlk::fatal("ERROR: Unknown output mode: %d\n", a->output_mode);
+}
+
+void check_output_names(const Args* a) {
+  if (!a->write_output || a->rank != 0 || a->whole_data == nullptr) return;
+  const vlk::NetworkPtr genes = gene_nodes(a->whole_data);
+  const std::string problem = vlk::io::write_problem(genes.get(), a->output_format, a->output_args);
+  if (!problem.empty()) vlk::fatal("%s", problem.c_str());
 }
 
 void check_output_file(const Args* a) {

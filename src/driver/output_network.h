@@ -30,6 +30,10 @@ void check_output_settings(const Args* args);
 // folder exists and takes a new file, the name is not a folder); otherwise the run ends with
 // an ERROR line naming the file and the reason.
 void check_output_file(const Args* args);
+// After the data are read, on process 0: the writer of -O can write every gene's name as its
+// reader reads it back; otherwise the run ends with the writer's ERROR line before any work
+// instead of at its end.
+void check_output_names(const Args* args);
 
 // Two values per edge k at 2k (frequency) and 2k + 1 (pair count): the edge properties
 // "edgeScore" and "Freq" (the frequency, double) and "Count" (the pair count, int); every node

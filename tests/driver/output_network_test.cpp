@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -269,6 +270,29 @@ TEST(FinalNetwork, ValuesMissingForAnEdgeAreRefused) {
   Final f({{0.75f, 4}, {0.5f, 3}});
   EXPECT_FATAL_EXIT(f.write4(nullptr),
                     "ERROR: output_network4(): 4 edge values for 3 edges of 2 values each\n");
+}
+
+// A gene name the writer of -O would refuse at the end of the run is refused as soon as the
+// data are read, on process 0, with the writer's own line.
+TEST(FinalNetwork, ANameTheWriterCannotWriteIsRefusedBeforeTheRun) {
+  Final f({});
+  std::free(f.data->names->data[1]);
+  VLK_StrArray_set(f.data->names, 1, strdup(" geneB"));
+  Args* a = Args_new_rank(0, 1);
+  a->whole_data = f.data.get();
+  const auto end = vlk_test::run_fatal([&] { check_output_names(a); });
+  EXPECT_TRUE(end.exit1());
+  EXPECT_TRUE(end.err.starts_with("ERROR: VLK3: ")) << end.err;
+  EXPECT_NE(end.err.find(" geneB"), std::string::npos) << end.err;
+  // The TXT writer takes it; a process other than 0 writes nothing and checks nothing.
+  a->output_format = strdup("TXT");
+  EXPECT_EQ(vlk_test::run_fatal([&] { check_output_names(a); }).status, 0);
+  a->rank = 1;
+  std::free(a->output_format);
+  a->output_format = strdup("VLK3");
+  EXPECT_EQ(vlk_test::run_fatal([&] { check_output_names(a); }).status, 0);
+  a->whole_data = nullptr;
+  Args_delete(a);
 }
 
 TEST(FinalNetwork, AnOutputTheRunCannotWriteIsRefusedAtStartUp) {
