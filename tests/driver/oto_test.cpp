@@ -184,8 +184,8 @@ TEST(OneToOne, RowWithoutGainsIsNaN) {
     for (double x : run.row(l)) EXPECT_TRUE(std::isnan(x)) << "row " << l;
 }
 
-// The score sees the whole data, the level of --lv after the -S options, and the caller's
-// option list is left as it was; the progress marks count the rows.
+// The score sees the whole data, the level of --lv (raised to 3) after the -S options, and the
+// caller's option list is left as it was; the progress marks count the rows.
 TEST(OneToOne, ScoresTheWholeDataAtTheRunLevel) {
   const int n = 230;
   std::vector<double> g(static_cast<size_t>(n) * n, 0.5);
@@ -203,7 +203,7 @@ TEST(OneToOne, ScoresTheWholeDataAtTheRunLevel) {
   EXPECT_EQ(s->Y, whole);
   EXPECT_EQ(s->samples, n);
   EXPECT_EQ(s->nodes, n);
-  EXPECT_EQ(s->levels, (std::vector<int>{3, 1}));
+  EXPECT_EQ(s->levels, (std::vector<int>{3, 3}));
   EXPECT_EQ(a->score_args->max_memory, 12345u);
   EXPECT_EQ(VLK_KeyValues_size(a->score_args->options), 1u);
   VLK_KeyValues_delete(a->score_args->options);
