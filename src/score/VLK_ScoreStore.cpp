@@ -46,9 +46,12 @@ int gene_of(const VLK_StoredScore* rec, int position) {
   return rec->genes != nullptr ? rec->genes[position] : position;
 }
 
-VLK_StoredScoreTally& tally(VLK_StoredScore* rec) {
-  return rec->tallies[std::min(omp_get_thread_num(), rec->threads - 1)];
+// The calling thread's tally and scratch, as the wrapped score clamps its thread index.
+int thread_of(const VLK_StoredScore* rec) {
+  return std::min(omp_get_thread_num(), rec->threads - 1);
 }
+
+VLK_StoredScoreTally& tally(VLK_StoredScore* rec) { return rec->tallies[thread_of(rec)]; }
 
 double computed(VLK_StoredScore* rec, int child, int* parents, int q) {
   if (rec->state == nullptr)
@@ -57,6 +60,24 @@ double computed(VLK_StoredScore* rec, int child, int* parents, int q) {
         "to compute it\n",
         child, q);
   return rec->score(rec->state, child, parents, q);
+}
+
+// A parent set of two or three, keyed by its gene ids in their order.
+double scored_set(VLK_StoredScore* rec, int child, int* parents, int q) {
+  const int t = thread_of(rec);
+  int* ids = rec->set_genes + 3 * t;
+  for (int k = 0; k < q; ++k) ids[k] = gene_of(rec, parents[k]);
+  const std::uint64_t key = VLK_ScoreStore_set_key(gene_of(rec, child), ids, q);
+  VLK_StoredScoreTally& tl = rec->tallies[t];
+  ++tl.set_calls;
+  double v;
+  if (VLK_ScoreStore_get_set(rec->store, key, &v) != 0) {
+    ++tl.set_hits;
+    return v;
+  }
+  v = computed(rec, child, parents, q);
+  VLK_ScoreStore_put_set(rec->store, key, v);
+  return v;
 }
 
 }  // namespace
@@ -157,27 +178,6 @@ VLK_Score* VLK_ScoreStore_wrap(VLK_Score* score, const VLK_ScoreStore* store,
               kAllocFailure);
   return score;
 }
-
-namespace {
-
-double scored_set(VLK_StoredScore* rec, int child, int* parents, int q) {
-  const int t = std::min(omp_get_thread_num(), rec->threads - 1);
-  int* ids = rec->set_genes + 3 * t;
-  for (int k = 0; k < q; ++k) ids[k] = gene_of(rec, parents[k]);
-  const std::uint64_t key = VLK_ScoreStore_set_key(gene_of(rec, child), ids, q);
-  VLK_StoredScoreTally& tl = rec->tallies[t];
-  ++tl.set_calls;
-  double v;
-  if (VLK_ScoreStore_get_set(rec->store, key, &v) != 0) {
-    ++tl.set_hits;
-    return v;
-  }
-  v = computed(rec, child, parents, q);
-  VLK_ScoreStore_put_set(rec->store, key, v);
-  return v;
-}
-
-}  // namespace
 
 double VLK_StoredScore_score(VLK_StoredScore* rec, int child, int* parents, int q) {
   if (rec->store == nullptr) return computed(rec, child, parents, q);
