@@ -113,8 +113,8 @@ struct Args {
   // root's node selection. Null on the other processes.
   VLK_PCGraph* gathered_network;
   VLK_FloatArray* gathered_values;
-  // The scores of no parent and one parent kept for the whole run (static data), one table
-  // shared by the processes of a node (score_store.h); null without one.
+  // The run's score store (static data): the scores of no parent and one parent and the
+  // bounded parent sets, shared by the processes of a node (score_store.h); null without one.
   VLK_ScoreStore* score_store;
 };
 
