@@ -99,9 +99,11 @@ double* parallel_table(VLK_Greedy_score_fn score, void* state, int n, int sample
   // Per-thread counts summed by the reduction: no increment is lost, and 64 bits hold n * n.
   std::uint64_t count = 0;
 #pragma omp parallel for schedule(static) reduction(+ : count) num_threads(std::max(threads, 1))
-  for (int p = 0; p < n; ++p) {
-    if (marks) progress_mark(p + 1);
-    for (int c = 0; c < n; ++c) {
+  // Each thread fills whole rows, one child with parent after parent: its writes, and the
+  // reads of a score store behind the score (child-major, genes ascending), walk up memory.
+  for (int c = 0; c < n; ++c) {
+    if (marks) progress_mark(c + 1);
+    for (int p = 0; p < n; ++p) {
       double& entry = table[static_cast<size_t>(c) * nn + static_cast<size_t>(p)];
       if (refused(rules, p, c)) {
         entry = DBL_MAX;

@@ -27,12 +27,9 @@ void store(std::uint64_t* cell, std::uint64_t bits) {
   std::atomic_ref<std::uint64_t>(*cell).store(bits, std::memory_order_relaxed);
 }
 
-// Parent-major: the searches' 1-to-1 tables and the whole-data table's second half score one
-// parent with child after child, and a nucleus's genes come in ascending order, so their reads
-// walk up one row of the store.
 std::uint64_t* cell(const VLK_ScoreStore* s, int child, int parent) {
-  return s->cells + static_cast<std::size_t>(parent) * static_cast<std::size_t>(s->genes) +
-         static_cast<std::size_t>(child);
+  return s->cells + static_cast<std::size_t>(child) * static_cast<std::size_t>(s->genes) +
+         static_cast<std::size_t>(parent);
 }
 
 std::size_t set_index(const VLK_ScoreStore* s, std::uint64_t key) {
@@ -148,8 +145,8 @@ void VLK_ScoreStore_put_set(const VLK_ScoreStore* s, std::uint64_t key, double s
 }
 
 int VLK_ScoreStore_covers(const VLK_ScoreStore* s, const unsigned short* genes, int p) {
-  for (int j = 0; j < p; ++j)
-    for (int i = 0; i < p; ++i) {
+  for (int i = 0; i < p; ++i)
+    for (int j = 0; j < p; ++j) {
       // A gene at two positions as its own parent is no pair of the store.
       if (i != j && genes[i] == genes[j]) return 0;
       if (load(cell(s, genes[i], genes[j])) == VLK_SCORE_STORE_UNFILLED) return 0;

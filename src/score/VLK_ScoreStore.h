@@ -4,7 +4,7 @@
 // table, compute the same double. The store keeps that double once per run, keyed by gene ids,
 // and every later call of the pair reads it.
 //
-// The table: genes x genes cells of score bits, cell (child, parent) at parent * genes + child,
+// The table: genes x genes cells of score bits, cell (child, parent) at child * genes + parent,
 // the diagonal cell (c, c) for c with no parent (a gene is never its own parent on static
 // data). A cell holds VLK_SCORE_STORE_UNFILLED until the first score of its pair lands. Several
 // threads, and the processes of a node sharing one table, fill and read it at once: each cell is
