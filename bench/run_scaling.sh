@@ -5,7 +5,9 @@
 # wall time of mpirun, nuclei per second, and the seconds of the score initialisations
 # (X-INIT-TIME), the whole-data 1-to-1 tables, the searches (X-ALGO-TIME) and the MPI transfers
 # (Total communication time), read from the run's log files (see columns below); "rest" is
-# mpirun's start, the data input and the final output, and the waits for slower processes.
+# mpirun's start, the data input and the final output, and the waits for slower processes;
+# "stored" is the share of the score calls of no parent or one parent that the run's score
+# store answered, over all processes ("-" for a build without the store).
 #
 #   bench/run_scaling.sh [build folder]        (default: build beside the sources)
 #
@@ -44,8 +46,14 @@ columns() {  # wall seconds
     END { printf "%8.2f %8.2f %8.2f %8.2f %8.2f %8.2f", i, o, s, ssum / n, emin, wall - busy - emin }'
 }
 
-printf "%-6s %8s %9s %8s %8s %8s %8s %8s %8s %8s\n" PxT wall[s] nuclei/s speedup init oto \
-  search mean exch rest
+# The store's answered share over every process's status lines.
+stored() {
+  cat "$work"/run.log.* | awk '/^Score store: .* of no parent or one parent/ { h += $3; c += $5 }
+    END { if (c > 0) printf "%7.2f%%", 100 * h / c; else printf "%8s", "-" }'
+}
+
+printf "%-6s %8s %9s %8s %8s %8s %8s %8s %8s %8s %8s\n" PxT wall[s] nuclei/s speedup init oto \
+  search mean exch rest stored
 base=""
 for c in $configs; do
   P=${c%x*}
@@ -59,7 +67,8 @@ for c in $configs; do
   t1=$(date +%s.%N)
   wall=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }')
   [ -n "$base" ] || base=$wall
-  printf "%-6s %8s %9s %8s %s\n" "$c" "$wall" \
+  printf "%-6s %8s %9s %8s %s %s\n" "$c" "$wall" \
     "$(awk -v n="$nuclei" -v w="$wall" 'BEGIN { printf "%.2f", n / w }')" \
-    "$(awk -v b="$base" -v w="$wall" 'BEGIN { printf "%.2f", b / w }')" "$(columns "$wall")"
+    "$(awk -v b="$base" -v w="$wall" 'BEGIN { printf "%.2f", b / w }')" "$(columns "$wall")" \
+    "$(stored)"
 done

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -57,6 +58,23 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// The k lowest scores of a row to the front of index (0 .. n-1 on entry), lowest first, as k
+// bubble passes from the end leave them: after pass j the j-th lowest score sits at position j.
+// Only a strictly greater score moves back, so equal scores keep ascending parent order. A NaN
+// stops the bubbles where it stands, which no ordering reproduces: such a row takes the passes.
+void lowest_first(const double* row, std::vector<int>& index, int k) {
+  const int n = static_cast<int>(index.size());
+  if (std::none_of(row, row + n, [](double x) { return std::isnan(x); })) {
+    std::partial_sort(index.begin(), index.begin() + k, index.end(), [row](int x, int y) {
+      return row[x] < row[y] || (row[x] == row[y] && x < y);
+    });
+    return;
+  }
+  for (int j = 0; j < k; ++j)
+    for (int i = n - 1; i > j; --i)
+      if (row[index[i - 1]] > row[index[i]]) std::swap(index[i - 1], index[i]);
+}
+
 constexpr int kUnmarked = 0;
 constexpr int kMarked = 1;
 
@@ -81,9 +99,11 @@ double* parallel_table(VLK_Greedy_score_fn score, void* state, int n, int sample
   // Per-thread counts summed by the reduction: no increment is lost, and 64 bits hold n * n.
   std::uint64_t count = 0;
 #pragma omp parallel for schedule(static) reduction(+ : count) num_threads(std::max(threads, 1))
-  for (int p = 0; p < n; ++p) {
-    if (marks) progress_mark(p + 1);
-    for (int c = 0; c < n; ++c) {
+  // Each thread fills whole rows, one child with parent after parent: its writes, and the
+  // reads of a score store behind the score (child-major, genes ascending), walk up memory.
+  for (int c = 0; c < n; ++c) {
+    if (marks) progress_mark(c + 1);
+    for (int p = 0; p < n; ++p) {
       double& entry = table[static_cast<size_t>(c) * nn + static_cast<size_t>(p)];
       if (refused(rules, p, c)) {
         entry = DBL_MAX;
@@ -395,12 +415,7 @@ int** VLK_Greedy_candidates(const double* table, const VLK_AlgoArgs* a) {
     }
     const double* row = table + static_cast<size_t>(c) * nn;
     std::iota(index.begin(), index.end(), 0);
-    // k bubble passes from the end: after pass j the j-th lowest score sits at position j.
-    // Only a strictly greater score moves back, so equal scores keep ascending parent order
-    // and a NaN stays where it is.
-    for (int j = 0; j < k; ++j)
-      for (int i = n - 1; i > j; --i)
-        if (row[index[i - 1]] > row[index[i]]) std::swap(index[i - 1], index[i]);
+    lowest_first(row, index, k);
     for (int j = 0; j < k; ++j) lists[c][j] = row[index[j]] == DBL_MAX ? -1 : index[j];
   }
   return lists;

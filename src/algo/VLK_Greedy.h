@@ -46,7 +46,7 @@ using VLK_Greedy_score_fn = double (*)(void* state, int child, int* parents, int
 // `results` ("score" = best total score).
 VLK_Graph* VLK_Greedy_exec(VLK_AlgoArgs* a);
 
-// The 1-to-1 table of all pairs, computed by an OpenMP loop over the parent index with a team of
+// The 1-to-1 table of all pairs, computed by an OpenMP loop over the child index with a team of
 // at most `threads` (no more than the state serves: see VLK_Score_threads). A pair is refused
 // (DBL_MAX) when `excluded` or `fixed` holds p -> c, a skeleton is given and lacks it, or
 // p == c while selfloop is 0. Null when the table cannot be allocated.

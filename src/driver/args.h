@@ -16,6 +16,7 @@
 
 struct VLK_Network;
 struct VLK_PCGraph;
+struct VLK_ScoreStore;
 struct ExchangeWork;
 
 struct Args {
@@ -112,6 +113,9 @@ struct Args {
   // root's node selection. Null on the other processes.
   VLK_PCGraph* gathered_network;
   VLK_FloatArray* gathered_values;
+  // The run's score store (static data): the scores of no parent and one parent and the
+  // bounded parent sets, shared by the processes of a node (score_store.h); null without one.
+  VLK_ScoreStore* score_store;
 };
 
 // Defaults of every field; rank and processes from the world communicator (after MPI_Init).

@@ -11,6 +11,7 @@
 #include "VLK_Greedy.h"
 #include "VLK_Score.h"
 #include "VLK_ScoreCache3.h"
+#include "VLK_ScoreStore.h"
 #include "VLK_Timer.h"
 #include "collect_data.h"
 #include "edge_records.h"
@@ -84,9 +85,10 @@ void print_sub_graph(const Args* a) {
 }
 
 // A fresh record of the run's score, initialised on the nucleus data set with the search's
-// parent limit and the memory left, and wrapped in the score cache of --cache (2 the prefix
-// tree, 3 the hash table; the wrapper takes the record's place).
-VLK_Score* nucleus_score(Args* a) {
+// parent limit and the memory left, read through the run's score store when there is one (sel
+// gives the gene of every position), and wrapped in the score cache of --cache (2 the prefix
+// tree, 3 the hash table; each wrapper takes the record's place).
+VLK_Score* nucleus_score(Args* a, const unsigned short* sel) {
   VLK_Score* score = VLK_Score_get(a->score_name);
   if (score == nullptr)
     vlk::fatal("ERROR: generate_nuclei(): no score module named %s\n", a->score_name);
@@ -95,8 +97,15 @@ VLK_Score* nucleus_score(Args* a) {
   sa->max_parents = aa->max_parents;
   sa->max_memory = a->memory;
   VLK_Timer_start(a->init_timer);
-  VLK_Score_init(score, a->nucleus_data, sa);
   const int nodes = a->nucleus_data->p;
+  const VLK_ScoreStore* store = a->score_store;
+  // With one parent at most, every score of a nucleus whose pairs are all stored is a lookup:
+  // the state would never be used.
+  if (store != nullptr && aa->max_parents <= 1 && VLK_ScoreStore_covers(store, sel, nodes) != 0)
+    score->reserved0 = std::max(sa->threads, 1);
+  else
+    VLK_Score_init(score, a->nucleus_data, sa);
+  if (store != nullptr) score = VLK_ScoreStore_wrap(score, store, sel, nodes);
   if (a->cache_type == 2)
     score = ScoreCache2_init(score, aa->candidates, a->cache_bytes, nodes);
   else if (a->cache_type == 3)
@@ -135,7 +144,7 @@ VLK_Graph* run_job(Args* a, unsigned short* sel, int j, int counter) {
   }
   // The run's record (which the 1-to-1 table scores with) steps aside for the nucleus's own.
   VLK_Score* const run_score = aa->score;
-  if (!a->init_score) aa->score = nucleus_score(a);
+  if (!a->init_score) aa->score = nucleus_score(a, sel);
   flush();
   aa->options = VLK_KeyValues_clone(a->algo_options);
 

@@ -12,6 +12,7 @@
 
 #include "VLK_BNRC.h"
 #include "VLK_Data_resample.h"
+#include "VLK_ScoreStore.h"
 #include "VLK_Util.h"
 #include "exchange.h"
 #include "velkcom.h"
@@ -98,15 +99,20 @@ void bootstrap_whole(Args* a, VLK_Data* d, vlk::MallocPtr<double>* X, vlk::Mallo
   d->n = static_cast<int>(cols);
 }
 
-// A state of the run's score over the whole data, with one parent at most and the level of --lv
-// (appended last, so it wins over a level given in -S).
+// The level of the whole-data state: --lv, raised to 3 (the smoothers stored), which scores
+// the same bits several times faster; the score falls back from there as the budget demands.
+int whole_data_level(int lv) { return lv >= 1 && lv < 3 ? 3 : lv; }
+
+// A state of the run's score over the whole data, with one parent at most and the level of
+// whole_data_level (appended last, so it wins over a level given in -S).
 void init_whole(Args* a, VLK_Score* score) {
   VLK_ScoreArgs* sa = a->score_args;
   sa->max_parents = 1;
   sa->max_memory = a->memory;
   VLK_KeyValues* saved = sa->options;
   VLK_KeyValues* options = saved != nullptr ? VLK_KeyValues_clone(saved) : VLK_KeyValues_new();
-  if (options == nullptr || VLK_KeyValues_put_int(options, "level", a->score_level) == nullptr)
+  if (options == nullptr ||
+      VLK_KeyValues_put_int(options, "level", whole_data_level(a->score_level)) == nullptr)
     vlk::fatal("ERROR: Memory allocation failure (1-to-1 score options)\n");
   sa->options = options;
   VLK_Score_init(score, a->nucleus_data, sa);
@@ -161,6 +167,13 @@ void fill_table(VLK_Score* score, const GeneLayout& g, double* table, double* ba
 }  // namespace vlk::oto
 
 void one_to_one(Args* a) {
+  // Static data give the same table every time: the first one serves the whole run.
+  if (a->oto_table != nullptr && !a->algo_args->dynamic) {
+    std::fprintf(VELK_ERR,
+                 "1-to-1 scores: the table of static data is kept from the first call.\n");
+    std::fflush(VELK_ERR);
+    return;
+  }
   const auto start = std::chrono::steady_clock::now();
   std::fprintf(VELK_ERR, "Calculating 1-to-1 scores for %d nodes...\n", a->own_genes);
   std::fflush(VELK_ERR);
@@ -187,15 +200,21 @@ void one_to_one(Args* a) {
     }
     init_whole(a, score);
   }
+  // The raw scores go into the run's store (and the pairs a nucleus filled come out of it)
+  // through a copy of the record, wrapped for this call alone.
+  VLK_Score stored = *score;
+  VLK_Score* scorer = score;
+  if (a->score_store != nullptr && !a->init_score)
+    scorer = VLK_ScoreStore_wrap(&stored, a->score_store, nullptr, a->nodes);
 
   std::vector<double> base(a->nodes > 0 ? static_cast<size_t>(a->nodes) : 0);
   const GeneLayout layout = Args_gene_layout(a);
   vlk::check(layout.own == a->own_genes, "the table has a row per own gene");
-  vlk::oto::fill_table(score, layout, a->oto_table, base.data(), true);
+  vlk::oto::fill_table(scorer, layout, a->oto_table, base.data(), true);
   std::fprintf(VELK_ERR, " Finished.\n");
 
   if (!a->init_score) {
-    score->finalize(score->state);
+    scorer->finalize(scorer->state);
     score->state = saved_state;
     score->reserved0 = saved_threads;
     borrowed.restore();

@@ -11,9 +11,11 @@
 // gene t = l * processes + rank. Entry j is (max(0, base[t] - score(t | {j}))^10 +
 // max(0, base[j] - score(j | {t}))^10) over the sum of these terms of the row, 0 for j = t; a row
 // without any gain is NaN throughout. The score (the search arguments' record) is initialised on
-// the whole data for the call, with at most one parent and the score level of --lv, and released
-// after it; the nucleus data set is borrowed for that and restored. Uses the threads of this
-// process only (no MPI); every row is the same whatever their number.
+// the whole data for the call, with at most one parent and the score level of --lv raised to 3
+// (same scores, faster; lower when the budget demands), and released after it; the nucleus data
+// set is borrowed for that and restored. Its scores go through the run's score store when there
+// is one. Static data give the same table at every call, so only the first call computes it.
+// Uses the threads of this process only (no MPI); every row is the same whatever their number.
 void one_to_one(Args* args);
 
 namespace vlk::oto {

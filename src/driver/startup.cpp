@@ -14,6 +14,7 @@
 #include "exchange.h"
 #include "output_network.h"
 #include "run.h"
+#include "score_store.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
 
@@ -97,6 +98,7 @@ void nucleus_buffer_alloc(Args* a) {
   }
   d->p = a->module_size;
   a->algo_args->excluded = VLK_Graph_new(static_cast<size_t>(a->module_size));
+  score_store_alloc(a);
 }
 
 int final_output(Args* a) {

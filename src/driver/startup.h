@@ -15,7 +15,8 @@ void parametric_cutoffs(Args* args);
 
 // The reused nucleus data set: module size rows of the samples (static data), or X and Y of
 // module size rows of (time points - 1) x --Bnum columns (dynamic data, pseudo bootstrap),
-// charged to the memory budget; and the empty excluded graph of the searches.
+// charged to the memory budget; the empty excluded graph of the searches; and the run's score
+// store (score_store.h). Collective.
 void nucleus_buffer_alloc(Args* args);
 
 // --on: the frequent-edge network of --oth gathered at process 0, which writes it in the form

@@ -872,6 +872,40 @@ TEST(Greedy, CandidatesRankByScoreThenIndex) {
   VLK_Greedy_free_candidates(lists, 4);
 }
 
+// The lists are those of `candidates` bubble passes from the end over every row, whatever the
+// ties: rows drawn from a few values (equal scores, both zeros, infinities, DBL_MAX, and now
+// and then NaN, which stops a bubble where it stands) for several sizes and list lengths.
+TEST(Greedy, CandidatesAreThoseOfTheBubblePasses) {
+  const double pool[] = {1.5, -2.0, 0.0, -0.0, 7.25, DBL_MAX, INFINITY, -INFINITY, 1.5, -2.0};
+  std::uint64_t x = 12345;
+  auto draw = [&x](std::uint64_t m) {
+    x = x * 6364136223846793005ULL + 1442695040888963407ULL;
+    return (x >> 33) % m;
+  };
+  for (const auto& [n, k] : {std::pair{1, 0}, std::pair{5, 4}, std::pair{9, 3}, std::pair{40, 10},
+                             std::pair{40, 39}, std::pair{200, 10}}) {
+    std::vector<double> table(static_cast<size_t>(n) * n);
+    for (size_t i = 0; i < table.size(); ++i)
+      table[i] = draw(25) == 0 ? std::nan("") : pool[draw(std::size(pool))];
+    SearchPtr a(new_search(make_data(n, 1, false), nullptr, nullptr));
+    a->candidates = k;
+    int** lists = VLK_Greedy_candidates(table.data(), a.get());
+    ASSERT_NE(lists, nullptr);
+    for (int c = 0; c < n; ++c) {
+      const double* row = table.data() + static_cast<size_t>(c) * n;
+      std::vector<int> index(static_cast<size_t>(n));
+      for (int i = 0; i < n; ++i) index[static_cast<size_t>(i)] = i;
+      for (int j = 0; j < k; ++j)
+        for (int i = n - 1; i > j; --i)
+          if (row[index[i - 1]] > row[index[i]]) std::swap(index[i - 1], index[i]);
+      for (int j = 0; j < k; ++j)
+        EXPECT_EQ(lists[c][j], row[index[j]] == DBL_MAX ? -1 : index[j])
+            << "n " << n << " k " << k << " child " << c << " rank " << j;
+    }
+    VLK_Greedy_free_candidates(lists, n);
+  }
+}
+
 // ---- Limits and edge cases of the whole search -----------------------------------------------
 
 TEST(Greedy, OneNodeHasNoMove) {

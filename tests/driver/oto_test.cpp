@@ -15,6 +15,7 @@
 
 #include "VLK_KeyValues.h"
 #include "VLK_RNG.h"
+#include "VLK_ScoreStore.h"
 #include "VLK_Util_jobs.h"
 #include "velkcom.h"
 #include "vlk_test.h"
@@ -184,8 +185,8 @@ TEST(OneToOne, RowWithoutGainsIsNaN) {
     for (double x : run.row(l)) EXPECT_TRUE(std::isnan(x)) << "row " << l;
 }
 
-// The score sees the whole data, the level of --lv after the -S options, and the caller's
-// option list is left as it was; the progress marks count the rows.
+// The score sees the whole data, the level of --lv (raised to 3) after the -S options, and the
+// caller's option list is left as it was; the progress marks count the rows.
 TEST(OneToOne, ScoresTheWholeDataAtTheRunLevel) {
   const int n = 230;
   std::vector<double> g(static_cast<size_t>(n) * n, 0.5);
@@ -203,7 +204,7 @@ TEST(OneToOne, ScoresTheWholeDataAtTheRunLevel) {
   EXPECT_EQ(s->Y, whole);
   EXPECT_EQ(s->samples, n);
   EXPECT_EQ(s->nodes, n);
-  EXPECT_EQ(s->levels, (std::vector<int>{3, 1}));
+  EXPECT_EQ(s->levels, (std::vector<int>{3, 3}));
   EXPECT_EQ(a->score_args->max_memory, 12345u);
   EXPECT_EQ(VLK_KeyValues_size(a->score_args->options), 1u);
   VLK_KeyValues_delete(a->score_args->options);
@@ -272,7 +273,48 @@ TEST(OneToOne, DynamicDataIsPseudoBootstrapped) {
   VLK_RNG_uniform(a->algo_args->rng, next.data(), 1, 0.0, 1.0);
   EXPECT_EQ(next, expect);
   VLK_RNG_delete(fresh);
+  // Every call draws series of its own: the table is made again.
+  EXPECT_NE(run.run().find("Performing pseudo-bootstrap resampling.\n"), std::string::npos);
+  EXPECT_NE(last_gain_state, s);
   a->replicates = nullptr;
+}
+
+// Static data: the first call's table serves every later one, which scores nothing; with the
+// run's score store the raw scores land in it, one per pair, and the table's second half (each
+// own gene as a parent) reads them back on one process.
+TEST(OneToOne, StaticTableIsComputedOnceThroughTheStore) {
+  const int n = 9;
+  std::vector<double> g(static_cast<size_t>(n) * n);
+  for (size_t i = 0; i < g.size(); ++i) g[i] = std::cos(1.3 * static_cast<double>(i)) * 2.0;
+  OtoRun plain(g, n, n, 0, 1, gain_record(), 1);
+  plain.run();
+
+  OtoRun run(g, n, n, 0, 1, gain_record(), 2);
+  std::vector<std::uint64_t> cells(VLK_ScoreStore_cells(n));
+  VLK_ScoreStore_clear(cells.data(), 0, cells.size());
+  VLK_ScoreStore store{cells.data(), n, nullptr, 0};
+  run.args()->score_store = &store;
+  const std::string first = run.run();
+  EXPECT_NE(first.find("Score store: 72 of 153 scores of no parent or one parent found stored"),
+            std::string::npos)
+      << first;
+  const GainScore* s = last_gain_state;
+  EXPECT_EQ(s->calls, n + n * (n - 1));
+  for (int c = 0; c < n; ++c)
+    for (int p = 0; p < n; ++p) {
+      double v = 0;
+      ASSERT_EQ(VLK_ScoreStore_get(&store, c, p, &v), 1);
+      EXPECT_EQ(v, p == c ? 0.0 : -g[static_cast<size_t>(c) * n + p]);
+    }
+  for (int l = 0; l < n; ++l) EXPECT_TRUE(same_bits(run.row(l), plain.row(l))) << l;
+
+  const std::vector<double> row3 = run.row(3);
+  EXPECT_EQ(run.run(), "1-to-1 scores: the table of static data is kept from the first call.\n");
+  EXPECT_EQ(last_gain_state, s);
+  EXPECT_EQ(s->calls, n + n * (n - 1));
+  EXPECT_TRUE(same_bits(run.row(3), row3));
+  EXPECT_TRUE(run.nucleus_restored());
+  run.args()->score_store = nullptr;
 }
 
 namespace {
