@@ -223,8 +223,8 @@ settings | awk -v re="$only" '$0 ~ re' | while read -r genes name M grid m facto
   done
 done
 
-# Means over the seeds per setting, in the order of the settings; times relative to the base
-# setting of the same gene count.
+# Means over the seeds per setting, in the order of the settings, and the median times, also
+# relative to the base setting of the same gene count.
 awk -F '\t' -v OFS='\t' '
   NR == 1 { next }
   {
@@ -233,6 +233,7 @@ awk -F '\t' -v OFS='\t' '
     n[k]++
     for (c = 5; c <= NF; c++) sum[k, c] += $c
     apu[k, n[k]] = $5; apd[k, n[k]] = $7
+    for (c = 17; c <= 19; c++) time[k, c, n[k]] = $c
     if ($2 == "base") base[$1] = k
   }
   function mean(k, c) { return sum[k, c] / n[k] }
@@ -242,7 +243,17 @@ awk -F '\t' -v OFS='\t' '
     for (i = 1; i <= n[k]; i++) s += (a[k, i] - m) ^ 2
     return n[k] > 1 ? sqrt(s / (n[k] - 1)) : 0
   }
-  function relative(k, b, c) { return (b == "" || mean(b, c) == 0) ? "-" : sprintf("%.2f", mean(k, c) / mean(b, c)) }
+  # Times by their median: a burst of other work on the machine sways a mean.
+  function median(k, c,   a, i, j, v, m) {
+    m = n[k]
+    for (i = 1; i <= m; i++) {
+      v = time[k, c, i]
+      for (j = i - 1; j >= 1 && a[j] > v; j--) a[j + 1] = a[j]
+      a[j + 1] = v
+    }
+    return m % 2 ? a[(m + 1) / 2] : (a[m / 2] + a[m / 2 + 1]) / 2
+  }
+  function relative(k, b, c) { return (b == "" || median(b, c) == 0) ? "-" : sprintf("%.2f", median(k, c) / median(b, c)) }
   END {
     print "genes", "setting", "seeds", "options", "ap_u", "ap_u_sd", "top_u", "ap_d", "ap_d_sd",
           "top_d", "TP.2", "RTP.2", "FP.2", "FN.2", "TP.5", "RTP.5", "FP.5", "FN.5", "seconds",
@@ -257,15 +268,15 @@ awk -F '\t' -v OFS='\t' '
       line = line OFS sprintf("%.3f", mean(k, 7)) OFS sprintf("%.3f", sd(apd, k))
       line = line OFS sprintf("%.3f", mean(k, 8))
       for (c = 9; c <= 16; c++) line = line OFS sprintf("%.1f", mean(k, c))
-      for (c = 17; c <= 19; c++) line = line OFS sprintf("%.2f", mean(k, c))
+      for (c = 17; c <= 19; c++) line = line OFS sprintf("%.2f", median(k, c))
       print line, relative(k, b, 17), relative(k, b, 19)
     }
   }' "$work/runs" >"$work/means"
 
 {
   header "velknnsr accuracy on simulated chains, means over the seeds (bench/accuracy.sh)"
-  echo "# ap_u_sd, ap_d_sd: their standard deviations over the seeds; time, cpu_time: seconds and cpu"
-  echo "# relative to the setting base of the same gene count"
+  echo "# ap_u_sd, ap_d_sd: their standard deviations over the seeds; seconds, wall, cpu: medians over"
+  echo "# the seeds; time, cpu_time: seconds and cpu relative to the setting base of the same gene count"
   cat "$work/means"
 } >"$work/accuracy.tsv"
 {
