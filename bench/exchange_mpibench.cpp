@@ -28,8 +28,8 @@
 
 #include "VLK_Graph.h"
 #include "VLK_PCGraph.h"
-#include "args.h"
-#include "exchange.h"
+#include "exchange/network_gathering.h"
+#include "settings/args.h"
 #include "velkcom.h"
 
 namespace {

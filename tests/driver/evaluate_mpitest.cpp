@@ -13,7 +13,7 @@
 #include "VLK_DoubleArray.h"
 #include "VLK_Network.h"
 #include "VLK_PCGraph.h"
-#include "evaluate.h"
+#include "evaluation/evaluate.h"
 #include "exchange_testing.h"
 #include "graph_testing.h"
 #include "mpi_test.h"

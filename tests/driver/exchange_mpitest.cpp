@@ -11,7 +11,7 @@
 #include "exchange_testing.h"
 #include "mpi_test.h"
 #include "nuclei_fixture.h"
-#include "output_nuc.h"
+#include "output/output_nuc.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The forms of the frequent-edge gathering: which directions of a pair each keeps, with which
 // values and at which precision, and the record stream and values a process contributes.
-#include "network_forms.h"
+#include "exchange/network_forms.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,5 @@
 // The method's plan of chunks and evaluations, the parametric cutoff list, the whole-data score
 // and the job-owner counts of the main program.
-#include "run.h"
-
 #include <gtest/gtest.h>
 
 #include <numeric>
@@ -11,6 +9,7 @@
 #include "VLK_Data.h"
 #include "VLK_KeyValues.h"
 #include "VLK_Score.h"
+#include "method/phases.h"
 #include "vlk_owned.h"
 #include "vlk_test.h"
 

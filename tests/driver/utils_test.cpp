@@ -1,8 +1,6 @@
 // The driver's graph routines: skeletons of the three types on a small named data set, their
 // start-up check, searches of both greedy versions restricted by a skeleton read from a file,
 // the acyclic extraction, and the component and connected-subset utilities.
-#include "utils.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,9 +17,10 @@
 #include "OTO_PK.h"
 #include "VLK_AdjGraph.h"
 #include "VLK_Greedy.h"
-#include "args.h"
-#include "collect_data.h"
 #include "graph_testing.h"
+#include "search/skeleton.h"
+#include "selection/collect_data.h"
+#include "settings/args.h"
 #include "test_score.h"
 #include "velkcom.h"
 #include "vlk_owned.h"

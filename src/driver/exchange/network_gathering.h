@@ -1,0 +1,65 @@
+// Edge statistics across processes: the start-up that makes the edge-count and pair-count
+// tables and the exchange buffers, the collective step that folds finished nuclei into the
+// tables (exchange_graph), and the ones that turn the tables into a network of frequent edges
+// (exchange_network, send_network2/3/4/5). The layout of the tables is in gene_layout.h, the
+// wire formats in edge_records.h.
+//
+// Every function here is collective over MPI_COMM_WORLD unless it says otherwise: every
+// process calls it at the same point with the same arguments where they are shared (batch
+// size, threshold). A buffer that cannot be had, or a transfer larger than an MPI count can
+// say, ends every process through MPI_Abort with a message.
+#pragma once
+
+#include "VLK_Graph.h"
+#include "exchange/gene_layout.h"
+#include "settings/args.h"
+
+// The sort entry of one nucleus gene: the gene, the process that owns it, its position.
+struct ex_t {
+  unsigned short node;
+  int owner;
+  int index;
+};
+
+// Orders entries by owner, then gene: -1, 0 or 1 (a qsort comparator).
+int ex_t_cmp(const void* a, const void* b);
+
+GeneLayout Args_gene_layout(const Args* a);
+
+// Start-up, after the data input has set the gene count: prints the layout line, allocates
+// the two tables zeroed, prints their size and charges it to the memory budget.
+void edge_tables_alloc(Args* a);
+void edge_tables_free(Args* a);
+// The exchange buffers of the run settings, the walk network over all genes and, on process 0,
+// the gathered network; all of them are reused by every exchange and keep their largest size.
+void exchange_buffers_new(Args* a);
+void exchange_buffers_delete(Args* a);
+
+// Folds a batch of N nuclei into the tables: graphs[j] is nucleus j's graph over positions
+// 0 .. K-1 (ignored for a dummy job), sel holds N rows of K gene ids (VLK_SelectedNodes).
+// N must be the same on every process.
+void exchange_graph(Args* args, VLK_Graph** graphs, const unsigned short* sel, int N);
+
+// The frequent-edge network: every pair w < v whose pair count reaches -c (compared as floats)
+// contributes the directions its frequency keeps at threshold th (network_forms.h has the
+// rules of each form). Edge index k of a rebuilt graph owns values k * stride .. + stride - 1.
+
+// Rebuilds the walk network (whole_network) and its frequencies (edge_values, one per edge)
+// on every process. The frequency is a float quotient compared with the double th.
+void exchange_network(Args* args, double th);
+// Gather the network at process 0 into gathered_network and gathered_values; the walk network
+// and its values are left as they are on every process. Thresholds are compared in single
+// precision. Values per edge: send_network3 the frequency; send_network4 the frequency and the
+// pair count; send_network5 one edge per pair in the majority direction (v -> w on a tie) with
+// the undirected frequency (f + b) / pc, the share of the kept direction and the pair count
+// (a pair never seen as an edge is skipped, also at th <= 0). send_network4 runs in section 4
+// of the run's section timer.
+void send_network3(Args* args, float th);
+void send_network4(Args* args, float th);
+void send_network5(Args* args, float th);
+// send_network3's network, sent to process 0 by point-to-point messages instead of a gather.
+void send_network2(Args* args, float th);
+// Collects this process's kept edges (f / pc >= th in double precision) as (parent, child)
+// pairs in the send id array, reports their number and ends the process with abort: an
+// unfinished form kept for its collection rule. Not collective.
+[[noreturn]] void send_network(Args* args, float th);
