@@ -28,6 +28,8 @@
 
 #include "VLK_Graph.h"
 #include "VLK_PCGraph.h"
+#include "exchange/edge_tables.h"
+#include "exchange/graph_exchange.h"
 #include "exchange/network_gathering.h"
 #include "settings/args.h"
 #include "velkcom.h"

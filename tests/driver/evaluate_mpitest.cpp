@@ -14,6 +14,7 @@
 #include "VLK_Network.h"
 #include "VLK_PCGraph.h"
 #include "evaluation/evaluate.h"
+#include "exchange/network_gathering.h"
 #include "exchange_testing.h"
 #include "graph_testing.h"
 #include "mpi_test.h"

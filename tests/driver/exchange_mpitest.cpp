@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "exchange/graph_exchange.h"
 #include "exchange_testing.h"
 #include "mpi_test.h"
 #include "nuclei_fixture.h"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "exchange/exchange_work.h"
+#include "exchange/graph_exchange.h"
 #include "exchange_testing.h"
 #include "output/output_nuc.h"
 #include "velkcom.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "exchange/edge_tables.h"
 #include "exchange/exchange_work.h"
-#include "exchange/network_gathering.h"
 #include "settings/args.h"
 #include "vlk_test.h"
 

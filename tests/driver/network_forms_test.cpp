@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "exchange/network_gathering.h"
 #include "exchange_testing.h"
 
 namespace {

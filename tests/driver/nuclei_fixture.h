@@ -13,7 +13,7 @@
 #include "VLK_Graph.h"
 #include "VLK_Util_jobs.h"
 #include "exchange/edge_records.h"
-#include "exchange/network_gathering.h"
+#include "exchange/graph_exchange.h"
 #include "exchange_testing.h"
 #include "mpi_test.h"
 

@@ -19,6 +19,7 @@
 #include "VLK_RNG.h"
 #include "VLK_Score.h"
 #include "VLK_VLK3.h"
+#include "exchange/edge_tables.h"
 #include "exchange/network_gathering.h"
 #include "input/input_data.h"
 #include "method/nucleus_jobs.h"

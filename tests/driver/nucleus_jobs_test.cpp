@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "VLK_RNG.h"
-#include "exchange/network_gathering.h"
+#include "exchange/edge_tables.h"
 #include "settings/args.h"
 #include "vlk_test.h"
 

@@ -9,7 +9,10 @@
 #include "VLK_Data.h"
 #include "VLK_KeyValues.h"
 #include "VLK_Score.h"
+#include "evaluation/cutoffs.h"
+#include "method/main_helpers.h"
 #include "method/phases.h"
+#include "search/whole_data_score.h"
 #include "vlk_owned.h"
 #include "vlk_test.h"
 

@@ -8,9 +8,10 @@
 
 #include "VLK_Data.h"
 #include "VLK_StrMatrix.h"
+#include "evaluation/dag.h"
+#include "exchange/edge_tables.h"
 #include "exchange/network_forms.h"
-#include "method/phases.h"
-#include "search/skeleton.h"
+#include "method/main_helpers.h"
 #include "velkcom.h"
 
 namespace {

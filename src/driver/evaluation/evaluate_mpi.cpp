@@ -10,7 +10,8 @@
 #include "evaluation/evaluate.h"
 #include "exchange/exchange_mpi.h"
 #include "exchange/exchange_work.h"
-#include "method/phases.h"
+#include "exchange/network_gathering.h"
+#include "method/main_helpers.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
 

@@ -1,4 +1,6 @@
 // The edge statistics tables and the exchange buffers, made once at start-up.
+#include "exchange/edge_tables.h"
+
 #include <cstdlib>
 #include <new>
 
@@ -20,6 +22,10 @@ int* zeroed_table(size_t cells, const char* what) {
 
 }  // namespace
 
+GeneLayout Args_gene_layout(const Args* a) {
+  return GeneLayout::make(a->nodes, a->processes, a->rank);
+}
+
 void edge_tables_alloc(Args* a) {
   int first = 0, own = 0;
   const div_t split = VLK_Util_job_split(a->nodes, a->processes, a->rank, &first, &own);
@@ -35,10 +41,8 @@ void edge_tables_alloc(Args* a) {
 
   std::fprintf(VELK_ERR, "Allocating memory space...\n");
   const size_t bytes = (layout.edge_cells() + layout.pair_cells()) * sizeof(int);
-  VLK_Util_print_size_t_comma(VELK_ERR, bytes);
-  std::fprintf(VELK_ERR, " [bytes] (");
-  VLK_Util_print_size_t_comma(VELK_ERR, bytes >> 20);
-  std::fprintf(VELK_ERR, " [MiB]) required for adjacent graphs.\n");
+  Args_print_bytes(bytes);
+  std::fprintf(VELK_ERR, " required for adjacent graphs.\n");
   Args_charge_memory(a, bytes, "the edge-count and pair-count tables");
   a->edge_counts = zeroed_table(layout.edge_cells(), "edge-count table");
   a->pair_counts = zeroed_table(layout.pair_cells(), "pair-count table");

@@ -1,7 +1,5 @@
-// The parts of the exchanges that do not communicate: building the record streams, adding
-// received records and selections into the tables, and the guards on buffers and MPI counts.
-// The collective functions (exchange*_mpi.cpp) are these parts around the transfers; the
-// tests drive the parts directly.
+// What the exchanges share: their scratch beyond the run settings' buffers, the progress time
+// text, and the guards on growing buffers and on MPI counts.
 #pragma once
 
 #include <cstddef>
@@ -10,11 +8,7 @@
 #include <new>
 #include <vector>
 
-#include "VLK_Graph.h"
-#include "VLK_UShortArray.h"
-#include "exchange/edge_records.h"
-#include "exchange/gene_layout.h"
-#include "exchange/network_gathering.h"
+#include "exchange/graph_exchange.h"
 #include "vlk_fatal.h"
 
 // Scratch of the exchanges that the run settings do not name, reused by every call.
@@ -63,23 +57,5 @@ int mpi_count(size_t n, const char* what);
 // displs[k] = counts[0] + ... + counts[k-1]; returns the total, which must fit an MPI
 // displacement as well (`what` names the buffer).
 int prefix_sums(const int* counts, int* displs, int n, const char* what);
-
-// Appends the edge records of the batch's real nuclei to the per-destination streams
-// (streams[o] for process o): for every gene of a nucleus in owner, then gene order, one record
-// of its parents and children among the nucleus's smaller genes. `children` holds K work
-// lists, `entries` room for K entries. With `trace`, writes the debug lines there.
-void build_edge_records(VLK_Graph* const* graphs, VLK_SelectedNodes sel, int P,
-                        VLK_IntArray* children, ex_t* entries, VLK_UShortArray* streams,
-                        FILE* trace);
-
-// Adds the records received from every sender (sender k's at ids + displs[k], counts[k]
-// ids) into the edge-count table E.
-void accumulate_edge_records(const unsigned short* ids, const int* counts, const int* displs,
-                             int senders, const GeneLayout& layout, int* E, FILE* trace);
-
-// Adds the pairs of every real row of `rows` (senders x N rows, sender by sender) whose larger
-// gene is owned here into the pair-count table PP.
-void count_pairs(VLK_SelectedNodes rows, int N, const GeneLayout& layout, int* PP,
-                 ExchangeWork& work, FILE* trace);
 
 }  // namespace exchange

@@ -1,6 +1,7 @@
-// The parts of exchange_graph that do not communicate, and the guards every exchange shares.
+// The parts of exchange_graph that do not communicate.
+#include "exchange/graph_exchange.h"
+
 #include <algorithm>
-#include <climits>
 
 #include "exchange/exchange_work.h"
 #include "vlk_check.h"
@@ -12,26 +13,7 @@ int ex_t_cmp(const void* a, const void* b) {
   return (x.node > y.node) - (x.node < y.node);
 }
 
-GeneLayout Args_gene_layout(const Args* a) {
-  return GeneLayout::make(a->nodes, a->processes, a->rank);
-}
-
 namespace exchange {
-
-int mpi_count(size_t n, const char* what) {
-  if (n > static_cast<size_t>(INT_MAX))
-    vlk::fatal("ERROR: %s: %zu elements exceed the largest MPI count (%d).\n", what, n, INT_MAX);
-  return static_cast<int>(n);
-}
-
-int prefix_sums(const int* counts, int* displs, int n, const char* what) {
-  size_t total = 0;
-  for (int k = 0; k < n; ++k) {
-    displs[k] = mpi_count(total, what);
-    total += static_cast<size_t>(counts[k]);
-  }
-  return mpi_count(total, what);
-}
 
 void build_edge_records(VLK_Graph* const* graphs, VLK_SelectedNodes sel, int P,
                         VLK_IntArray* children, ex_t* entries, VLK_UShortArray* streams,

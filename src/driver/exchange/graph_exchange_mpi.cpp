@@ -1,10 +1,13 @@
+// exchange_graph: the record and selection transfers around the parts in graph_exchange.cpp.
 #include <sys/time.h>
 
 #include <cstring>
 
 #include "VLK_Util.h"
+#include "exchange/edge_tables.h"
 #include "exchange/exchange_mpi.h"
 #include "exchange/exchange_work.h"
+#include "exchange/graph_exchange.h"
 #include "velkcom.h"
 
 namespace {

@@ -1,7 +1,9 @@
 // The collection-only form of the gathering: its pairs are never sent anywhere.
 #include <cstdlib>
 
+#include "exchange/edge_tables.h"
 #include "exchange/network_forms.h"
+#include "exchange/network_gathering.h"
 #include "velkcom.h"
 
 void send_network(Args* a, float th) {

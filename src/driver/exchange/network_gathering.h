@@ -1,44 +1,15 @@
-// Edge statistics across processes: the start-up that makes the edge-count and pair-count
-// tables and the exchange buffers, the collective step that folds finished nuclei into the
-// tables (exchange_graph), and the ones that turn the tables into a network of frequent edges
-// (exchange_network, send_network2/3/4/5). The layout of the tables is in gene_layout.h, the
-// wire formats in edge_records.h.
+// The collectives that turn the edge statistics into a network of frequent edges: the walk
+// network rebuilt on every process (exchange_network) and the forms gathered at process 0 for
+// the evaluation and the final output (send_network2/3/4/5). The rules of each form are in
+// network_forms.h, the wire formats in edge_records.h.
 //
 // Every function here is collective over MPI_COMM_WORLD unless it says otherwise: every
-// process calls it at the same point with the same arguments where they are shared (batch
-// size, threshold). A buffer that cannot be had, or a transfer larger than an MPI count can
-// say, ends every process through MPI_Abort with a message.
+// process calls it at the same point with the same threshold. A buffer that cannot be had, or
+// a transfer larger than an MPI count can say, ends every process through MPI_Abort with a
+// message.
 #pragma once
 
-#include "VLK_Graph.h"
-#include "exchange/gene_layout.h"
 #include "settings/args.h"
-
-// The sort entry of one nucleus gene: the gene, the process that owns it, its position.
-struct ex_t {
-  unsigned short node;
-  int owner;
-  int index;
-};
-
-// Orders entries by owner, then gene: -1, 0 or 1 (a qsort comparator).
-int ex_t_cmp(const void* a, const void* b);
-
-GeneLayout Args_gene_layout(const Args* a);
-
-// Start-up, after the data input has set the gene count: prints the layout line, allocates
-// the two tables zeroed, prints their size and charges it to the memory budget.
-void edge_tables_alloc(Args* a);
-void edge_tables_free(Args* a);
-// The exchange buffers of the run settings, the walk network over all genes and, on process 0,
-// the gathered network; all of them are reused by every exchange and keep their largest size.
-void exchange_buffers_new(Args* a);
-void exchange_buffers_delete(Args* a);
-
-// Folds a batch of N nuclei into the tables: graphs[j] is nucleus j's graph over positions
-// 0 .. K-1 (ignored for a dummy job), sel holds N rows of K gene ids (VLK_SelectedNodes).
-// N must be the same on every process.
-void exchange_graph(Args* args, VLK_Graph** graphs, const unsigned short* sel, int N);
 
 // The frequent-edge network: every pair w < v whose pair count reaches -c (compared as floats)
 // contributes the directions its frequency keeps at threshold th (network_forms.h has the

@@ -7,8 +7,10 @@
 #include "VLK_PCGraph.h"
 #include "VLK_Timer.h"
 #include "VLK_Util.h"
+#include "exchange/edge_tables.h"
 #include "exchange/exchange_mpi.h"
 #include "exchange/network_forms.h"
+#include "exchange/network_gathering.h"
 #include "velkcom.h"
 
 namespace {

@@ -1,5 +1,9 @@
 // The estimation method: the phases of check intervals of nucleus jobs, with the evaluation
 // after every full interval.
+#include "method/method.h"
+
+#include <strings.h>
+
 #include <cstdio>
 #include <ctime>
 
@@ -7,8 +11,23 @@
 #include "exchange/exchange_work.h"
 #include "method/nucleus_jobs.h"
 #include "method/phases.h"
+#include "search/whole_data_score.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
+
+namespace vlk::run {
+
+const Algorithm* find_algorithm(const char* name) {
+  static constexpr Algorithm rows[] = {{"hc", "Algorithm: HC\n", 0},
+                                       {"hc2", "Algorithm: HC2\n", 2},
+                                       {"tshc", "Algorithm: TwoStepHC\n", 1}};
+  if (name == nullptr) return nullptr;
+  for (const Algorithm& r : rows)
+    if (strcasecmp(name, r.name) == 0) return &r;
+  return nullptr;
+}
+
+}  // namespace vlk::run
 
 namespace {
 

@@ -9,18 +9,6 @@
 #include "velkcom.h"
 #include "vlk_fatal.h"
 
-namespace {
-
-// "<bytes> [bytes] (<MiB> [MiB])"
-void print_bytes(std::uint64_t bytes) {
-  VLK_Util_print_size_t_comma(VELK_ERR, bytes);
-  std::fprintf(VELK_ERR, " [bytes] (");
-  VLK_Util_print_size_t_comma(VELK_ERR, bytes >> 20);
-  std::fprintf(VELK_ERR, " [MiB])");
-}
-
-}  // namespace
-
 namespace vlk::store {
 
 Plan plan(std::uint64_t bytes, int node_processes, std::uint64_t budget) {
@@ -48,15 +36,15 @@ void* charged_block(Args* a, const char* what, std::size_t units, std::size_t un
       },
       clear);
   std::fprintf(VELK_ERR, "Score store: %s ", what);
-  print_bytes(plan.bytes);
+  Args_print_bytes(plan.bytes);
   std::fprintf(VELK_ERR, ", shared by %d processes of this node; share ", node_processes);
-  print_bytes(plan.share);
+  Args_print_bytes(plan.share);
   std::fprintf(VELK_ERR, ".\n");
   if (block == nullptr) {
     std::fprintf(VELK_ERR,
                  "Score store: WARNING: a share does not fit the memory budget left on every "
                  "process (here ");
-    print_bytes(a->memory);
+    Args_print_bytes(a->memory);
     std::fprintf(VELK_ERR, "); running without the %s.\n", what);
     return nullptr;
   }

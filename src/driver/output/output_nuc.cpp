@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "exchange/network_gathering.h"
+#include "exchange/edge_tables.h"
 #include "velkcom.h"
 
 void output_nuc(Args* args) {

@@ -14,7 +14,7 @@
 #include "VLK_Data_resample.h"
 #include "VLK_ScoreStore.h"
 #include "VLK_Util.h"
-#include "exchange/network_gathering.h"
+#include "exchange/edge_tables.h"
 #include "velkcom.h"
 #include "vlk_check.h"
 #include "vlk_fatal.h"

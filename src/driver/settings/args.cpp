@@ -15,7 +15,9 @@
 #include "VLK_BNRC.h"
 #include "VLK_Help.h"
 #include "VLK_Str.h"
-#include "method/phases.h"
+#include "VLK_Util.h"
+#include "evaluation/cutoffs.h"
+#include "method/method.h"
 #include "output/output_network.h"
 #include "search/skeleton.h"
 #include "velkcom.h"
@@ -506,6 +508,13 @@ void Args_charge_memory(Args* a, std::uint64_t bytes, const char* what) {
                " bytes are left (--total-mem)\n",
                what, bytes, a->memory);
   a->memory -= bytes;
+}
+
+void Args_print_bytes(std::uint64_t bytes) {
+  VLK_Util_print_size_t_comma(VELK_ERR, bytes);
+  std::fprintf(VELK_ERR, " [bytes] (");
+  VLK_Util_print_size_t_comma(VELK_ERR, bytes >> 20);
+  std::fprintf(VELK_ERR, " [MiB])");
 }
 
 #ifndef USE_MPI

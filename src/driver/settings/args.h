@@ -105,7 +105,7 @@ struct Args {
   std::uint64_t cache_bytes;     // --cache-size (MiB): memory of the score cache
   VLK_MultiTimer* timer;         // section profile of the run
   double rw_accept;              // --rw-pr: base of the acceptance test of random walks
-  // Scratch of the exchanges beyond the buffers above (exchange_parts.h), made with them.
+  // Scratch of the exchanges beyond the buffers above (exchange/exchange_work.h), made with them.
   ExchangeWork* exchange_work;
   // Process 0 only: the network that send_network2/3/4/5 gather for the evaluation and the
   // final output, and its edge values (stride of the form). Kept apart from the walk network
@@ -146,3 +146,5 @@ void Args_finalize_mpi();
 // Charges bytes to the memory budget; a charge larger than what is left prints an error
 // naming the budget and what was charged, and ends the run.
 void Args_charge_memory(Args* a, std::uint64_t bytes, const char* what);
+// "<bytes> [bytes] (<MiB> [MiB])" on VELK_ERR: how the start-up reports what it charges.
+void Args_print_bytes(std::uint64_t bytes);
