@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "VLK_BNRC.h"
@@ -15,6 +16,7 @@
 #include "VLK_ScoreStore.h"
 #include "VLK_Util.h"
 #include "exchange/edge_tables.h"
+#include "search/whole_data_score.h"
 #include "velkcom.h"
 #include "vlk_check.h"
 #include "vlk_fatal.h"
@@ -60,24 +62,10 @@ double* new_table(const Args* a) {
   return table;
 }
 
-// The nucleus data set fields the call borrows.
-struct Borrowed {
-  VLK_Data* data;
-  double* X;
-  double* Y;
-  int n;
-  int p;
-  void restore() const {
-    data->X = X;
-    data->Y = Y;
-    data->n = n;
-    data->p = p;
-  }
-};
-
 // The pseudo bootstrap series of dynamic data over all genes, in blocks of the call's own: the
 // nucleus buffer need not be sized for the whole gene count.
-void bootstrap_whole(Args* a, VLK_Data* d, vlk::MallocPtr<double>* X, vlk::MallocPtr<double>* Y) {
+vlk::WholeDataLoan::Whole bootstrap_whole(Args* a, vlk::MallocPtr<double>* X,
+                                          vlk::MallocPtr<double>* Y) {
   if (a->bootstrap_blocks == -1) vlk::fatal("ERROR: Normal dynamic model not supported.\n");
   std::fprintf(VELK_ERR, "Performing pseudo-bootstrap resampling.\n");
   const std::int64_t cols = static_cast<std::int64_t>(a->bootstrap_blocks) *
@@ -94,31 +82,12 @@ void bootstrap_whole(Args* a, VLK_Data* d, vlk::MallocPtr<double>* X, vlk::Mallo
   VLK_Data_pseudo_bootstrap_RNG(a->whole_values, a->samples, a->nodes, a->replicates,
                                 a->time_points, a->bootstrap_blocks, nullptr, 0, X->get(), Y->get(),
                                 a->algo_args->rng);
-  d->X = X->get();
-  d->Y = Y->get();
-  d->n = static_cast<int>(cols);
+  return {a->nodes, static_cast<int>(cols), X->get(), Y->get()};
 }
 
 // The level of the whole-data state: --lv, raised to 3 (the smoothers stored), which scores
 // the same bits several times faster; the score falls back from there as the budget demands.
 int whole_data_level(int lv) { return lv >= 1 && lv < 3 ? 3 : lv; }
-
-// A state of the run's score over the whole data, with one parent at most and the level of
-// whole_data_level (appended last, so it wins over a level given in -S).
-void init_whole(Args* a, VLK_Score* score) {
-  VLK_ScoreArgs* sa = a->score_args;
-  sa->max_parents = 1;
-  sa->max_memory = a->memory;
-  VLK_KeyValues* saved = sa->options;
-  VLK_KeyValues* options = saved != nullptr ? VLK_KeyValues_clone(saved) : VLK_KeyValues_new();
-  if (options == nullptr ||
-      VLK_KeyValues_put_int(options, "level", whole_data_level(a->score_level)) == nullptr)
-    vlk::fatal("ERROR: Memory allocation failure (1-to-1 score options)\n");
-  sa->options = options;
-  VLK_Score_init(score, a->nucleus_data, sa);
-  sa->options = saved;
-  VLK_KeyValues_delete(options);
-}
 
 }  // namespace
 
@@ -181,24 +150,26 @@ void one_to_one(Args* a) {
 
   VLK_Score* score = a->algo_args->score;
   vlk::check(score != nullptr, "the search arguments carry the run's score record");
-  VLK_Data* d = a->nucleus_data;
-  const Borrowed borrowed{d, d->X, d->Y, d->n, d->p};
   // The record's own state (if any) comes back after the call.
   void* const saved_state = score->state;
   const int saved_threads = score->reserved0;
   vlk::MallocPtr<double> dynamic_X, dynamic_Y;
+  std::optional<vlk::WholeDataLoan> loan;
   if (a->init_score) {
     VLK_BNRC_set_map(static_cast<VLK_BNRCBuff*>(score->state), nullptr);
   } else {
-    d->p = a->nodes;
-    if (a->algo_args->dynamic) {
-      bootstrap_whole(a, d, &dynamic_X, &dynamic_Y);
-    } else {
-      d->X = a->whole_values;
-      d->Y = a->whole_values;
-      d->n = a->samples;
-    }
-    init_whole(a, score);
+    // A state of the run's score over the whole data, with one parent at most and the level of
+    // whole_data_level.
+    const vlk::WholeDataLoan::Whole whole =
+        a->algo_args->dynamic
+            ? bootstrap_whole(a, &dynamic_X, &dynamic_Y)
+            : vlk::WholeDataLoan::Whole{a->nodes, a->samples, a->whole_values, a->whole_values};
+    VLK_ScoreArgs* sa = a->score_args;
+    sa->max_parents = 1;
+    sa->max_memory = a->memory;
+    loan.emplace(a->nucleus_data, whole, sa, whole_data_level(a->score_level),
+                 "1-to-1 score options");
+    VLK_Score_init(score, a->nucleus_data, sa);
   }
   // The raw scores go into the run's store (and the pairs a nucleus filled come out of it)
   // through a copy of the record, wrapped for this call alone.
@@ -217,7 +188,7 @@ void one_to_one(Args* a) {
     scorer->finalize(scorer->state);
     score->state = saved_state;
     score->reserved0 = saved_threads;
-    borrowed.restore();
+    loan.reset();
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
