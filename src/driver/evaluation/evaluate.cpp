@@ -244,7 +244,7 @@ void compare_pcgraph(const VLK_PCGraph* g, const VLK_Network* reference, double 
                         count_pairwise(g, reference, Found{g, nullptr, 0.0f}));
 }
 
-void compare_subnetwork(Args* a, const unsigned short* genes, VLK_Graph* g) {
+void compare_subnetwork(const Args* a, const unsigned short* genes, VLK_Graph* g) {
   Confusion c;
   const VLK_Network* ref = a->reference;
   for (int i = 0; i < a->module_size; ++i) {
@@ -263,7 +263,7 @@ void compare_subnetwork(Args* a, const unsigned short* genes, VLK_Graph* g) {
   print_rule();
 }
 
-void compare_module(Args* a) {
+void compare_module(const Args* a) {
   std::fprintf(VELK_ERR, "Comparing modules.\n");
   std::fflush(VELK_ERR);
   VLK_StrMatrix* modules =

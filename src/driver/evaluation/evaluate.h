@@ -51,11 +51,11 @@ void compare_pcgraph(const VLK_PCGraph* g, const VLK_Network* reference, double 
                      int iteration, const char* label);
 // One nucleus's graph over its positions against the reference, genes[i] the gene of position
 // i (module_size positions).
-void compare_subnetwork(Args* args, const unsigned short* genes, VLK_Graph* g);
+void compare_subnetwork(const Args* args, const unsigned short* genes, VLK_Graph* g);
 // The gene pairs of the send id array (as send_network collects them: parent, child, ...)
 // against the modules of the --compare-module file (one module of TAB-separated gene names per
 // line): POS when both genes are in the same module, NEG when in different ones.
-void compare_module(Args* args);
+void compare_module(const Args* args);
 
 namespace vlk::eval {
 

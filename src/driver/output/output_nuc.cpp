@@ -5,7 +5,7 @@
 #include "exchange/edge_tables.h"
 #include "velkcom.h"
 
-void output_nuc(Args* args) {
+void output_nuc(const Args* args) {
   FILE* fp = VELK_ERR;
   if (args->output_prefix != nullptr) {
     char rank[16];

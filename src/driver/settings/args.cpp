@@ -56,7 +56,6 @@ constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
 constexpr std::uint64_t kDefaultMemory = std::uint64_t{3} << 30;
 constexpr std::uint64_t kDefaultCacheBytes = 524288000;  // 500 MiB
 constexpr int kMultiTimerSections = 7;
-constexpr int kNever = 2147483647;
 
 // Settings the command line passes through before they reach their fields.
 struct Working {
@@ -68,8 +67,6 @@ struct Working {
   int cache_size = 0;
 };
 
-constexpr size_t kTableRows = 62;
-
 // The positional word: the input file, given once. A second word would silently replace it.
 void input_file_word(const char* /*key*/, const char* value, void* aux) {
   Args* a = static_cast<Args*>(aux);
@@ -79,9 +76,11 @@ void input_file_word(const char* /*key*/, const char* value, void* aux) {
   if (a->input_file == nullptr) vlk::fatal("ERROR: Args: Memory allocation failed.\n");
 }
 
-std::array<VLK_ArgDef, kTableRows> option_table(Args* a, Working* w) {
+// The rows of the command line in table order, the positional row first and the closing row
+// last; the compiler counts them.
+auto option_table(Args* a, Working* w) {
   using namespace vlk;
-  return {
+  return std::to_array<VLK_ArgDef>({
       arg_call3(VLK_KeyValues_DEFAULT_KEY, input_file_word, a),
       arg_keyvalues("--input-args", &a->input_args),
       arg_keyvalues("-I", &a->input_args),
@@ -144,8 +143,10 @@ std::array<VLK_ArgDef, kTableRows> option_table(Args* a, Working* w) {
       arg_double("--rw-r", &a->rw_ratio),
       arg_double("--rw-r2", &a->rw_ratio2),
       arg_end(),
-  };
+  });
 }
+// The positional row, 60 named rows and the closing row.
+static_assert(std::tuple_size_v<decltype(option_table(nullptr, nullptr))> == 62);
 
 bool has_key(const VLK_KeyValues* list, const char* key) {
   return VLK_KeyValues_find_key(list, key) >= 0;
@@ -182,7 +183,7 @@ void derive_dynamic(Args* a, Working* w) {
     w->points = x_default;
   }
   if (w->points == nullptr) {
-    if (a->oto_interval == 0) a->oto_interval = kNever;
+    if (a->oto_interval == 0) a->oto_interval = kNeverInterval;
     return;
   }
   a->algo_args->dynamic = 1;
@@ -320,7 +321,7 @@ void validate_settings(const Args* a) {
   vlk::fatal("ERROR: invalid value for option %s\n", word);
 }
 
-void open_log(Args* a) {
+void open_log(const Args* a) {
   if (a->output_prefix == nullptr) return;
   std::string name = "/dev/null";
   switch (a->log_mode) {
