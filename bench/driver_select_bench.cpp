@@ -37,9 +37,9 @@
 #include "VLK_RNG.h"
 #include "VLK_Score.h"
 #include "VLK_UShortArray.h"
-#include "gene_layout.h"
-#include "oto.h"
-#include "select_nodes.h"
+#include "exchange/gene_layout.h"
+#include "selection/one_to_one.h"
+#include "selection/select_nodes.h"
 #include "velkcom.h"
 
 namespace {

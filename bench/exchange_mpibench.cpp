@@ -28,8 +28,10 @@
 
 #include "VLK_Graph.h"
 #include "VLK_PCGraph.h"
-#include "args.h"
-#include "exchange.h"
+#include "exchange/edge_tables.h"
+#include "exchange/graph_exchange.h"
+#include "exchange/network_gathering.h"
+#include "settings/args.h"
 #include "velkcom.h"
 
 namespace {

@@ -9,14 +9,19 @@
 #include "VLK_PCGraph.h"
 #include "VLK_RNG.h"
 #include "VLK_Timer.h"
-#include "args.h"
-#include "evaluate.h"
-#include "exchange.h"
-#include "input_data.h"
-#include "output_network.h"
-#include "run.h"
-#include "startup.h"
-#include "utils.h"
+#include "evaluation/cutoffs.h"
+#include "evaluation/evaluate.h"
+#include "evaluation/reference.h"
+#include "exchange/edge_tables.h"
+#include "input/input_data.h"
+#include "method/main_helpers.h"
+#include "method/method.h"
+#include "output/final_output.h"
+#include "output/output_network.h"
+#include "output/timing_report.h"
+#include "search/skeleton.h"
+#include "selection/nucleus_buffer.h"
+#include "settings/args.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
 
@@ -31,7 +36,7 @@ void print_intervals(Args* a) {
   if (a->exchange_interval <= 0) a->exchange_interval = 1;
   std::fprintf(VELK_ERR, "Random Walk Interval: %d\n", a->rw_interval);
   std::fprintf(VELK_ERR, "Exchange Interval: %d\n", a->exchange_interval);
-  if (a->oto_interval == 2147483647)
+  if (a->oto_interval == kNeverInterval)
     std::fprintf(VELK_ERR, "1-to-1 Interval: --\n");
   else
     std::fprintf(VELK_ERR, "1-to-1 Interval: %d\n", a->oto_interval);
@@ -55,7 +60,7 @@ int main(int argc, char** argv) {
 
   std::fprintf(VELK_ERR,
                "Velk-BN <NNSR> Rel. %s ($Rev: 255 $)\n  rank=%d, processes=%d, threads=%d\n",
-               "0.14.2", a->rank, a->processes, omp_get_max_threads());
+               VLK_RELEASE, a->rank, a->processes, omp_get_max_threads());
   debug_settings(a);
   std::fflush(VELK_ERR);
   if (a->rank == 0) {

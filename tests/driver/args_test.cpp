@@ -1,4 +1,4 @@
-#include "args.h"
+#include "settings/args.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "collect_data.h"
+#include "selection/collect_data.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Evaluation against a reference network: the per-pair verdicts of the distributed count, the
 // same verdicts from the gathered network, and the exact report lines.
-#include "evaluate.h"
+#include "evaluation/evaluate.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 #include "VLK_DoubleArray.h"
 #include "VLK_Network.h"
 #include "VLK_PCGraph.h"
+#include "exchange/network_forms.h"
 #include "exchange_testing.h"
 #include "graph_testing.h"
-#include "network_forms.h"
 #include "vlk_owned.h"
 #include "vlk_test.h"
 

@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "exchange/graph_exchange.h"
 #include "exchange_testing.h"
 #include "mpi_test.h"
 #include "nuclei_fixture.h"
-#include "output_nuc.h"
+#include "output/output_nuc.h"
 
 namespace {
 

@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "exchange_parts.h"
+#include "exchange/exchange_work.h"
+#include "exchange/graph_exchange.h"
 #include "exchange_testing.h"
-#include "output_nuc.h"
+#include "output/output_nuc.h"
 #include "velkcom.h"
 #include "vlk_test.h"
 

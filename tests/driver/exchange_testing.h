@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "args.h"
-#include "exchange.h"
-#include "exchange_parts.h"
+#include "exchange/edge_tables.h"
+#include "exchange/exchange_work.h"
+#include "settings/args.h"
 #include "vlk_test.h"
 
 namespace vlk_test {

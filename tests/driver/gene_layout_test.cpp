@@ -1,7 +1,7 @@
 // Where the edge statistics of a gene pair live: every ordered pair of an owned gene has a cell
 // of its own, the cells of a process fill its table exactly, and the arithmetic holds at the
 // largest gene count the 16-bit ids allow.
-#include "gene_layout.h"
+#include "exchange/gene_layout.h"
 
 #include <gtest/gtest.h>
 

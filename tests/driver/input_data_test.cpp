@@ -1,6 +1,6 @@
 // The input data that no run can work on are refused, each with its line: a directory or a
 // matrix given as EDF before any reader sees the file, unusable sizes before any table is made.
-#include "input_data.h"
+#include "input/input_data.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "VLK_DataMatrix.h"
-#include "args.h"
+#include "settings/args.h"
 #include "velkcom.h"
 #include "vlk_owned.h"
 #include "vlk_test.h"

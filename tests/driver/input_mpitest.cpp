@@ -11,10 +11,10 @@
 #include "VLK_DataMatrix.h"
 #include "VLK_Data_merge.h"
 #include "VLK_EDF.h"
-#include "args.h"
 #include "exchange_testing.h"
-#include "input_data.h"
+#include "input/input_data.h"
 #include "mpi_test.h"
+#include "settings/args.h"
 #include "vlk_owned.h"
 #include "vlk_test.h"
 

@@ -1,6 +1,6 @@
 // The forms of the frequent-edge gathering: which directions of a pair each keeps, with which
 // values and at which precision, and the record stream and values a process contributes.
-#include "network_forms.h"
+#include "exchange/network_forms.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "exchange/network_gathering.h"
 #include "exchange_testing.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "VLK_PCGraph.h"
+#include "exchange/network_gathering.h"
 #include "exchange_testing.h"
 #include "mpi_test.h"
 #include "nuclei_fixture.h"

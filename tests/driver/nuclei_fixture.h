@@ -12,8 +12,8 @@
 
 #include "VLK_Graph.h"
 #include "VLK_Util_jobs.h"
-#include "edge_records.h"
-#include "exchange.h"
+#include "exchange/edge_records.h"
+#include "exchange/graph_exchange.h"
 #include "exchange_testing.h"
 #include "mpi_test.h"
 

@@ -1,7 +1,7 @@
 // The final network as written: its edge and node properties in VLK3, where it goes, what a
 // file that cannot be written does to the result, and the start-up refusal of an output the
 // run could not write.
-#include "output_network.h"
+#include "output/output_network.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -21,7 +21,7 @@
 #include "VLK_KeyValues.h"
 #include "VLK_PCGraph.h"
 #include "VLK_UShortArray.h"
-#include "args.h"
+#include "settings/args.h"
 #include "velkcom.h"
 #include "vlk_owned.h"
 #include "vlk_test.h"

@@ -1,7 +1,7 @@
 // The job loop's schedule: every process of a chunk meets the same collectives at the same
 // passes, the real jobs of all processes add up to the chunk, and a chunk of no jobs has no
 // pass at all.
-#include "pass_plan.h"
+#include "method/pass_plan.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // 0 -> 1 -> ... over its positions, so with every gene in every nucleus the final network is
 // known and the same whatever the number of processes.
 #include "VLK_Graph.h"
-#include "args.h"
-#include "nuclei.h"
+#include "method/nucleus_jobs.h"
+#include "settings/args.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "VLK_ScoreStore.h"
-#include "args.h"
-#include "score_store.h"
+#include "method/score_store.h"
+#include "settings/args.h"
 #include "vlk_test.h"
 
 namespace {

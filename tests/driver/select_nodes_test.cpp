@@ -1,4 +1,4 @@
-#include "select_nodes.h"
+#include "selection/select_nodes.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 
 #include "VLK_PCGraph.h"
 #include "VLK_UShortArray.h"
-#include "rw.h"
 #include "scripted_rng.h"
+#include "selection/random_walk.h"
 #include "velkcom.h"
 #include "vlk_check.h"
 #include "vlk_test.h"

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "VLK_Score.h"
-#include "args.h"
-#include "nuclei.h"
+#include "method/nucleus_jobs.h"
+#include "settings/args.h"
 #include "simulated_data.h"
 #include "vlk_test.h"
 

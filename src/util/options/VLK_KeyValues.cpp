@@ -13,20 +13,24 @@
 
 namespace {
 
-// Writable storage: callers may run in-place string helpers over a value they looked up.
-char on_text[] = "on";
-char default_key_text[] = "_default_";
-char error_key_text[] = "_error_";
-int on_int = 1;
-int off_int = 0;
+// Every list that holds one of these shares it: the storage is read-only, so that no write
+// through a looked-up value can change it for all of them (the setters give such an entry a
+// value of its own instead).
+const char on_text[] = "on";
+const char default_key_text[] = "_default_";
+const char error_key_text[] = "_error_";
+const int on_int = 1;
+const int off_int = 0;
 
 }  // namespace
 
-char* const VLK_KeyValues_DEFAULT_VALUE = on_text;
-char* const VLK_KeyValues_DEFAULT_KEY = default_key_text;
-char* const VLK_KeyValues_ERROR_KEY = error_key_text;
-int* const VLK_KeyValues_DEFAULT_VALUE_ON = &on_int;
-int* const VLK_KeyValues_DEFAULT_VALUE_OFF = &off_int;
+// The pointers have the types of the lists' values, which are not const; they are told apart
+// by address.
+char* const VLK_KeyValues_DEFAULT_VALUE = const_cast<char*>(on_text);
+char* const VLK_KeyValues_DEFAULT_KEY = const_cast<char*>(default_key_text);
+char* const VLK_KeyValues_ERROR_KEY = const_cast<char*>(error_key_text);
+int* const VLK_KeyValues_DEFAULT_VALUE_ON = const_cast<int*>(&on_int);
+int* const VLK_KeyValues_DEFAULT_VALUE_OFF = const_cast<int*>(&off_int);
 
 namespace {
 

@@ -17,8 +17,9 @@ struct VLK_KeyValues {
   VLK_IntArray* types;  // one type id per value
 };
 
-// Shared static values, compared by address and never freed. A key given without value holds
-// VLK_KeyValues_DEFAULT_VALUE ("on"), which tells it apart from an explicit on.
+// Shared static values, compared by address, never freed and read-only (a write through one
+// faults). A key given without value holds VLK_KeyValues_DEFAULT_VALUE ("on"), which tells it
+// apart from an explicit on.
 extern char* const VLK_KeyValues_DEFAULT_VALUE;     // "on"
 extern char* const VLK_KeyValues_DEFAULT_KEY;       // "_default_": positional arguments
 extern char* const VLK_KeyValues_ERROR_KEY;         // "_error_": catch-all option row
