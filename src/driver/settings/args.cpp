@@ -522,3 +522,43 @@ void Args_print_bytes(std::uint64_t bytes) {
 Args* Args_new() { return Args_new_rank(0, 1); }
 void Args_finalize_mpi() {}
 #endif
+
+std::vector<ArgsOption> Args_options() {
+  Args* a = Args_new_rank(0, 1);
+  Working w;
+  const auto table = option_table(a, &w);
+  const auto text = [&](const VLK_ArgDef& row) -> std::string {
+    // The working values stand for fields that keep the defaults.
+    if (row.target == &w.interval_base) return std::to_string(a->interval_base);
+    if (row.target == &w.total_mem) return std::to_string(a->memory >> 20);
+    if (row.target == &w.cache_size) return std::to_string(a->cache_bytes >> 20);
+    if (row.target == &a->seed) return "the clock";
+    switch (row.kind) {
+      case VLK_TYPE_INT:
+        return std::to_string(*static_cast<const int*>(row.target));
+      case VLK_TYPE_DOUBLE: {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%g", *static_cast<const double*>(row.target));
+        return buf;
+      }
+      case VLK_TYPE_STRING: {
+        const char* value = *static_cast<char* const*>(row.target);
+        return value != nullptr ? value : "none";
+      }
+      case VLK_ARG_ONOFF:
+        return *static_cast<const int*>(row.target) ? "on" : "off";
+      case VLK_ARG_FLAG_ON:
+        return "off";
+      case VLK_ARG_CALL2:
+        return "\u2014";
+      default:  // option lists, string defaults: nothing until given
+        return "none";
+    }
+  };
+  std::vector<ArgsOption> out;
+  for (const VLK_ArgDef& row : table)
+    if (row.name != nullptr && std::strcmp(row.name, VLK_KeyValues_DEFAULT_KEY) != 0)
+      out.push_back({row.name, text(row)});
+  Args_delete(a);
+  return out;
+}

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "VLK_AlgoArgs.h"
 #include "VLK_Data.h"
@@ -177,3 +179,13 @@ void Args_finalize_mpi();
 void Args_charge_memory(Args* a, std::uint64_t bytes, const char* what);
 // "<bytes> [bytes] (<MiB> [MiB])" on VELK_ERR: how the start-up reports what it charges.
 void Args_print_bytes(std::uint64_t bytes);
+
+// An option of the command line and the value the program starts from, as the manual lists
+// it: a number, a text, "none", "on"/"off" for flags, "the clock" for the seed, "—" for the
+// options that only act.
+struct ArgsOption {
+  std::string name;
+  std::string default_text;
+};
+// Every named option of the command line, in table order.
+std::vector<ArgsOption> Args_options();
