@@ -29,6 +29,7 @@ commit=$(git -C "$src" rev-parse --short HEAD 2>/dev/null || echo unknown)
 start=$(date +%s)
 "$@" >>"$tmp" 2>&1
 echo "# took $(($(date +%s) - start)) s" >>"$tmp"
+chmod 644 "$tmp"
 mv "$tmp" "$out"
 trap - EXIT
 echo "$out"
