@@ -66,9 +66,8 @@ void check_two_step_options(const VLK_KeyValues* options) {
   if (VLK_KeyValues_get_string(options, "first") == nullptr)
     vlk::fatal("ERROR: TwoStepHC: First parent set file not specified.\n");
   for (const char* key : {"p", "m"})
-    if (int_option(options, key, 1) < 1)
-      vlk::fatal("ERROR: TwoStepHC: option \"%s\" must be at least 1: %d\n", key,
-                 int_option(options, key, 1));
+    if (const int value = int_option(options, key, 1); value < 1)
+      vlk::fatal("ERROR: TwoStepHC: option \"%s\" must be at least 1: %d\n", key, value);
   const char* s = VLK_KeyValues_get_string(options, "s");
   const char* score = s != nullptr ? s : "BNRC";
   const vlk::MallocPtr<VLK_Score> module(VLK_Score_get(score));

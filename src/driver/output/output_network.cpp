@@ -87,11 +87,6 @@ void check_shapes(const char* who, const VLK_Data* data, const VLK_PCGraph* grap
                edges, stride);
 }
 
-// The annotated network of the graph: one node per gene in gene order, one edge per graph edge
-// in edge order. Every edge gets its frequency (the first of its `stride` values) as
-// "edgeScore" and "Freq"; three values carry the share of the kept direction ("Dir") second;
-// with two or three, the last is the pair count ("Count"), and every node gets "Count", half the
-// counts of its edges.
 // One node per gene in gene order, named as the data set names it.
 vlk::NetworkPtr gene_nodes(const VLK_Data* data) {
   vlk::NetworkPtr net(VLK_Network_new());
@@ -104,6 +99,11 @@ vlk::NetworkPtr gene_nodes(const VLK_Data* data) {
   return net;
 }
 
+// The annotated network of the graph: one node per gene in gene order, one edge per graph edge
+// in edge order. Every edge gets its frequency (the first of its `stride` values) as
+// "edgeScore" and "Freq"; three values carry the share of the kept direction ("Dir") second;
+// with two or three, the last is the pair count ("Count"), and every node gets "Count", half the
+// counts of its edges.
 vlk::NetworkPtr build_network(const VLK_Data* data, const VLK_PCGraph* graph,
                               const VLK_FloatArray* values, int stride) {
   vlk::NetworkPtr net = gene_nodes(data);
