@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
   VLK_Timer_start(&timers[2]);
   VLK_init();
   MPI_Init(&argc, &argv);
+  vlk::mpi_endings_init();
   VLK_Timer_start(&timers[1]);
 
   Args* a = Args_new();
@@ -77,12 +78,16 @@ int main(int argc, char** argv) {
   print_intervals(a);
 
   debug_settings(a);
-  input_data(a);
-  check_output_names(a);
-  debug_settings(a);
-  read_reference(a);
-  check_skeleton_files(a->whole_data, a->skeleton_file, a->skeleton_type, a->skeleton_args);
-  parametric_cutoffs(a);
+  {
+    // Up to here every process checks the same settings, the same sizes and the same files.
+    vlk::EveryProcessAlike same_start_up;
+    input_data(a);
+    Args_check_on_root(a, check_output_names);
+    debug_settings(a);
+    read_reference(a);
+    check_skeleton_files(a->whole_data, a->skeleton_file, a->skeleton_type, a->skeleton_args);
+    parametric_cutoffs(a);
+  }
 
   edge_tables_alloc(a);
   std::fprintf(VELK_ERR, "module_size = %d\n", a->module_size);

@@ -67,6 +67,12 @@ VLK_Data* read_input(Args* a) {
   return d;
 }
 
+// What the other processes wait for while process 0 reads: the sizes, here those of no data.
+void tell_no_data() {
+  int sizes[3] = {-1, -1, -1};
+  MPI_Bcast(sizes, 3, MPI_INT, 0, MPI_COMM_WORLD);
+}
+
 void* allocate(size_t count, size_t size) {
   void* block = std::malloc(count > 0 ? count * size : 1);
   if (block == nullptr) vlk::fatal("ERROR: Failed to allocate memory for the input data.\n");
@@ -80,7 +86,11 @@ void input_data(Args* a) {
   const auto t0 = std::chrono::steady_clock::now();
   const bool dynamic = a->algo_args->dynamic != 0;
   if (root) {
-    a->whole_data = read_input(a);
+    {
+      // A file the reader refuses is refused for every process: they learn it from the sizes.
+      vlk::EveryProcessAlike refusal_tells_the_others(tell_no_data);
+      a->whole_data = read_input(a);
+    }
     refuse_resampling(a);
     std::fprintf(VELK_ERR, "Broadcasting the input data matrix ");
     if (a->whole_data != nullptr) {

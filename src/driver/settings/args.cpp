@@ -307,7 +307,7 @@ void validate_settings(const Args* a) {
   // A bad -O or --output-mode, or a file that cannot be made, would otherwise be found only
   // after the whole run.
   check_output_settings(a);
-  check_output_file(a);
+  Args_check_on_root(a, check_output_file);
 }
 
 // The word at the position the binding failed: an option the table does not hold, an int
@@ -321,31 +321,39 @@ void validate_settings(const Args* a) {
   vlk::fatal("ERROR: invalid value for option %s\n", word);
 }
 
-void open_log(const Args* a) {
-  if (a->output_prefix == nullptr) return;
-  std::string name = "/dev/null";
+// The log of this process under --log; null for the standard error stream.
+std::string log_name(const Args* a) {
   switch (a->log_mode) {
     case 1: {
       char rank[16];
       std::snprintf(rank, sizeof rank, "%05d", a->rank);
-      name = std::string(a->output_prefix) + ".log." + rank;
-      break;
+      return std::string(a->output_prefix) + ".log." + rank;
     }
     case 0:
-      if (a->rank == 0) name = std::string(a->output_prefix) + ".log";
-      break;
+      return a->rank == 0 ? std::string(a->output_prefix) + ".log" : "/dev/null";
     case 2:
-      if (a->rank == 0) {
-        VELK_ERR = stderr;
-        return;
-      }
-      break;
+      return a->rank == 0 ? std::string() : "/dev/null";
     default:
-      break;
+      return "/dev/null";
+  }
+}
+
+void open_own_log(const Args* a) {
+  const std::string name = log_name(a);
+  if (name.empty()) {
+    VELK_ERR = stderr;
+    return;
   }
   FILE* log = std::fopen(name.c_str(), "w");
   if (log == nullptr) vlk::fatal("ERROR: cannot open log file: %s\n", name.c_str());
   VELK_ERR = log;
+}
+
+// Process 0's log is its own file; the others' are null streams or files of their own.
+void open_log(const Args* a) {
+  if (a->output_prefix == nullptr) return;
+  Args_check_on_root(a, open_own_log);
+  if (a->rank != 0) open_own_log(a);
 }
 
 // A MiB count of the command line as bytes; a negative count has no meaning as a size.
@@ -436,6 +444,8 @@ void Args_delete(Args* a) {
 }
 
 void parse_args(Args* a, int argc, char** argv) {
+  // Every process reads the same command line: what one refuses, all do.
+  vlk::EveryProcessAlike same_command_line;
   Working w;
   const auto table = option_table(a, &w);
 
@@ -521,6 +531,9 @@ void Args_print_bytes(std::uint64_t bytes) {
 #ifndef USE_MPI
 Args* Args_new() { return Args_new_rank(0, 1); }
 void Args_finalize_mpi() {}
+void Args_check_on_root(const Args* a, void (*check)(const Args*)) {
+  if (a->rank == 0) check(a);
+}
 #endif
 
 std::vector<ArgsOption> Args_options() {

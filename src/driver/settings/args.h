@@ -174,6 +174,10 @@ std::uint32_t Args_run_seed(const Args* a);
 // Ends MPI when it was started and is still running; a no-op otherwise (and without MPI).
 // The help exits with status 0 through it, so mpirun sees a clean end.
 void Args_finalize_mpi();
+// A start-up check that process 0 makes alone, on what the others never touch (the final
+// network's file, its own log): the others wait for its verdict and leave with it, the run
+// ending as for an error every process found. The check runs on process 0 only.
+void Args_check_on_root(const Args* a, void (*check)(const Args*));
 // Charges bytes to the memory budget; a charge larger than what is left prints an error
 // naming the budget and what was charged, and ends the run.
 void Args_charge_memory(Args* a, std::uint64_t bytes, const char* what);
