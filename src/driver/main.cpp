@@ -42,6 +42,14 @@ void print_intervals(Args* a) {
     std::fprintf(VELK_ERR, "1-to-1 Interval: %d\n", a->oto_interval);
 }
 
+// The budget the process started from, whichever way it was given: --total-mem 0 keeps the
+// default. parse_args has charged the score cache already.
+void print_budget(const Args* a) {
+  std::fprintf(VELK_ERR, "Memory budget per process (--total-mem, MiB; 0 keeps 3072): ");
+  Args_print_bytes(a->memory + (a->cache_type != 0 ? a->cache_bytes : 0));
+  std::fprintf(VELK_ERR, "\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -76,6 +84,7 @@ int main(int argc, char** argv) {
   a->algo_args->rng = rng;
   VLK_RNG_set_seed(rng, static_cast<int>(Args_run_seed(a)));
   print_intervals(a);
+  print_budget(a);
 
   debug_settings(a);
   {

@@ -82,6 +82,15 @@ VLK_BNRCBuff* VLK_BNRCBuff_new();
 // Bytes the state needs at its current level for p nodes, n samples, M basis functions, W
 // doubles of scratch per thread and T threads.
 size_t VLK_BNRC_memory_size(VLK_BNRCBuff* bf, int p, int n, int M, int W, int T);
+// What an init with these arguments would take for p nodes of n samples: the level its options
+// ask for, the level the memory limit leaves it (0 when not even level 1 fits) and the bytes
+// of that level (of level 1 when none fits). Bad options end the process as init's do.
+struct VLK_BNRCPlan {
+  int asked_level;
+  int level;
+  size_t bytes;
+};
+VLK_BNRCPlan VLK_BNRC_plan(const VLK_ScoreArgs* args, int p, int n);
 // B and Bindex for p nodes of n samples.
 void VLK_BNRC_alloc_B(VLK_BNRCBuff* bf, int p, int n, int M);
 // The design matrices of all p nodes of X, in one parallel region with work[t] per thread.

@@ -23,6 +23,7 @@
 #include "velkcom.h"
 #include "vlk_fatal.h"
 #include "vlk_lapack.h"
+#include "vlk_owned.h"
 
 namespace {
 
@@ -366,6 +367,56 @@ void vlk::bnrc::read_options(const VLK_KeyValues* options, Options* o) {
   }
 }
 
+namespace {
+
+// The highest level from bf->level down whose tables fit max_memory: bf->level becomes it (0
+// when none does) and the bytes of that level (of level 1 when none fits) are returned.
+size_t plan_level(VLK_BNRCBuff* bf, int p, int n, int M, int W, int T, size_t max_memory,
+                  bool verbose) {
+  for (;;) {
+    const size_t mem = VLK_BNRC_memory_size(bf, p, n, M, W, T);
+    if (verbose) {
+      std::fprintf(out(), "BNRC: Pre-calculation level = %d\n", bf->level);
+      std::fprintf(out(), "BNRC:   required memory = ");
+      print_mib(mem);
+      std::fprintf(out(), " [MiB]\n");
+      std::fflush(out());
+    }
+    if (mem <= max_memory) return mem;
+    if (verbose) {
+      std::fprintf(out(), "BNRC: WARNING: memory usage will exceed the max size.\n");
+      std::fprintf(out(), "               ");
+      print_mib(mem);
+      std::fprintf(out(), " [MiB] > max = %zu [MiB].\n", mib(max_memory));
+      std::fprintf(out(), "BNRC: WARNING: descreasing the pre-calculation level.\n");
+      std::fflush(out());
+    }
+    if (--bf->level > 0) continue;
+    return mem;
+  }
+}
+
+}  // namespace
+
+VLK_BNRCPlan VLK_BNRC_plan(const VLK_ScoreArgs* args, int p, int n) {
+  const vlk::MallocPtr<VLK_BNRCBuff> bf(VLK_BNRCBuff_new());  // a record without buffers
+  bf->max_parents = std::max(args->max_parents, 0);
+  const int T = std::max(args->threads, 1);
+  vlk::bnrc::Options o;
+  o.level = bf->level;
+  o.hyper_num = bf->hyper_num;
+  o.verbosity = bf->verbosity;
+  vlk::bnrc::read_options(args->options, &o);
+  bf->level = o.level;
+  bf->hyper_num = o.hyper_num;
+  VLK_BNRCPlan plan;
+  plan.asked_level = bf->level;
+  plan.bytes = plan_level(bf.get(), p, n, bf->M, work_length(bf->M, n, bf->degree), T,
+                          args->max_memory, false);
+  plan.level = bf->level;
+  return plan;
+}
+
 VLK_BNRCBuff* VLK_BNRC_init(VLK_Data* data, VLK_ScoreArgs* args) {
   VLK_BNRCBuff* bf = VLK_BNRCBuff_new();
   bf->max_parents = std::max(args->max_parents, 0);
@@ -408,28 +459,10 @@ VLK_BNRCBuff* VLK_BNRC_init(VLK_Data* data, VLK_ScoreArgs* args) {
   bf->n = n;
   bf->p = p;
 
-  for (;;) {
-    const size_t mem = VLK_BNRC_memory_size(bf, p, n, M, W, T);
-    if (bf->verbosity >= 0) {
-      std::fprintf(out(), "BNRC: Pre-calculation level = %d\n", bf->level);
-      std::fprintf(out(), "BNRC:   required memory = ");
-      print_mib(mem);
-      std::fprintf(out(), " [MiB]\n");
-      std::fflush(out());
-    }
-    if (mem <= args->max_memory) break;
-    if (bf->verbosity >= 0) {
-      std::fprintf(out(), "BNRC: WARNING: memory usage will exceed the max size.\n");
-      std::fprintf(out(), "               ");
-      print_mib(mem);
-      std::fprintf(out(), " [MiB] > max = %zu [MiB].\n", mib(args->max_memory));
-      std::fprintf(out(), "BNRC: WARNING: descreasing the pre-calculation level.\n");
-      std::fflush(out());
-    }
-    if (--bf->level > 0) continue;
+  const size_t mem = plan_level(bf, p, n, M, W, T, args->max_memory, bf->verbosity >= 0);
+  if (bf->level == 0)
     vlk::fatal("ERROR: BNRC: could not allocate enough memory: %s [bytes] required at least.\n",
                vlk::comma_text(mem).c_str());
-  }
 
   const int hn = bf->hyper_num;
   bf->beta = VLK_Matrix_new(hn, 1);

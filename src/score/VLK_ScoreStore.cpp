@@ -139,6 +139,11 @@ void VLK_ScoreStore_put_set(const VLK_ScoreStore* s, std::uint64_t key, double s
   // A slot another writer holds is left to it.
   if ((even & 1) != 0 || !seq.compare_exchange_strong(even, even + 1, std::memory_order_acquire))
     return;
+  // The odd count must be seen before the data: a reader whose loads of the key and the score
+  // see one of these stores then sees the odd count (or a later one) after its acquire fence,
+  // and drops the slot. Without the fence a weakly ordered CPU (ARM, POWER) may show the new
+  // key and score beside the old even count on both sides of the reader's loads.
+  std::atomic_thread_fence(std::memory_order_release);
   store(&slot.key, key);
   store(&slot.bits, std::bit_cast<std::uint64_t>(score));
   seq.store(even + 2, std::memory_order_release);

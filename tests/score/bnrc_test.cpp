@@ -491,6 +491,12 @@ TEST(BnrcInit, FallsBackToTheLevelTheBudgetAllows) {
     BnrcPtr bf =
         make_state(d.get(), {.max_parents = 2, .max_memory = c.budget, .verbosity = 0}, &log);
     EXPECT_EQ(bf->level, c.level);
+    // The plan that sizes the budget's other users sees the same level without a state.
+    VLK_ScoreArgs args{nullptr, 2, c.budget, 0, 1, 0, -1};
+    const VLK_BNRCPlan plan = VLK_BNRC_plan(&args, 6, 40);
+    EXPECT_EQ(plan.asked_level, 3);
+    EXPECT_EQ(plan.level, c.level);
+    EXPECT_EQ(plan.bytes, estimate[c.level]);
     // One warning per level given up, each announced once.
     size_t warnings = 0;
     for (size_t at = log.find(warning); at != std::string::npos; at = log.find(warning, at + 1))
@@ -514,6 +520,10 @@ TEST(BnrcInit, FallsBackToTheLevelTheBudgetAllows) {
     EXPECT_EQ(bf->log_det_Lambda != nullptr, c.level >= 2);
     EXPECT_NEAR(score(bf.get(), 3, {0, 1}), 114.28399717494051, 1e-7);
   }
+  VLK_ScoreArgs short_args{nullptr, 2, estimate[1] - 1, 0, 1, 0, -1};
+  const VLK_BNRCPlan none = VLK_BNRC_plan(&short_args, 6, 40);
+  EXPECT_EQ(none.level, 0);
+  EXPECT_EQ(none.bytes, estimate[1]);
   const std::string bytes = comma(estimate[1]);
   EXPECT_FATAL_EXIT(
       init_only(d.get(), {.max_parents = 2, .max_memory = estimate[1] - 1}),

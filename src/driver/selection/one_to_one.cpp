@@ -85,13 +85,11 @@ vlk::WholeDataLoan::Whole bootstrap_whole(Args* a, vlk::MallocPtr<double>* X,
   return {a->nodes, static_cast<int>(cols), X->get(), Y->get()};
 }
 
-// The level of the whole-data state: --lv, raised to 3 (the smoothers stored), which scores
-// the same bits several times faster; the score falls back from there as the budget demands.
-int whole_data_level(int lv) { return lv >= 1 && lv < 3 ? 3 : lv; }
-
 }  // namespace
 
 namespace vlk::oto {
+
+int whole_data_level(int lv) { return lv >= 1 && lv < 3 ? 3 : lv; }
 
 void fill_table(VLK_Score* score, const GeneLayout& g, double* table, double* base, bool marks) {
   const int genes = static_cast<int>(g.n), rows = static_cast<int>(g.own);
@@ -167,7 +165,7 @@ void one_to_one(Args* a) {
     VLK_ScoreArgs* sa = a->score_args;
     sa->max_parents = 1;
     sa->max_memory = a->memory;
-    loan.emplace(a->nucleus_data, whole, sa, whole_data_level(a->score_level),
+    loan.emplace(a->nucleus_data, whole, sa, vlk::oto::whole_data_level(a->score_level),
                  "1-to-1 score options");
     VLK_Score_init(score, a->nucleus_data, sa);
   }

@@ -20,6 +20,11 @@ void one_to_one(Args* args);
 
 namespace vlk::oto {
 
+// The score level of the whole-data state: --lv, raised to 3 (the smoothers stored), which
+// scores the same bits several times faster; the score falls back from there as the budget
+// demands.
+int whole_data_level(int lv);
+
 // The table of a score whose state already serves the whole data (layout.n genes), into
 // layout.own rows of n doubles for the genes layout.gene(l), with base as n doubles of scratch.
 // Scores with VLK_Score_threads(score) threads at most; prints the progress marks when marks is
