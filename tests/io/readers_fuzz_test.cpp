@@ -793,7 +793,7 @@ TEST(ReadersFuzz, CSML) {
       "<csml:property key=\"k\" value=\"1\" type=\"integer\"/></csml:entity>"
       "<csml:entity id=\"b\"/><csml:fact type=\"cso30:f:DirectedRelation\">"
       "<csml:participant refID=\"a\" type=\"from\"/><csml:participant refID=\"b\" "
-      "type=\"to\"/><fig:edge lineColor=\"9 9 9 9\"/><csml:property key=\"s\" value=\"x\" "
+      "type=\"to\"/><fig:edge lineColor=\"9 9 9 9\"/><csml:property key=\"s\" value=\"-.5\" "
       "type=\"real\"/></csml:fact><csml:process><csml:connector refID=\"b\"></csml:connector>"
       "<csml:connector refID=\"a\"/><csml:comment/></csml:process></csml:project>\n");
   fuzz(seeds, {xml_parser(), csml_reader()}, 600, 55);
@@ -810,6 +810,9 @@ TEST(ReadersFuzz, VLK3) {
       "X:n:int\t4\nNode Attr\tkind:str\tsize:integer\n[Nodes]\na\tA\t0\tleaf\t3\nb\tB\t1\n"
       "c\tC\t2\t\t5\n[Edges]\n0\t1\t0.5\tfirst\n1\t2\n2\t0\t\tx\n-\nafter\n",
       "Velk VLK3 FORMAT\n[Information]\n[Nodes]\nx\tX\t0\ny\tY\t1\n[Edges]\n1\t0\n0\t1",
+      // Numbers that are not finite, which CSML cannot carry.
+      "Velk VLK3 FORMAT\n[Information]\nEdge Attr\tw:double\nNode Attr\tz:double\n[Nodes]\n"
+      "a\tA\t0\t1.5\nb\tB\t1\tinf\n[Edges]\n0\t1\tnan\n1\t0\t2\n",
   };
   fuzz(seeds, targets, 800, 55);
 }
