@@ -21,10 +21,12 @@
 // the entity name, position, fill colour, size, typed properties) and edges from the facts
 // and processes (line colour, typed properties of facts); the network's primary score is
 // "edgeScore". A property type other than string, integer or real ends the process, as do an
-// entity without a name (no probeID and no id, or empty ones) and a NUL byte, with the line;
-// a document that is not well formed otherwise gives what was read before the error, with a
-// warning. An edge whose ends do not both name an entity read before is dropped with a warning.
-// The writer refuses a node whose probeID text would be empty, or that has a property "probeID".
+// entity without a name (no probeID and no id, or empty ones), a NUL byte and a number that is
+// not wholly one of its kind (a position, a size, a colour component 0 .. 255 of at most four,
+// an Integer or Real property value; reals finite), with the line; a document that is not well
+// formed otherwise gives what was read before the error, with a warning. An edge whose ends do
+// not both name an entity read before is dropped with a warning. The writer refuses what the
+// reader would not give back (see csml_write_problem).
 #pragma once
 
 #include <cstdio>
@@ -62,7 +64,9 @@ int VLK_CSML_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* opt
 namespace vlk::io {
 // The writer's refusal (see write_problem): a node whose probeID text (its name, or with
 // "probe" that property) is empty, or that has a property "probeID" of its own, which the
-// reader would take for its name; everything else is escaped and reads back.
+// reader would take for its name; a number the reader would refuse: a node position or size
+// that is not finite, a colour component outside 0 .. 255, a double property (of a node, or in
+// fact mode of an edge) that is not finite. Everything else is escaped and reads back.
 std::string csml_write_problem(const VLK_Network* net, const VLK_KeyValues* options);
 }  // namespace vlk::io
 

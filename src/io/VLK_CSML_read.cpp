@@ -1,14 +1,13 @@
 #include <strings.h>
 
 #include <cctype>
-#include <climits>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "VLK_CSML.h"
 #include "VLK_IO.h"
@@ -16,6 +15,7 @@
 #include "velkcom.h"
 #include "vlk_data_read.h"
 #include "vlk_fatal.h"
+#include "vlk_number.h"
 
 namespace {
 
@@ -99,17 +99,113 @@ class Attr {
   const char* value_;
 };
 
-// "r g b a" as four ints (atoi of each blank-separated field); missing ones are 0, 0, 255, 255.
-void color_of(const char* text, int rgba[4]) {
-  rgba[0] = 0, rgba[1] = 0, rgba[2] = 255, rgba[3] = 255;
-  const char* p = text;
-  for (int k = 0; k < 4; ++k) {
-    while (std::isspace(static_cast<unsigned char>(*p))) ++p;
-    if (*p == '\0') return;
-    const long v = std::strtol(p, nullptr, 10);
-    rgba[k] = static_cast<int>(v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : v);
-    while (*p != '\0' && !std::isspace(static_cast<unsigned char>(*p))) ++p;
+// ---- numbers in attribute values -----------------------------------------------------------
+//
+// Every number the reader takes is the whole text of its attribute, or of one blank-separated
+// part of it, and a number of its kind: a coordinate that atof would read from "12px" as 12, or
+// from "abc" as 0, or a colour component "300" that would be clamped, is a damaged file.
+
+// The refusal of the attribute `key` of the element `el` at `line`: its text and why.
+[[noreturn]] void refuse_attribute(size_t line, std::string_view el, const char* key,
+                                   const char* text, const std::string& why) {
+  vlk::fatal("ERROR: CSML: line %zu: %.*s %s=\"%s\": %s\n", line, static_cast<int>(el.size()),
+             el.data(), key, vlk::printable(text).c_str(), why.c_str());
+}
+
+std::string quoted(std::string_view text) { return "\"" + vlk::printable(text) + "\""; }
+
+// The parts of text between runs of blanks.
+std::vector<std::string_view> blank_separated(std::string_view text) {
+  std::vector<std::string_view> parts;
+  size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    const size_t start = i;
+    while (i < text.size() && !std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    if (i > start) parts.push_back(text.substr(start, i - start));
   }
+  return parts;
+}
+
+// Why a part is no finite double, or empty when it is one (its value in *x).
+std::string real_problem(std::string_view part, double* x) {
+  const vlk::Number<double> n = vlk::parse_number<double>(part);
+  if (n.ok()) {
+    *x = n.value;
+    return {};
+  }
+  return quoted(part) + " " + vlk::number_problem<double>(n.status);
+}
+
+struct Where {
+  size_t line;
+  std::string_view el;
+};
+
+// The value of a coordinate or another real attribute.
+double real_of(const Where& at, const char* key, const char* text) {
+  double x = 0;
+  if (const std::string why = real_problem(text, &x); !why.empty())
+    refuse_attribute(at.line, at.el, key, text, why);
+  return x;
+}
+
+// "r g b a", each 0 .. 255; missing ones are 0, 0, 255, 255 in that order, as a colour written
+// with fewer parts means.
+void color_of(const Where& at, const char* key, const char* text, int rgba[4]) {
+  rgba[0] = 0, rgba[1] = 0, rgba[2] = 255, rgba[3] = 255;
+  const std::vector<std::string_view> parts = blank_separated(text);
+  if (parts.size() > 4)
+    refuse_attribute(at.line, at.el, key, text,
+                     "more than four numbers (red, green, blue and alpha)");
+  for (size_t k = 0; k < parts.size(); ++k) {
+    const vlk::Number<int> n = vlk::parse_number<int>(parts[k]);
+    if (!n.ok())
+      refuse_attribute(at.line, at.el, key, text,
+                       quoted(parts[k]) + " " + vlk::number_problem<int>(n.status));
+    if (n.value < 0 || n.value > 255)
+      refuse_attribute(at.line, at.el, key, text,
+                       quoted(parts[k]) + " is out of the range of a colour component (0 to 255)");
+    rgba[k] = n.value;
+  }
+}
+
+// "width [height]": the width is the node's size; a height, when given, must be a number too.
+double size_of(const Where& at, const char* key, const char* text) {
+  const std::vector<std::string_view> parts = blank_separated(text);
+  if (parts.empty()) refuse_attribute(at.line, at.el, key, text, "no number");
+  if (parts.size() > 2)
+    refuse_attribute(at.line, at.el, key, text, "more than two numbers (width and height)");
+  double size = 0, height = 0;
+  if (std::string why = real_problem(parts[0], &size); !why.empty())
+    refuse_attribute(at.line, at.el, key, text, why);
+  if (parts.size() == 2)
+    if (std::string why = real_problem(parts[1], &height); !why.empty())
+      refuse_attribute(at.line, at.el, key, text, why);
+  return size;
+}
+
+// A property's value of the type id (from its "type"): an Integer must be an int and a Real a
+// finite double, whole; a string any text.
+void check_property_value(const Where& at, const char* key, const char* value, int type) {
+  if (type != VLK_TYPE_INT && type != VLK_TYPE_DOUBLE) return;
+  const char* kind = type == VLK_TYPE_INT ? "Integer" : "Real";
+  if (value == nullptr)
+    vlk::fatal("ERROR: CSML: line %zu: %.*s key=\"%s\": a property of type %s without a value\n",
+               at.line, static_cast<int>(at.el.size()), at.el.data(), vlk::printable(key).c_str(),
+               kind);
+  std::string why;
+  if (type == VLK_TYPE_INT) {
+    const vlk::Number<int> n = vlk::parse_number<int>(value);
+    if (!n.ok()) why = quoted(value) + " " + vlk::number_problem<int>(n.status);
+  } else {
+    double x;
+    why = real_problem(value, &x);
+  }
+  if (!why.empty())
+    vlk::fatal("ERROR: CSML: line %zu: %.*s key=\"%s\" value=\"%s\": %s\n", at.line,
+               static_cast<int>(at.el.size()), at.el.data(), vlk::printable(key).c_str(),
+               vlk::printable(value).c_str(), why.c_str());
 }
 
 // ---- the reader's state ----------------------------------------------------------------------
@@ -200,17 +296,19 @@ struct Context {
 
   void entity_element(std::string_view el, const VLK_KeyValues* attrs) {
     VLK_Node* n = node.get();
+    const Where where{at.line, el};
     if (el == "csml:position") {
       const Attr x(attrs, "x"), y(attrs, "y");
-      VLK_Node_set_position(n, x ? std::atof(x.get()) : VLK_Node_get_position_x(n),
-                            y ? std::atof(y.get()) : VLK_Node_get_position_y(n));
+      VLK_Node_set_position(n, x ? real_of(where, "x", x.get()) : VLK_Node_get_position_x(n),
+                            y ? real_of(where, "y", y.get()) : VLK_Node_get_position_y(n));
     } else if (el == "geneEntity" || el == "fig:geneEntity") {
       if (const Attr fill(attrs, "fillColor"); fill) {
         int c[4];
-        color_of(fill.get(), c);
+        color_of(where, "fillColor", fill.get(), c);
         VLK_Node_set_color(n, c[0], c[1], c[2], c[3]);
       }
-      if (const Attr size(attrs, "size"); size) VLK_Node_set_size(n, std::atof(size.get()));
+      if (const Attr size(attrs, "size"); size)
+        VLK_Node_set_size(n, size_of(where, "size", size.get()));
     } else if (el == "csml:property") {
       const Attr key(attrs, "key"), value(attrs, "value"), type(attrs, "type");
       if (!key) return;
@@ -219,12 +317,14 @@ struct Context {
         return;
       }
       const int id = VLK_CSML_get_CSML_type(type.get());
+      check_property_value(where, key.get(), value.get(), id);
       if (!props) props.reset(VLK_KeyValues_new());
       VLK_KeyValues_put_as_string(props.get(), key.get(), id, value.get());
     }
   }
 
   void fact_element(std::string_view el, const VLK_KeyValues* attrs) {
+    const Where where{at.line, el};
     if (el == "csml:participant") {
       const Attr type(attrs, "type");
       if (type.is("from"))
@@ -234,13 +334,14 @@ struct Context {
     } else if (el == "fig:edge") {
       if (const Attr line(attrs, "lineColor"); line) {
         int c[4];
-        color_of(line.get(), c);
+        color_of(where, "lineColor", line.get(), c);
         VLK_Edge_set_color(edge.get(), c[0], c[1], c[2], c[3]);
       }
     } else if (el == "csml:property") {
       const Attr key(attrs, "key"), value(attrs, "value"), type(attrs, "type");
       if (!key) return;
       const int id = VLK_CSML_get_CSML_type(type.get());
+      check_property_value(where, key.get(), value.get(), id);
       VLK_Edge_add_property_Object(edge.get(), key.get(),
                                    VLK_Object_new_by_string(value.get(), id));
     }

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -77,23 +78,75 @@ const char* probe_of(const VLK_Node* node, const Options& o) {
   return node->name;
 }
 
-// The reader refuses an entity without a name, and takes a property "probeID" for the name;
-// any other text is escaped and reads back.
-std::string entity_problem(const VLK_Network* net, const Options& o) {
-  for (size_t i = 0; i < VLK_Network_num_nodes(net); ++i) {
-    const VLK_Node* node = VLK_Network_get_node(net, static_cast<int>(i));
-    const char* probe = probe_of(node, o);
-    const char* why = probe == nullptr || *probe == '\0'
-                          ? (o.probe ? "its probeID is empty, and would not read back"
-                                     : "its name is empty, and would not read back")
-                      : VLK_Node_get_property(node, "probeID") != nullptr
-                          ? "its property \"probeID\" would be read back as its name"
-                          : nullptr;
-    if (why != nullptr)
-      return "ERROR: CSML: cannot write node " + std::to_string(i) + " (counted from 0): " + why +
+// The numbers the reader takes back must be what it accepts: finite positions, sizes and Real
+// properties, colour components 0 .. 255.
+bool color_reads_back(const VLK_Color* c) {
+  const auto component = [](int v) { return v >= 0 && v <= 255; };
+  return c == nullptr || (component(c->r) && component(c->g) && component(c->b) && component(c->a));
+}
+
+// The key of the first double property of obj that is not finite, or null.
+const char* non_finite_property(const CSMLObject* obj) {
+  for (size_t j = 0; j < CSMLObject_num_properties(obj); ++j) {
+    const VLK_Object* box = CSMLObject_get_property_value(obj, j);
+    if (box != nullptr && box->type == VLK_TYPE_DOUBLE && box->value != nullptr &&
+        !std::isfinite(*static_cast<const double*>(box->value)))
+      return CSMLObject_get_property_key(obj, j);
+  }
+  return nullptr;
+}
+
+std::string property_problem(const char* key) {
+  return "its property \"" + vlk::printable(or_empty(key)) +
+         "\" is not a finite number, and would not read back";
+}
+
+std::string node_number_problem(const VLK_Node* node) {
+  const CSMLObject* d = node->drawing;
+  if (!std::isfinite(d->x) || !std::isfinite(d->y))
+    return "its position is not finite, and would not read back";
+  if (!std::isfinite(VLK_Node_get_size(node)))
+    return "its size is not finite, and would not read back";
+  if (!color_reads_back(d->fill_color))
+    return "its fill colour has a component outside 0 to 255, and would not read back";
+  if (const char* key = non_finite_property(d)) return property_problem(key);
+  return {};
+}
+
+// In fact mode the reader takes back the line colour and the properties of every edge.
+std::string edge_problem(const VLK_Network* net, const Options& o) {
+  if (!o.edge || *o.edge != "fact") return {};
+  for (size_t k = 0; k < VLK_Network_num_edges(net); ++k) {
+    const CSMLObject* d = VLK_Network_get_edge(net, static_cast<int>(k))->drawing;
+    std::string why;
+    if (!color_reads_back(d->line_color))
+      why = "its line colour has a component outside 0 to 255, and would not read back";
+    else if (const char* key = non_finite_property(d))
+      why = property_problem(key);
+    if (!why.empty())
+      return "ERROR: CSML: cannot write edge " + std::to_string(k) + " (counted from 0): " + why +
              "\n";
   }
   return {};
+}
+
+// The reader refuses an entity without a name, and takes a property "probeID" for the name;
+// any other text is escaped and reads back.
+std::string network_problem(const VLK_Network* net, const Options& o) {
+  for (size_t i = 0; i < VLK_Network_num_nodes(net); ++i) {
+    const VLK_Node* node = VLK_Network_get_node(net, static_cast<int>(i));
+    const char* probe = probe_of(node, o);
+    const std::string why = probe == nullptr || *probe == '\0'
+                                ? (o.probe ? "its probeID is empty, and would not read back"
+                                           : "its name is empty, and would not read back")
+                            : VLK_Node_get_property(node, "probeID") != nullptr
+                                ? "its property \"probeID\" would be read back as its name"
+                                : node_number_problem(node);
+    if (!why.empty())
+      return "ERROR: CSML: cannot write node " + std::to_string(i) + " (counted from 0): " + why +
+             "\n";
+  }
+  return edge_problem(net, o);
 }
 
 void put_entity(FILE* fp, const VLK_Node* node, int n, const Options& o,
@@ -323,7 +376,7 @@ void put_place_holder(FILE* fp, const char* id, const char* x, const char* y) {
 std::string vlk::io::csml_write_problem(const VLK_Network* net, const VLK_KeyValues* options) {
   Options o;
   bind_options(options, &o, false);
-  return entity_problem(net, o);
+  return network_problem(net, o);
 }
 
 int VLK_CSML_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* options) {
@@ -334,7 +387,7 @@ int VLK_CSML_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* opt
   // Checked before anything is written, so that no half project is left behind.
   if (mode != "fact" && mode != "process")
     vlk::fatal("ERROR: CSML: Unknown edge mode: %s\n", mode.c_str());
-  vlk::io::refuse(entity_problem(net, o));
+  vlk::io::refuse(network_problem(net, o));
   StrMatrixPtr aliases;
   if (o.alias) {
     std::fprintf(VELK_ERR, "Reading the alias conversion table file: %s\n", o.alias->c_str());

@@ -37,7 +37,7 @@ void add_copy(VLK_StrArray* a, std::string_view s) { vlk::add_copy(a, s, kNoMemo
 // Converts the `count` fields after the first `skip` of a line that holds exactly
 // skip + count fields (the caller has counted its delimiters).
 void convert_fields(const char* line, const char* end, char delim, size_t skip, size_t count,
-                    double* out, int lineno) {
+                    double* out, int lineno, const vlk::DataSource& src) {
   const char* p = line;
   for (size_t k = 0; k < skip; ++k)
     p = static_cast<const char*>(std::memchr(p, delim, static_cast<size_t>(end - p))) + 1;
@@ -47,7 +47,7 @@ void convert_fields(const char* line, const char* end, char delim, size_t skip, 
             ? static_cast<const char*>(std::memchr(p, delim, static_cast<size_t>(end - p)))
             : end;
     out[k] =
-        vlk::finite_value(std::string_view(p, static_cast<size_t>(q - p)), lineno, skip + k + 1);
+        src.finite_value(std::string_view(p, static_cast<size_t>(q - p)), lineno, skip + k + 1);
     p = q + 1;
   }
 }
@@ -78,16 +78,24 @@ void reserve_more(VLK_DoubleArray* a, size_t more) {
   if (!vlk::realloc_to(a, std::max(need, doubled))) vlk::fatal(kNoMemory);
 }
 
-int lines_or_die(int lineno) {
-  if (lineno == INT_MAX) vlk::fatal("ERROR: VLK_DataMatrix: too many lines.\n");
+int lines_or_die(int lineno, const vlk::DataSource& src) {
+  if (lineno == INT_MAX) src.refuse("ERROR: VLK_DataMatrix: too many lines.\n");
   return lineno + 1;
 }
 
-int samples_or_die(size_t fields, size_t labels, int lineno) {
-  if (fields <= labels) vlk::fatal("ERROR: no value columns after the labels: line %d\n", lineno);
+int samples_or_die(size_t fields, size_t labels, int lineno, const vlk::DataSource& src) {
+  if (fields <= labels) src.refuse("ERROR: no value columns after the labels: line %d\n", lineno);
   if (fields - labels > static_cast<size_t>(INT_MAX))
-    vlk::fatal("ERROR: too many columns: line %d\n", lineno);
+    src.refuse("ERROR: too many columns: line %d\n", lineno);
   return static_cast<int>(fields - labels);
+}
+
+// A name or alias (what) from the field at line, column (from 1).
+void check_label(std::string_view text, const char* what, int line, size_t column,
+                 const vlk::DataSource& src) {
+  if (vlk::has_control_byte(text))
+    src.refuse("ERROR: a control byte in the %s at line %d, column %zu: \"%s\"\n", what, line,
+               column, vlk::printable(text).c_str());
 }
 
 struct Options {
@@ -140,6 +148,7 @@ void bind_options(const VLK_KeyValues* list, Options* o) {
 // into `generated` or into `converted`, so a Labels record stays where it was filled.
 struct Labels {
   std::string_view name, alias;
+  size_t name_column = 0, alias_column = 0;  // the fields they come from (from 1), 0: none
   std::string generated;   // "node_%d", or the first field as a C string for the table
   vlk::CharPtr converted;  // the alias from the table
   Labels() = default;
@@ -148,7 +157,7 @@ struct Labels {
 };
 
 void row_labels(std::string_view line, char delim, const Options& o, const VLK_StrMatrix* table,
-                int r, int lineno, Labels& l) {
+                int r, int lineno, const vlk::DataSource& src, Labels& l) {
   if (o.label_columns == 0) {
     l.generated = "node_" + std::to_string(r);
     l.name = l.alias = l.generated;
@@ -164,25 +173,30 @@ void row_labels(std::string_view line, char delim, const Options& o, const VLK_S
     if (!l.converted) vlk::fatal(kNoMemory);
     l.name = l.generated;
     l.alias = l.converted.get();
+    l.name_column = 1;
   } else if (o.dul) {
     // alias__middle__name; the middle part is dropped.
     const size_t a = first.find("__");
     const size_t b = a == std::string_view::npos ? a : first.find("__", a + 2);
     if (b == std::string_view::npos)
-      vlk::fatal("ERROR: the label is not of the form alias__middle__name: line %d\n", lineno);
+      src.refuse("ERROR: the label is not of the form alias__middle__name: line %d\n", lineno);
     const size_t c = first.find("__", b + 2);
     l.alias = first.substr(0, a);
     l.name = first.substr(b + 2, c == std::string_view::npos ? c : c - b - 2);
+    l.name_column = l.alias_column = 1;
   } else if (o.label_columns == 1) {
     l.name = l.alias = first;
+    l.name_column = l.alias_column = 1;
   } else {
-    if (cut == std::string_view::npos) vlk::fatal("ERROR: file broken at line %d.\n", lineno);
+    if (cut == std::string_view::npos) src.refuse("ERROR: file broken at line %d.\n", lineno);
     l.name = first;
     l.alias = field_at(line, delim, 1);
+    l.name_column = 1;
+    l.alias_column = 2;
   }
 }
 
-VLK_Data* read_rows(FILE* fp, const Options& o, char delim) {
+VLK_Data* read_rows(FILE* fp, const Options& o, char delim, const vlk::DataSource& src) {
   refuse_negative("label_columns", o.label_columns);
   refuse_negative("header_rows", o.header_rows);
   refuse_negative("ignore", o.ignore);
@@ -207,36 +221,46 @@ VLK_Data* read_rows(FILE* fp, const Options& o, char delim) {
   int rows = 0;
   int samples = -1;
   while (buf.read_lf(fp)) {
-    lineno = lines_or_die(lineno);
-    vlk::check_no_nul(buf, static_cast<size_t>(lineno));
+    lineno = lines_or_die(lineno, src);
+    src.check_no_nul(buf, static_cast<size_t>(lineno));
     if (lineno <= skipped) continue;
     const size_t len = buf.len;
     const std::string_view line(buf.data, len);
     const size_t n = count_fields(line, delim);
     if (samples < 0) {
-      samples = samples_or_die(n, labels, lineno);
+      samples = samples_or_die(n, labels, lineno, src);
     } else if (n != labels + static_cast<size_t>(samples)) {
-      vlk::fatal("ERROR: the number of columns inconsistent: line %d\n", lineno);
+      src.refuse("ERROR: the number of columns inconsistent: line %d\n", lineno);
     }
-    if (rows == INT_MAX) vlk::fatal("ERROR: VLK_DataMatrix: too many lines.\n");
+    if (rows == INT_MAX) src.refuse("ERROR: VLK_DataMatrix: too many lines.\n");
     ++rows;
 
     char* name;
     char* alias;
     {
       Labels l;
-      row_labels(line, delim, o, table.get(), rows, lineno, l);
+      row_labels(line, delim, o, table.get(), rows, lineno, src, l);
+      if (l.name_column != 0) check_label(l.name, "node name", lineno, l.name_column, src);
+      if (l.alias_column != 0) {
+        check_label(l.alias, "alias", lineno, l.alias_column, src);
+      } else if (l.name_column != 0 && vlk::has_control_byte(l.alias)) {
+        src.refuse(
+            "ERROR: a control byte in the alias that the alias table %s gives the node at line %d: "
+            "\"%s\"\n",
+            vlk::printable(o.alias_table.value_or("")).c_str(), lineno,
+            vlk::printable(l.alias).c_str());
+      }
       name = copy_or_die(l.name);
       alias = copy_or_die(l.alias);
     }
     if (o.dup && !seen.insert(std::string_view(name)).second)
-      vlk::fatal("ERROR: same node name found: %s\n", name);
+      src.refuse("ERROR: same node name found: %s at line %d\n", name, lineno);
     if (VLK_StrArray_add(d->names, name) == nullptr) vlk::fatal(kNoMemory);
     if (VLK_StrArray_add(d->aliases, alias) == nullptr) vlk::fatal(kNoMemory);
 
     reserve_more(values.get(), static_cast<size_t>(samples));
     convert_fields(buf.data, buf.data + len, delim, labels, static_cast<size_t>(samples),
-                   values->data + values->size, lineno);
+                   values->data + values->size, lineno, src);
     values->size += static_cast<size_t>(samples);
   }
   if (samples < 0) samples = 0;  // no data row: an empty data set
@@ -258,23 +282,23 @@ struct TableShape {
 };
 
 // Checks that every line the cells, names and labels come from carries its fields.
-TableShape table_shape(const VLK_StrMatrix* m, int trans, size_t header_rows,
-                       size_t label_columns) {
+TableShape table_shape(const VLK_StrMatrix* m, int trans, size_t header_rows, size_t label_columns,
+                       const vlk::DataSource& src) {
   const size_t lines = VLK_StrMatrix_lines(m);
-  const auto too_few = [](size_t i) {
-    vlk::fatal("ERROR: the header or label line has too few columns: line %zu\n", i + 1);
+  const auto too_few = [&](size_t i) {
+    src.refuse("ERROR: the header or label line has too few columns: line %zu\n", i + 1);
   };
-  const auto inconsistent = [](size_t i) {
-    vlk::fatal("ERROR: the number of columns inconsistent: line %d\n", static_cast<int>(i + 1));
+  const auto inconsistent = [&](size_t i) {
+    src.refuse("ERROR: the number of columns inconsistent: line %d\n", static_cast<int>(i + 1));
   };
   // The lines holding one entry per value column, and those naming them.
   const size_t first = trans ? label_columns : header_rows;
   const size_t labels = trans ? header_rows : label_columns;
   if (lines <= first) return {};
   if (lines - first > static_cast<size_t>(INT_MAX))
-    vlk::fatal("ERROR: VLK_DataMatrix: too many lines.\n");
+    src.refuse("ERROR: VLK_DataMatrix: too many lines.\n");
   const size_t width = VLK_StrMatrix_cols(m, first);
-  const int columns = samples_or_die(width, labels, static_cast<int>(first + 1));
+  const int columns = samples_or_die(width, labels, static_cast<int>(first + 1), src);
   for (size_t i = first; i < lines; ++i)
     if (VLK_StrMatrix_cols(m, i) != width) inconsistent(i);
   // Normal: line 0 holds the sample names. Transposed: lines 0 and 1 the names and aliases.
@@ -292,32 +316,17 @@ TableShape table_shape(const VLK_StrMatrix* m, int trans, size_t header_rows,
   return s;
 }
 
-}  // namespace
-
-VLK_Data* VLK_DataMatrix_read_fp(FILE* fp, const VLK_KeyValues* options) {
-  Options o;
-  bind_options(options, &o);
-  if (fp == nullptr) return nullptr;
-  char delim = o.delim && !o.delim->empty() ? (*o.delim)[0] : '\t';
-  if (o.csv) delim = ',';
-  std::fprintf(VELK_ERR, "Reading the data matrix. [labels=%d]\n", o.label_columns);
-  if (o.trans || o.categorical)
-    return VLK_DataMatrix_read_trans_fp(fp, o.trans, o.header_rows, o.label_columns, delim,
-                                        o.categorical);
-  return read_rows(fp, o, delim);
-}
-
-VLK_Data* VLK_DataMatrix_read_trans_fp(FILE* fp, int trans, int header_rows, int label_columns,
-                                       char delim, int categorical) {
+VLK_Data* read_table(FILE* fp, int trans, int header_rows, int label_columns, char delim,
+                     int categorical, const vlk::DataSource& src) {
   refuse_negative("header_rows", header_rows);
   refuse_negative("label_columns", label_columns);
   size_t nul_line = 0;
   StrMatrixPtr m(vlk::read_delim_fp(fp, delim, &nul_line));
-  if (nul_line != 0) vlk::refuse_nul_line(nul_line);
+  if (nul_line != 0) src.refuse_nul_line(nul_line);
   if (!m) return nullptr;
   const auto hr = static_cast<size_t>(header_rows);
   const auto lc = static_cast<size_t>(label_columns);
-  const TableShape shape = table_shape(m.get(), trans, hr, lc);
+  const TableShape shape = table_shape(m.get(), trans, hr, lc, src);
   const int nodes = shape.nodes;
   const int samples = shape.samples;
   const auto n = static_cast<size_t>(samples);
@@ -327,8 +336,13 @@ VLK_Data* VLK_DataMatrix_read_trans_fp(FILE* fp, int trans, int header_rows, int
     return trans ? VLK_StrMatrix_get(m.get(), lc + j, hr + i)
                  : VLK_StrMatrix_get(m.get(), hr + i, lc + j);
   };
-  const auto label = [&](size_t i, size_t k) -> const char* {
-    return trans ? VLK_StrMatrix_get(m.get(), k, hr + i) : VLK_StrMatrix_get(m.get(), hr + i, k);
+  // Label k of node i, checked: line and field (from 0) it comes from.
+  const auto label = [&](size_t i, size_t k, const char* what) -> const char* {
+    const size_t line = trans ? k : hr + i;
+    const size_t field = trans ? hr + i : k;
+    const char* text = VLK_StrMatrix_get(m.get(), line, field);
+    check_label(text, what, static_cast<int>(line + 1), field + 1, src);
+    return text;
   };
 
   DataPtr d(VLK_Data_new());
@@ -359,8 +373,8 @@ VLK_Data* VLK_DataMatrix_read_trans_fp(FILE* fp, int trans, int header_rows, int
       add_copy(d->names, generated);
       add_copy(d->aliases, generated);
     } else {
-      add_copy(d->names, label(i, 0));
-      add_copy(d->aliases, label(i, label_columns >= 2 ? 1 : 0));
+      add_copy(d->names, label(i, 0, "node name"));
+      add_copy(d->aliases, label(i, label_columns >= 2 ? 1 : 0, "alias"));
     }
   }
 
@@ -378,7 +392,7 @@ VLK_Data* VLK_DataMatrix_read_trans_fp(FILE* fp, int trans, int header_rows, int
       } else {
         const size_t line = trans ? lc + j : hr + i;
         const size_t field = trans ? hr + i : lc + j;
-        row[j] = vlk::finite_value(text, static_cast<int>(line + 1), field + 1);
+        row[j] = src.finite_value(text, static_cast<int>(line + 1), field + 1);
       }
     }
   }
@@ -395,6 +409,30 @@ VLK_Data* VLK_DataMatrix_read_trans_fp(FILE* fp, int trans, int header_rows, int
     }
   }
   return d.release();
+}
+
+}  // namespace
+
+VLK_Data* vlk::read_data_matrix(FILE* fp, const VLK_KeyValues* options, const char* file) {
+  Options o;
+  bind_options(options, &o);
+  if (fp == nullptr) return nullptr;
+  char delim = o.delim && !o.delim->empty() ? (*o.delim)[0] : '\t';
+  if (o.csv) delim = ',';
+  std::fprintf(VELK_ERR, "Reading the data matrix. [labels=%d]\n", o.label_columns);
+  const vlk::DataSource src(file);
+  if (o.trans || o.categorical)
+    return read_table(fp, o.trans, o.header_rows, o.label_columns, delim, o.categorical, src);
+  return read_rows(fp, o, delim, src);
+}
+
+VLK_Data* VLK_DataMatrix_read_fp(FILE* fp, const VLK_KeyValues* options) {
+  return vlk::read_data_matrix(fp, options, nullptr);
+}
+
+VLK_Data* VLK_DataMatrix_read_trans_fp(FILE* fp, int trans, int header_rows, int label_columns,
+                                       char delim, int categorical) {
+  return read_table(fp, trans, header_rows, label_columns, delim, categorical, vlk::DataSource());
 }
 
 char* VLK_DataMatrix_str_conv(const char* name, const VLK_StrMatrix* table, int keycol,
@@ -419,7 +457,7 @@ VLK_Data* VLK_DataMatrix_read_file(const char* path, const VLK_KeyValues* option
     std::fprintf(VELK_ERR, "WARNING: Cannot open file: %s\n", path);
     return nullptr;
   }
-  return VLK_DataMatrix_read_fp(fp.get(), options);
+  return vlk::read_data_matrix(fp.get(), options, path);
 }
 
 VLK_Data* VLK_DataMatrix_read_file_sa(const char* path, const char* options) {
@@ -458,12 +496,13 @@ long long count_lines(FILE* fp) {
 // field count after the header lines.
 template <class Row>
 void for_each_data_row(FILE* fp, int header_rows, Row row) {
+  const vlk::DataSource src;
   vlk::LineBuffer buf(128);
   if (buf.data == nullptr) vlk::fatal(kNoMemory);
   int lineno = 0;
   while (buf.read_lf(fp)) {
-    lineno = lines_or_die(lineno);
-    vlk::check_no_nul(buf, static_cast<size_t>(lineno));
+    lineno = lines_or_die(lineno, src);
+    src.check_no_nul(buf, static_cast<size_t>(lineno));
     if (lineno <= header_rows) continue;
     row(buf.data, buf.len, count_fields(std::string_view(buf.data, buf.len), '\t'), lineno);
   }
@@ -488,7 +527,7 @@ double* VLK_DataMatrix_read_values_fp(FILE* fp, int header_rows, int label_colum
   int columns = -1;
   for_each_data_row(fp, header_rows, [&](char* line, size_t len, size_t fields, int lineno) {
     if (columns < 0) {
-      columns = samples_or_die(fields, labels, lineno);
+      columns = samples_or_die(fields, labels, lineno, vlk::DataSource());
       const auto c = static_cast<size_t>(columns);
       if (expected > SIZE_MAX / sizeof(double) / c || !vlk::realloc_to(values.get(), expected * c))
         vlk::fatal(kNoMemory);
@@ -498,7 +537,7 @@ double* VLK_DataMatrix_read_values_fp(FILE* fp, int header_rows, int label_colum
     if (nrows == INT_MAX) vlk::fatal("ERROR: VLK_DataMatrix: too many lines.\n");
     reserve_more(values.get(), static_cast<size_t>(columns));
     convert_fields(line, line + len, '\t', labels, static_cast<size_t>(columns),
-                   values->data + values->size, lineno);
+                   values->data + values->size, lineno, vlk::DataSource());
     values->size += static_cast<size_t>(columns);
     ++nrows;
   });
@@ -519,12 +558,12 @@ int VLK_DataMatrix_read_values_buff_fp(FILE* fp, int header_rows, int label_colu
   int columns = -1;
   for_each_data_row(fp, header_rows, [&](char* line, size_t len, size_t fields, int lineno) {
     if (columns < 0)
-      columns = samples_or_die(fields, labels, lineno);
+      columns = samples_or_die(fields, labels, lineno, vlk::DataSource());
     else if (fields != labels + static_cast<size_t>(columns))
       vlk::fatal("ERROR: the number of columns inconsistent at line %d.\n", lineno);
     const auto c = static_cast<size_t>(columns);
     if (c > capacity - used) vlk::fatal("ERROR: VLK_DataMatrix: Buffer full.\n");
-    convert_fields(line, line + len, '\t', labels, c, buffer + used, lineno);
+    convert_fields(line, line + len, '\t', labels, c, buffer + used, lineno, vlk::DataSource());
     used += c;
     if (nrows == INT_MAX) vlk::fatal("ERROR: VLK_DataMatrix: too many lines.\n");
     ++nrows;

@@ -16,7 +16,9 @@
 //   DUL (flag)                     first label is alias__middle__name
 //   dup (on/off, on)               a repeated node name is fatal
 //
-// Malformed input ends the process with status 1 after an "ERROR: " line naming the line.
+// Malformed input ends the process with status 1 after an "ERROR: " line naming the line (and
+// the column of a field at fault), followed by "  file: <path>" when the reader knows the file.
+// A node name or alias holding a control byte is refused like malformed input.
 #pragma once
 
 #include <cstddef>
@@ -41,7 +43,8 @@ VLK_Data* VLK_DataMatrix_read_trans_fp(FILE* fp, int trans, int header_rows, int
 // equals name, or name itself (no match, no such field, the field is "NA", or no table).
 char* VLK_DataMatrix_str_conv(const char* name, const VLK_StrMatrix* table, int keycol, int newcol);
 
-// Opens path and reads it; null, with a warning, when it cannot be opened.
+// Opens path and reads it, naming the path in its refusals; null, with a warning, when it
+// cannot be opened.
 VLK_Data* VLK_DataMatrix_read_file(const char* path, const VLK_KeyValues* options);
 // The same with the options as an argument string ("h=1,l=1,csv").
 VLK_Data* VLK_DataMatrix_read_file_sa(const char* path, const char* options);
@@ -57,3 +60,11 @@ double* VLK_DataMatrix_read_values_fp(FILE* fp, int header_rows, int label_colum
 // The same into the caller's buffer of capacity values; overflowing it is fatal. Returns 0.
 int VLK_DataMatrix_read_values_buff_fp(FILE* fp, int header_rows, int label_columns, double* buffer,
                                        int* rows, int* cols, size_t capacity);
+
+namespace vlk {
+
+// VLK_DataMatrix_read_fp for a stream that reads the file `file` (null: none known), which every
+// refusal of the file's content names.
+VLK_Data* read_data_matrix(FILE* fp, const VLK_KeyValues* options, const char* file);
+
+}  // namespace vlk

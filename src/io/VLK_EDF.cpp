@@ -116,13 +116,15 @@ char delimiter(const Options& o) {
 struct Attribute {
   std::string key;  // trimmed, lower-cased
   StrArrayPtr values;
+  int line;  // in the file, from 1
 };
 
 class Reader {
  public:
-  Reader(const Options& o, char delim)
+  Reader(const Options& o, char delim, vlk::DataSource src)
       : o_(o),
         delim_(delim),
+        src_(src),
         meta_(or_die(VLK_KeyValues_new())),
         values_(or_die(VLK_DoubleArray_new())),
         primary_(or_die(VLK_IntArray_new())),
@@ -142,9 +144,9 @@ class Reader {
     vlk::LineBuffer buf;
     int lineno = 0;
     while (buf.read(fp)) {
-      if (lineno == INT_MAX) vlk::fatal("ERROR: VLK_EDF: too many lines.\n");
+      if (lineno == INT_MAX) src_.refuse("ERROR: VLK_EDF: too many lines.\n");
       ++lineno;
-      vlk::check_no_nul(buf, static_cast<size_t>(lineno));
+      src_.check_no_nul(buf, static_cast<size_t>(lineno));
       if (buf.data[0] == '#') continue;
       char* text = VLK_Str_trim(buf.data);
       const std::string_view line(text, std::strlen(text));
@@ -179,9 +181,9 @@ class Reader {
     const std::string_view body = line.substr(1);
     const size_t cut = body.find(delim_);
     if (cut == std::string_view::npos)
-      vlk::fatal("ERROR: VLK_EDF: No values for attribute: %.*s\n", static_cast<int>(line.size()),
-                 line.data());
-    Attribute a{lower(trim(body.substr(0, cut))), StrArrayPtr(or_die(VLK_StrArray_new()))};
+      src_.refuse("ERROR: VLK_EDF: No values for attribute: %s at line %d\n",
+                  vlk::printable(line).c_str(), lineno);
+    Attribute a{lower(trim(body.substr(0, cut))), StrArrayPtr(or_die(VLK_StrArray_new())), lineno};
     each_field(body.substr(cut + 1), delim_,
                [&](std::string_view f) { add_copy(a.values.get(), trim(f)); });
     if (o_.verbose) std::fprintf(VELK_ERR, "VLK_EDF: Attribute: key=\"%s\"\n", a.key.c_str());
@@ -189,7 +191,7 @@ class Reader {
     if (attributes_.empty())
       attribute_columns_ = n;
     else if (n != attribute_columns_)
-      vlk::fatal("ERROR: VLK_EDF: inconsistent column number at line %d\n", lineno);
+      src_.refuse("ERROR: VLK_EDF: inconsistent column number at line %d\n", lineno);
     attributes_.push_back(std::move(a));
   }
 
@@ -237,18 +239,18 @@ class Reader {
   // write outside them.
   void collect_ids(const Attribute* a, VLK_IntArray* ids) const {
     const VLK_StrArray* v = a->values.get();
-    size_t column = 0;
     for (size_t k = 0; k < v->size; ++k) {
       if (!is_expression(k)) continue;
-      ++column;
+      const size_t column = k + 2;  // the key is the first field
       const vlk::Number<int> id = vlk::parse_number<int>(v->data[k]);
       if (!id.ok())
-        vlk::fatal("ERROR: VLK_EDF: column ID in attribute %s at value column %zu: \"%s\" %s\n",
-                   a->key.c_str(), column, vlk::printable(v->data[k]).c_str(),
-                   vlk::number_problem<int>(id.status));
+        src_.refuse("ERROR: VLK_EDF: column ID in attribute %s at line %d, column %zu: \"%s\" %s\n",
+                    vlk::printable(a->key).c_str(), a->line, column,
+                    vlk::printable(v->data[k]).c_str(), vlk::number_problem<int>(id.status));
       if (id.value < 0)
-        vlk::fatal("ERROR: VLK_EDF: column ID below 0 in attribute %s at value column %zu: %s\n",
-                   a->key.c_str(), column, v->data[k]);
+        src_.refuse(
+            "ERROR: VLK_EDF: column ID below 0 in attribute %s at line %d, column %zu: %s\n",
+            vlk::printable(a->key).c_str(), a->line, column, v->data[k]);
       or_die(VLK_IntArray_add(ids, id.value));
     }
   }
@@ -258,11 +260,14 @@ class Reader {
     const char* cut = static_cast<const char*>(std::memchr(text, delim_, len));
     const std::string_view name(text, cut ? static_cast<size_t>(cut - text) : len);
     const size_t node = d_->names->size;
+    if (vlk::has_control_byte(name))
+      src_.refuse("ERROR: VLK_EDF: a control byte in the node name at line %d, column 1: \"%s\"\n",
+                  lineno, vlk::printable(name).c_str());
     // Two nodes of one name would make every lookup by name (node sets, reference networks,
     // the merge of data sets) pick the first: refused, as the data matrix reader does.
     if (const auto [it, added] = first_of_.try_emplace(std::string(name), node); !added)
-      vlk::fatal("ERROR: VLK_EDF: Same node name found: %s (= %zu-th node)\n", it->first.c_str(),
-                 it->second + 1);
+      src_.refuse("ERROR: VLK_EDF: Same node name found: %s (= %zu-th node) at line %d\n",
+                  it->first.c_str(), it->second + 1, lineno);
     add_copy(d_->names, name);
     add_copy(d_->aliases, name);
 
@@ -271,23 +276,26 @@ class Reader {
       const char* p = cut + 1;
       cut = static_cast<const char*>(std::memchr(p, delim_, static_cast<size_t>(end - p)));
       const char* q = cut ? cut : end;
+      const size_t column = k + 2;  // the name is the first field
       if (typeid_ != nullptr && k >= expression_.size())
-        vlk::fatal("ERROR: VLK_EDF: more columns than the TypeID attribute at line %d.\n", lineno);
+        src_.refuse(
+            "ERROR: VLK_EDF: more columns than the TypeID attribute at line %d, column %zu.\n",
+            lineno, column);
       if (!is_expression(k)) continue;
       double x;
       const std::string_view field(p, static_cast<size_t>(q - p));
       if (equal_nocase(trim(field), missing_)) {
-        if (!o_.allow_nan) vlk::fatal("NAN value found at line %d.\n", lineno);
+        if (!o_.allow_nan)
+          src_.refuse("ERROR: VLK_EDF: NAN value found at line %d, column %zu.\n", lineno, column);
         x = std::numeric_limits<double>::quiet_NaN();
       } else {
         // Only the keyword makes a missing value; any other value must be a number that every
         // score can take, before and after the logarithm.
-        const size_t column = k + 2;  // the name is the first field
-        x = vlk::finite_value(field, lineno, column);
+        x = src_.finite_value(field, lineno, column);
         if (o_.log) {
           x = std::log(x);
           if (!std::isfinite(x))
-            vlk::fatal(
+            src_.refuse(
                 "ERROR: VLK_EDF: log=on needs a value above 0 at line %d, column %zu: %.*s\n",
                 lineno, column, static_cast<int>(field.size()), field.data());
         }
@@ -298,8 +306,8 @@ class Reader {
     if (expected_ < 0)
       expected_ = count;
     else if (count != expected_)
-      vlk::fatal("ERROR: VLK_EDF: The number of columns not consistent at line %d.\n", lineno);
-    if (expected_ > INT_MAX) vlk::fatal("ERROR: VLK_EDF: too many columns at line %d.\n", lineno);
+      src_.refuse("ERROR: VLK_EDF: The number of columns not consistent at line %d.\n", lineno);
+    if (expected_ > INT_MAX) src_.refuse("ERROR: VLK_EDF: too many columns at line %d.\n", lineno);
   }
 
   VLK_Data* finish() {
@@ -307,7 +315,7 @@ class Reader {
     const bool any_row = state_ == 2;
     const int samples = any_row ? static_cast<int>(expected_) : 0;
     if (d->names->size > static_cast<size_t>(INT_MAX))
-      vlk::fatal("ERROR: VLK_EDF: too many lines.\n");
+      src_.refuse("ERROR: VLK_EDF: too many lines.\n");
     const int nodes = static_cast<int>(d->names->size);
     std::fprintf(VELK_ERR, "  %d nodes  x  %d samples read.\n", nodes, samples);
     vlk::print_requires(VLK_Data_cells(nodes, samples));
@@ -329,10 +337,10 @@ class Reader {
         for (size_t k = 0; k < a.values->size; ++k)
           if (expression_[k]) add_copy(kept.get(), a.values->data[k]);
         if (kept->size != static_cast<size_t>(samples))
-          vlk::fatal(
+          src_.refuse(
               "ERROR: VLK_EDF: inconsistent TypeID attribute number.\n"
               "              attr=%s, n=%zu vs samples=%d\n",
-              a.key.c_str(), kept->size, samples);
+              vlk::printable(a.key).c_str(), kept->size, samples);
         VLK_Data_add_attributes(d, a.key.c_str(), kept.get());
       }
     }
@@ -358,6 +366,7 @@ class Reader {
 
   const Options& o_;
   const char delim_;
+  const vlk::DataSource src_;
   int state_ = 0;  // 0 meta lines, 1 attribute rows, 2 data rows
   KeyValuesPtr meta_;
   std::vector<Attribute> attributes_;
@@ -374,12 +383,16 @@ class Reader {
 
 }  // namespace
 
-VLK_Data* VLK_EDF_read_fp(FILE* fp, const VLK_KeyValues* options) {
+VLK_Data* vlk::read_edf(FILE* fp, const VLK_KeyValues* options, const char* file) {
   Options o;
   bind_options(options, &o);
   const char delim = delimiter(o);
   if (fp == nullptr) return nullptr;
-  return Reader(o, delim).read(fp);
+  return Reader(o, delim, vlk::DataSource(file)).read(fp);
+}
+
+VLK_Data* VLK_EDF_read_fp(FILE* fp, const VLK_KeyValues* options) {
+  return vlk::read_edf(fp, options, nullptr);
 }
 
 VLK_Data* VLK_EDF_read_file(const char* path, const VLK_KeyValues* options) {
@@ -391,10 +404,10 @@ VLK_Data* VLK_EDF_read_file(const char* path, const VLK_KeyValues* options) {
   }
   const char* dot = std::strrchr(path, '.');
   if (dot == nullptr || (options != nullptr && VLK_KeyValues_find_key(options, "ext") >= 0))
-    return VLK_EDF_read_fp(fp.get(), options);
+    return vlk::read_edf(fp.get(), options, path);
   KeyValuesPtr with_ext(or_die(options ? VLK_KeyValues_clone(options) : VLK_KeyValues_new()));
   or_die(VLK_KeyValues_add_string(with_ext.get(), "ext", dot + 1));
-  return VLK_EDF_read_fp(fp.get(), with_ext.get());
+  return vlk::read_edf(fp.get(), with_ext.get(), path);
 }
 
 VLK_Data* VLK_EDF_read_files(const VLK_StrArray* paths, const VLK_KeyValues* options) {
@@ -409,6 +422,7 @@ const char* name_problem(const char* name, int v) {
   if (s.empty()) return "is empty";
   if (s.find('\t') != std::string_view::npos) return "holds a tab, the delimiter";
   if (s.find_first_of("\r\n") != std::string_view::npos) return "holds a line end";
+  if (vlk::has_control_byte(s)) return "holds a control byte, which the reader refuses";
   if (s.front() == '#') return "starts with '#', which makes a comment";
   if (s.front() == ' ' || s.back() == ' ') return "starts or ends with a blank, which is trimmed";
   if (v == 0 && (s.front() == '$' || s.front() == '@'))

@@ -27,10 +27,13 @@
 #include "VLK_StrArray.h"
 
 // A new data set read from the stream (null for a null stream); options may be null. Malformed
-// input ends the process with status 1 after an "ERROR: " line naming the line.
+// input ends the process with status 1 after an "ERROR: " line naming the line (and the column
+// of a field at fault), followed by "  file: <path>" when the reader knows the file. A node name
+// holding a control byte is refused like malformed input.
 VLK_Data* VLK_EDF_read_fp(FILE* fp, const VLK_KeyValues* options);
-// Opens path and reads it; the text after the path's last '.' is passed as "ext" unless the
-// options hold one. Null, with a message, when the file cannot be opened.
+// Opens path and reads it, naming the path in its refusals; the text after the path's last '.' is
+// passed as "ext" unless the options hold one. Null, with a message, when the file cannot be
+// opened.
 VLK_Data* VLK_EDF_read_file(const char* path, const VLK_KeyValues* options);
 // Reads every file in order; the nodes of later files whose names are new are appended to the
 // first data set. Null when no file was read.
@@ -46,10 +49,15 @@ void VLK_EDF_write_file(const char* path, const VLK_Data* d);
 
 namespace vlk {
 
+// VLK_EDF_read_fp for a stream that reads the file `file` (null: none known), which every refusal
+// of the file's content names.
+VLK_Data* read_edf(FILE* fp, const VLK_KeyValues* options, const char* file);
+
 // The "ERROR: " line the writer refuses d with, or an empty string when what it writes reads
 // back with the same names and values (NaN read as a missing value with allow_nan). Refused: a
 // node name that is empty, holds a tab or a line end, starts with '#', starts or ends with a
-// blank, or, in the first row, starts with '$' or '@'; an infinite value.
+// blank, holds another control byte, or, in the first row, starts with '$' or '@'; an infinite
+// value.
 std::string edf_write_problem(const VLK_Data* d);
 
 }  // namespace vlk

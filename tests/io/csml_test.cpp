@@ -4,8 +4,10 @@
 // independent XML parser.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <string>
 #include <tuple>
@@ -588,7 +590,9 @@ TEST(Csml, ReaderRules) {
                "<csml:property key=\"x\" value=\"2.5\" type=\"Real\"/>"
                "<csml:property key=\"s\" value=\"&lt;&#92;&#x41;&#233;&bogus;\"/>"
                "<csml:property value=\"no key\"/></csml:entity>"
-               "<csml:entity id=\"e2\" name=\"Two\"><geneEntity fillColor=\"1 2 3 4 5\"/>"
+               "<csml:entity id=\"e2\" name=\"Two\"><geneEntity fillColor=\"1 2 3 +4\"/>"
+               "<csml:position x=\"1e2\"/><csml:property key=\"m\" value=\"-0\" "
+               "type=\"integer\"/><csml:property key=\"r\" value=\"-.5e-1\" type=\"real\"/>"
                "</csml:entity>"),
        {{"gene&1",
          "e1",
@@ -599,7 +603,16 @@ TEST(Csml, ReaderRules) {
          "10 20 255 255",
          "10 20 255 255",
          {{"n", "int", "5"}, {"x", "double", "2.500000"}, {"s", "string", "<\\A\xc3\xa9&bogus;"}}},
-        {"e2", "Two", 0, 0, 10, 10, "1 2 3 4", "1 2 3 4", {}}},
+        // A coordinate left out keeps its value; numbers may carry a sign and an exponent.
+        {"e2",
+         "Two",
+         100,
+         0,
+         10,
+         10,
+         "1 2 3 4",
+         "1 2 3 4",
+         {{"m", "int", "0"}, {"r", "double", "-0.050000"}}}},
        {},
        ""},
       {"facts: a fact-view element adds nothing; a repeated pair gives one edge",
@@ -692,6 +705,163 @@ TEST(Csml, ReaderRefusals) {
   using namespace std::string_literals;
   EXPECT_FATAL_EXIT(network_of(project(entity("a") + "\n<csml:entity id=\"b\0c\"/>"s)),
                     "ERROR: CSML: line 3: a NUL byte, which no XML document holds\n");
+}
+
+// Every number the reader takes is wholly a number of its kind, or the reading ends with the
+// line, the element, the attribute and its text.
+TEST(Csml, ReaderRefusesNumbersThatAreNot) {
+  const std::string before = entity("a") + entity("b") + "\n";
+  struct Case {
+    const char* what;
+    std::string body;  // after the entities a and b and a line end: on line 3
+    std::string err;
+  };
+  const std::string at = "ERROR: CSML: line 3: ";
+  const auto in_entity = [](const std::string& inside) { return entity("c", inside); };
+  const Case cases[] = {
+      {"a coordinate with text after it", in_entity("<csml:position x=\"12px\" y=\"1\"/>"),
+       at + "csml:position x=\"12px\": \"12px\" is not a number\n"},
+      {"a word", in_entity("<csml:position x=\"1\" y=\"abc\"/>"),
+       at + "csml:position y=\"abc\": \"abc\" is not a number\n"},
+      {"an empty coordinate", in_entity("<csml:position x=\"\"/>"),
+       at + "csml:position x=\"\": \"\" is not a number\n"},
+      {"blanks around a coordinate", in_entity("<csml:position x=\" 1\"/>"),
+       at + "csml:position x=\" 1\": \" 1\" is not a number\n"},
+      {"an infinite coordinate", in_entity("<csml:position x=\"-inf\"/>"),
+       at + "csml:position x=\"-inf\": \"-inf\" is not a finite number\n"},
+      {"a coordinate too large for a double", in_entity("<csml:position x=\"1e999\"/>"),
+       at + "csml:position x=\"1e999\": \"1e999\" is too large for a double\n"},
+      {"a colour component that is no integer",
+       in_entity("<fig:geneEntity fillColor=\"1 2.5 3 4\"/>"),
+       at + "fig:geneEntity fillColor=\"1 2.5 3 4\": \"2.5\" is not an integer\n"},
+      {"a colour component above 255", in_entity("<geneEntity fillColor=\"300\"/>"),
+       at + "geneEntity fillColor=\"300\": \"300\" is out of the range of a colour component "
+            "(0 to 255)\n"},
+      {"a negative colour component", in_entity("<geneEntity fillColor=\"0 -1\"/>"),
+       at + "geneEntity fillColor=\"0 -1\": \"-1\" is out of the range of a colour component "
+            "(0 to 255)\n"},
+      {"a colour component beyond an int", in_entity("<geneEntity fillColor=\"4294967296\"/>"),
+       at + "geneEntity fillColor=\"4294967296\": \"4294967296\" is out of the range of an int "
+            "(-2147483648 to 2147483647)\n"},
+      {"five colour components", in_entity("<geneEntity fillColor=\"1 2 3 4 5\"/>"),
+       at + "geneEntity fillColor=\"1 2 3 4 5\": more than four numbers (red, green, blue and "
+            "alpha)\n"},
+      {"an edge colour in hexadecimal", fact("a", "b", "<fig:edge lineColor=\"0x10 0 0 255\"/>"),
+       at + "fig:edge lineColor=\"0x10 0 0 255\": \"0x10\" is not an integer\n"},
+      {"an empty size", in_entity("<fig:geneEntity size=\"\"/>"),
+       at + "fig:geneEntity size=\"\": no number\n"},
+      {"a size that is no number", in_entity("<fig:geneEntity size=\"big\"/>"),
+       at + "fig:geneEntity size=\"big\": \"big\" is not a number\n"},
+      {"a height that is no number", in_entity("<fig:geneEntity size=\"10 nan\"/>"),
+       at + "fig:geneEntity size=\"10 nan\": \"nan\" is not a finite number\n"},
+      {"three sizes", in_entity("<fig:geneEntity size=\"1 2 3\"/>"),
+       at + "fig:geneEntity size=\"1 2 3\": more than two numbers (width and height)\n"},
+      {"an Integer property that is a real",
+       in_entity("<csml:property key=\"n\" value=\"1.5\" type=\"Integer\"/>"),
+       at + "csml:property key=\"n\" value=\"1.5\": \"1.5\" is not an integer\n"},
+      {"an Integer property beyond an int",
+       in_entity("<csml:property key=\"n\" value=\"99999999999\" type=\"integer\"/>"),
+       at + "csml:property key=\"n\" value=\"99999999999\": \"99999999999\" is out of the "
+            "range of an int (-2147483648 to 2147483647)\n"},
+      {"an Integer property without a value",
+       in_entity("<csml:property key=\"n\" type=\"Integer\"/>"),
+       at + "csml:property key=\"n\": a property of type Integer without a value\n"},
+      {"a Real edge property that is a word",
+       fact("a", "b", "<csml:property key=\"s\" value=\"x\" type=\"real\"/>"),
+       at + "csml:property key=\"s\" value=\"x\": \"x\" is not a number\n"},
+      {"a Real edge property that is not finite, its key escaped",
+       fact("a", "b", "<csml:property key=\"s&#9;\" value=\"NaN\" type=\"Real\"/>"),
+       at + "csml:property key=\"s\\t\" value=\"NaN\": \"NaN\" is not a finite number\n"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    EXPECT_FATAL_EXIT(network_of(project(before + k.body)), k.err);
+  }
+  // Strings are any text; a colour may give fewer than four components, blanks around them.
+  const Read r =
+      read(project(before + in_entity("<geneEntity fillColor=\"\t7 \"/><csml:property key=\"s\" "
+                                      "value=\"1e999\"/><csml:property key=\"t\" value=\"nan\" "
+                                      "type=\"String\"/>")));
+  ASSERT_EQ(VLK_Network_num_nodes(r.net.get()), 3u);
+  const std::vector<NodeSeen> seen = nodes_of(r.net.get());
+  EXPECT_EQ(seen[2].fill, "7 0 255 255");
+  EXPECT_EQ(seen[2].props, (Props{{"s", "string", "1e999"}, {"t", "string", "nan"}}));
+}
+
+// The writer refuses, before writing anything, the numbers the reader would refuse; in process
+// mode the edges' colours and properties are not read back, so they may be anything.
+TEST(Csml, WriterRefusesNumbersTheReaderRefuses) {
+  const std::string cannot = "ERROR: CSML: cannot write ";
+  const std::string back = ", and would not read back\n";
+  struct Case {
+    const char* what;
+    std::function<void(VLK_Network*)> spoil;
+    std::string fact, process;  // the refusal in each mode, empty: written
+  };
+  const auto node = [](VLK_Network* net) { return VLK_Network_get_node(net, 2)->drawing; };
+  const auto edge = [](VLK_Network* net) { return VLK_Network_get_edge(net, 1)->drawing; };
+  const std::string node2 = cannot + "node 2 (counted from 0): its ";
+  const std::string edge1 = cannot + "edge 1 (counted from 0): its ";
+  const Case cases[] = {
+      {"a position that is not a number", [&](VLK_Network* net) { node(net)->y = NAN; },
+       node2 + "position is not finite" + back, node2 + "position is not finite" + back},
+      {"an infinite size",
+       [&](VLK_Network* net) { VLK_Node_set_size(VLK_Network_get_node(net, 2), HUGE_VAL); },
+       node2 + "size is not finite" + back, node2 + "size is not finite" + back},
+      {"a fill colour above 255",
+       [&](VLK_Network* net) {
+         CSMLObject_set_fill_color_RGB(node(net), 1, 2, 3, 4);
+         node(net)->fill_color->b = 256;
+       },
+       node2 + "fill colour has a component outside 0 to 255" + back,
+       node2 + "fill colour has a component outside 0 to 255" + back},
+      {"a node property that is not finite",
+       [&](VLK_Network* net) { CSMLObject_add_property_double(node(net), "w\t", -HUGE_VAL); },
+       node2 + "property \"w\\t\" is not a finite number" + back,
+       node2 + "property \"w\\t\" is not a finite number" + back},
+      {"an edge property that is not finite",
+       [&](VLK_Network* net) { CSMLObject_add_property_double(edge(net), "Freq", NAN); },
+       edge1 + "property \"Freq\" is not a finite number" + back, ""},
+      {"an edge colour below 0",
+       [&](VLK_Network* net) {
+         CSMLObject_set_line_color_RGB(edge(net), 1, 2, 3, 4);
+         edge(net)->line_color->a = -1;
+       },
+       edge1 + "line colour has a component outside 0 to 255" + back, ""},
+      {"finite numbers and a double array",
+       [&](VLK_Network* net) {
+         CSMLObject_add_property(
+             node(net), "v",
+             VLK_Object_new_value(VLK_DoubleArray_new_str("1:2"), VLK_TYPE_DOUBLEARRAY));
+         CSMLObject_add_property_double(edge(net), "Freq", 1e300);
+       },
+       "", ""},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    const NetworkPtr net = small_network();
+    k.spoil(net.get());
+    for (const char* mode : {"edge=fact", "edge=process"}) {
+      SCOPED_TRACE(mode);
+      const std::string& want = std::string(mode) == "edge=fact" ? k.fact : k.process;
+      vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete> list(VLK_KeyValues_parse(mode));
+      EXPECT_EQ(vlk::io::csml_write_problem(net.get(), list.get()), want);
+      if (want.empty()) {
+        const Read r = read(write(net.get(), mode).text);
+        EXPECT_EQ(VLK_Network_num_nodes(r.net.get()), 3u);
+        continue;
+      }
+      // The refusal goes to standard error, apart from the network's stream.
+      vlk_test::TempFile out("");
+      FILE* fp = std::fopen(out.path().c_str(), "w");
+      const net_test::Stop stop =
+          net_test::stop_of([&] { VLK_CSML_write_fp(fp, net.get(), list.get()); });
+      std::fclose(fp);
+      EXPECT_TRUE(stop.end.exit1()) << "status " << stop.end.status;
+      EXPECT_TRUE(stop.stderr_text.ends_with(want)) << stop.stderr_text;
+      EXPECT_EQ(vlk_test::read_file(out.path()), "");
+    }
+  }
 }
 
 TEST(Csml, RegistryRowAndPathReader) {

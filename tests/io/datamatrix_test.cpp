@@ -134,6 +134,13 @@ TEST(DataMatrixRead, NormalLayouts) {
        1,
        {1, 2}},
       {"a later duplicate key wins", "g;a;1\n", "delim=,,delim=;", {"g"}, {"a"}, 1, {1}},
+      {"control bytes in skipped lines label nothing; bytes above 0x7f are no control bytes",
+       "\x1b[1mjunk\nS\x07\tx\ng\xc3\xa8ne\ta\t1\n",
+       "I=1,h=1",
+       {"g\xc3\xa8ne"},
+       {"a"},
+       1,
+       {1}},
   };
   for (const LayoutCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -201,6 +208,14 @@ TEST(DataMatrixRead, AliasTable) {
   ASSERT_NE(r.d, nullptr);
   EXPECT_EQ(strs(r.d->aliases), (Names{"b"}));
   EXPECT_NE(r.err.find("WARNING: Failed to read: /nonexistent/table.txt\n"), std::string::npos);
+
+  // An alias the table gives is refused as one read from the file.
+  TempFile escapes("g1\tAL\x1b[0m\n");
+  expect_refused(
+      "g0\t1\ng1\t2\n", ("l=1,alias_table=" + escapes.path()).c_str(),
+      "Reading the data matrix. [labels=1]\n  Reading the alias conversion table file: " +
+          escapes.path() + "\nERROR: a control byte in the alias that the alias table " +
+          escapes.path() + " gives the node at line 2: \"AL\\x1b[0m\"\n");
 }
 
 TEST(DataMatrixStrConv, LooksTheNameUp) {
@@ -286,7 +301,7 @@ TEST(DataMatrixRead, RefusesMalformedInput) {
       {"a DUL label without separator", "g\tx\t1\n", "DUL",
        b + "ERROR: the label is not of the form alias__middle__name: line 1\n"},
       {"a repeated name with dup on", "g1\ta\t1\ng2\ta\t2\ng1\ta\t3\n", nullptr,
-       b + "ERROR: same node name found: g1\n"},
+       b + "ERROR: same node name found: g1 at line 3\n"},
       {"nan", "g\ta\t1\tnan\n", nullptr,
        b + "ERROR: not a finite value at line 1, column 4: nan\n"},
       {"inf", "x\n\ng\ta\t-inf\n", "I=2",
@@ -317,6 +332,22 @@ TEST(DataMatrixRead, RefusesMalformedInput) {
        b + "ERROR: a NUL byte in line 1\n"},
       {"a NUL byte in an ignored line", "x\0\ng1\ta\t1\n"s, "I=1",
        b + "ERROR: a NUL byte in line 1\n"},
+      // A name or alias is written into every result file and shown on terminals: no control
+      // bytes, wherever the reader takes it from.
+      {"an escape sequence in a name", "g1\ta\t1\ng\x1b[2J\ta\t2\n", nullptr,
+       b + "ERROR: a control byte in the node name at line 2, column 1: \"g\\x1b[2J\"\n"},
+      {"a bell in an alias", "g\ta\x07\t1\n", nullptr,
+       b + "ERROR: a control byte in the alias at line 1, column 2: \"a\\x07\"\n"},
+      {"a CR inside a name, which only LF ends", "g\rx\ta\t1\n", nullptr,
+       b + "ERROR: a control byte in the node name at line 1, column 1: \"g\\rx\"\n"},
+      {"a TAB in a name between commas", "g\tx,a,1\n", "csv",
+       b + "ERROR: a control byte in the node name at line 1, column 1: \"g\\tx\"\n"},
+      {"DEL in a one-label name", "g\x7f\t1\n", "l=1",
+       "Reading the data matrix. [labels=1]\n"
+       "ERROR: a control byte in the node name at line 1, column 1: \"g\\x7f\"\n"},
+      {"a control byte in a DUL alias", "A\x01__m__B\t1\n", "DUL,l=1",
+       "Reading the data matrix. [labels=1]\n"
+       "ERROR: a control byte in the alias at line 1, column 1: \"A\\x01\"\n"},
       {"negative label columns", "g\t1\n", "l=-1",
        "Reading the data matrix. [labels=-1]\nERROR: VLK_DataMatrix: label_columns must not be "
        "negative: -1\n"},
@@ -432,6 +463,12 @@ TEST(DataMatrixTable, RefusesShortLinesAndEmptyShapes) {
        b + "ERROR: a NUL byte in line 3\n"},
       {"a NUL byte in a category", "g1\ta1\tx\ty\ng2\ta2\tx\0y\tz\n"s, "cat",
        b + "ERROR: a NUL byte in line 2\n"},
+      {"a control byte in a name of the name line", "n1\tn\x1b\na1\ta2\n1\t2\n", "trans,h=0",
+       b + "ERROR: a control byte in the node name at line 1, column 2: \"n\\x1b\"\n"},
+      {"a control byte in an alias of the alias line", "x\tn1\ny\t\x7f\n1\t2\n", "trans,h=1",
+       b + "ERROR: a control byte in the alias at line 2, column 2: \"\\x7f\"\n"},
+      {"a control byte in a categorical alias", "g1\ta\x01\tx\n", "cat",
+       b + "ERROR: a control byte in the alias at line 1, column 2: \"a\\x01\"\n"},
   };
   for (const FatalCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -453,6 +490,48 @@ TEST(DataMatrixFiles, OpenFailuresWarn) {
   EXPECT_EQ(err.text(),
             "WARNING: Cannot open file: /nonexistent/m.txt\n"
             "WARNING: Cannot open file: /nonexistent/m.txt\n");
+}
+
+// Read from a path, every refusal of the content names the file in a line below its own; the
+// program passes the path of its input with the stream it opened.
+TEST(DataMatrixFiles, RefusalsNameTheFile) {
+  const std::string b = kBanner;
+  const FatalCase cases[] = {
+      {"a value", "g\ta\t1\nh\tb\tx\n", nullptr,
+       b + "ERROR: not a number at line 2, column 3: \"x\"\n"},
+      {"a row too short", "g\ta\t1\t2\nh\tb\t1\n", nullptr,
+       b + "ERROR: the number of columns inconsistent: line 2\n"},
+      {"a name twice", "g\ta\t1\ng\tb\t2\n", nullptr,
+       b + "ERROR: same node name found: g at line 2\n"},
+      {"a control byte", "g\x02\ta\t1\n", nullptr,
+       b + "ERROR: a control byte in the node name at line 1, column 1: \"g\\x02\"\n"},
+      {"a NUL byte", "g\ta\t1\0\n"s, nullptr, b + "ERROR: a NUL byte in line 1\n"},
+      {"a DUL label", "g\t1\n", "DUL,l=1",
+       "Reading the data matrix. [labels=1]\n"
+       "ERROR: the label is not of the form alias__middle__name: line 1\n"},
+      {"a whole-table cell", "n1\na1\nnan\n", "trans",
+       b + "ERROR: not a finite value at line 3, column 1: nan\n"},
+      {"a whole-table shape", "n1\na1\ta2\n1\t2\n", "trans",
+       b + "ERROR: the header or label line has too few columns: line 1\n"},
+  };
+  for (const FatalCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempFile file(c.text);
+    vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete> list(c.options ? VLK_KeyValues_parse(c.options)
+                                                                   : nullptr);
+    EXPECT_FATAL_EXIT(VLK_Data_delete(VLK_DataMatrix_read_file(file.path().c_str(), list.get())),
+                      c.err + "  file: " + file.path() + "\n");
+    EXPECT_FATAL_EXIT(
+        {
+          FILE* fp = std::fopen(file.path().c_str(), "r");
+          VLK_Data_delete(vlk::read_data_matrix(fp, list.get(), "data\x1b.txt"));
+        },
+        c.err + "  file: data\\x1b.txt\n");
+  }
+  // Option errors are no fault of the file.
+  TempFile file("g\ta\t1\n");
+  EXPECT_FATAL_EXIT(VLK_Data_delete(VLK_DataMatrix_read_file_sa(file.path().c_str(), "foo")),
+                    "ERROR: unknown input file argument specified: foo\n");
 }
 
 TEST(DataMatrixFiles, ReadFileSaParsesTheOptions) {

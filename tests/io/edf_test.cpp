@@ -163,8 +163,10 @@ TEST(EDFRead, MissingValues) {
         EXPECT_EQ(v[i], c.values[i]) << i;
     }
   }
-  expect_refused("# c\n\ng\t1\tnan\n", nullptr, "NAN value found at line 3.\n");
-  expect_refused("$KeywordOfNA\t-\ng\t1\t2\nh\t-\t2\n", nullptr, "NAN value found at line 3.\n");
+  expect_refused("# c\n\ng\t1\tnan\n", nullptr,
+                 "ERROR: VLK_EDF: NAN value found at line 3, column 3.\n");
+  expect_refused("$KeywordOfNA\t-\ng\t1\t2\nh\t-\t2\n", nullptr,
+                 "ERROR: VLK_EDF: NAN value found at line 3, column 2.\n");
   // Once the meta data name another keyword, the option's is a text like any other.
   expect_refused("$keywordofna\t-\ng\tNA\t-\n", "nan=NA,allow_nan=on",
                  "ERROR: not a number at line 2, column 2: \"NA\"\n");
@@ -241,7 +243,7 @@ TEST(EDFRead, RejectedOptionsWarnAndTheRestStillBind) {
 
 TEST(EDFRead, RepeatedNamesAreRefused) {
   expect_refused("g1\t1\ng2\t2\ng3\t3\n# c\ng2\t4\ng1\t5\n", nullptr,
-                 "ERROR: VLK_EDF: Same node name found: g2 (= 2-th node)\n");
+                 "ERROR: VLK_EDF: Same node name found: g2 (= 2-th node) at line 5\n");
   // Names are compared as they stand after trimming, case and all.
   const Read r = read_text("g1\t1\n  G1\t2\ng1 x\t3\n");
   ASSERT_NE(r.d, nullptr);
@@ -291,7 +293,7 @@ TEST(EDFRead, RefusesMalformedInput) {
       {"an unknown delimiter", "g\t1\n", "D=semicolon",
        "ERROR: VLK_EDF: Unknown delimiter type: semicolon\n"},
       {"an attribute without values", "$v\t1\n  @Time  \n", nullptr,
-       "ERROR: VLK_EDF: No values for attribute: @Time\n"},
+       "ERROR: VLK_EDF: No values for attribute: @Time at line 2\n"},
       {"attribute rows of different lengths", "@a\t1\t2\n# c\n@b\t1\n", nullptr,
        "ERROR: VLK_EDF: inconsistent column number at line 3\n"},
       {"a short data row", "g1\t1\t2\n\ng2\t1\n", nullptr,
@@ -299,17 +301,24 @@ TEST(EDFRead, RefusesMalformedInput) {
       {"a data row longer than the attributes", "@a\t1\t2\ng\t1\t2\t3\n", nullptr,
        "ERROR: VLK_EDF: The number of columns not consistent at line 2.\n"},
       {"a data row longer than the type row", "@TypeID\texp\tlabel\ng\t1\tx\t3\n", nullptr,
-       "ERROR: VLK_EDF: more columns than the TypeID attribute at line 2.\n"},
+       "ERROR: VLK_EDF: more columns than the TypeID attribute at line 2, column 4.\n"},
       {"a negative column ID", "@TypeID\tlabel\texp\n@S\tx\t-3\ng\ta\t2\n", "secondarykey=s",
-       "ERROR: VLK_EDF: column ID below 0 in attribute s at value column 1: -3\n"},
+       "ERROR: VLK_EDF: column ID below 0 in attribute s at line 2, column 3: -3\n"},
       {"a column ID that is no number", "@T\tfirst\t2\ng\t1\t2\n", "primarykey=t",
-       "ERROR: VLK_EDF: column ID in attribute t at value column 1: \"first\" is not an "
+       "ERROR: VLK_EDF: column ID in attribute t at line 1, column 2: \"first\" is not an "
        "integer\n"},
-      {"a column ID that is no integer", "@T\t1\t2.5\ng\t1\t2\n", "primarykey=t",
-       "ERROR: VLK_EDF: column ID in attribute t at value column 2: \"2.5\" is not an "
+      {"a column ID that is no integer", "#\n@T\t1\t2.5\ng\t1\t2\n", "primarykey=t",
+       "ERROR: VLK_EDF: column ID in attribute t at line 2, column 3: \"2.5\" is not an "
        "integer\n"},
       {"an empty column ID", "@T\t\t2\ng\t1\t2\n", "primarykey=t",
-       "ERROR: VLK_EDF: column ID in attribute t at value column 1: \"\" is not an integer\n"},
+       "ERROR: VLK_EDF: column ID in attribute t at line 1, column 2: \"\" is not an integer\n"},
+      // A name is written into every result file and shown on terminals: no control bytes.
+      {"an escape sequence in a name", "g1\t1\t2\ng\x1b[31m\t3\t4\n", nullptr,
+       "ERROR: VLK_EDF: a control byte in the node name at line 2, column 1: \"g\\x1b[31m\"\n"},
+      {"DEL in a name", "\x7f\t1\t2\n", nullptr,
+       "ERROR: VLK_EDF: a control byte in the node name at line 1, column 1: \"\\x7f\"\n"},
+      {"a TAB in a name between commas", "a\tb,1,2\n", "d=comma",
+       "ERROR: VLK_EDF: a control byte in the node name at line 1, column 1: \"a\\tb\"\n"},
       // A value field is wholly a number or the missing-value keyword.
       {"NA without that keyword", "g\t1\tNA\n", "allow_nan=on",
        "ERROR: not a number at line 1, column 3: \"NA\"\n"},
@@ -332,9 +341,50 @@ TEST(EDFRead, RefusesMalformedInput) {
     SCOPED_TRACE(c.what);
     expect_refused(c.text, c.options, c.err);
   }
+  // Bytes above 0x7f (UTF-8) are no control bytes.
+  const Read r = read_text("g\xc3\xa8ne\t1\n");
+  ASSERT_NE(r.d, nullptr);
+  EXPECT_EQ(strs(r.d->names), (Names{"g\xc3\xa8ne"}));
 }
 
 // ---- files and the writer ----
+
+// Read from a path, every refusal of the content names the file in a line below its own; the
+// program passes the path of its input with the stream it opened.
+TEST(EDFFiles, RefusalsNameTheFile) {
+  struct Case {
+    std::string text;
+    std::string err;  // without the file's line
+  } cases[] = {
+      {"g\t1\nh\tx\n", "ERROR: not a number at line 2, column 2: \"x\"\n"},
+      {"g\t1\nh\tinf\n", "ERROR: not a finite value at line 2, column 2: inf\n"},
+      {"g\tNAN\n", "ERROR: VLK_EDF: NAN value found at line 1, column 2.\n"},
+      {"g\t1\nh\t1\t2\n", "ERROR: VLK_EDF: The number of columns not consistent at line 2.\n"},
+      {"g\t1\ng\t2\n", "ERROR: VLK_EDF: Same node name found: g (= 1-th node) at line 2\n"},
+      {"g\x01\t1\n",
+       "ERROR: VLK_EDF: a control byte in the node name at line 1, column 1: \"g\\x01\"\n"},
+      {"g\t1\0\n"s, "ERROR: a NUL byte in line 1\n"},
+      {"@T\t1\n@U\n", "ERROR: VLK_EDF: No values for attribute: @U at line 2\n"},
+      {"@a\t1\t2\n@b\t1\n", "ERROR: VLK_EDF: inconsistent column number at line 2\n"},
+      {"@TypeID\texp\texp\texp\n@t\t1\t2\t3\ng\t1\t2\n",
+       "  1 nodes  x  2 samples read.\n  Requires 16 [bytes] (0 [MiB])\n"
+       "ERROR: VLK_EDF: inconsistent TypeID attribute number.\n"
+       "              attr=typeid, n=3 vs samples=2\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    TempFile file(c.text, ".edf");
+    EXPECT_FATAL_EXIT(VLK_Data_delete(VLK_EDF_read_file(file.path().c_str(), nullptr)),
+                      c.err + "  file: " + file.path() + "\n");
+    // The stream with its path, as the program reads its input; the path as it is printed.
+    EXPECT_FATAL_EXIT(
+        {
+          FILE* fp = std::fopen(file.path().c_str(), "r");
+          VLK_Data_delete(vlk::read_edf(fp, nullptr, "in\tput.edf"));
+        },
+        c.err + "  file: in\\tput.edf\n");
+  }
+}
 
 TEST(EDFFiles, ReadFilePassesTheExtension) {
   TempFile csv("g,1,2\n", ".csv");
@@ -426,7 +476,7 @@ DataPtr make_data(const Names& names, const Values& x, int n) {
 // '$' and '@' start a meta or attribute line) and in a later one, with and without values: what
 // the writer accepts reads back as written, what it refuses is refused with the node's number.
 TEST(EDFWrite, EverythingTheWriterAcceptsReadsBack) {
-  const std::string alphabet = "a #$@,\t\n\r";
+  const std::string alphabet = "a #$@,\t\n\r\x1b";
   std::vector<std::string> names = {""};
   for (size_t from = 0, length = 1; length <= 3; ++length) {
     const size_t to = names.size();
@@ -489,6 +539,9 @@ TEST(EDFWrite, RefusesWhatCannotBeReadBackBeforeWritingAnything) {
        cannot + "2: its name \"a\\tb\" holds a tab, the delimiter.\n"},
       {{"", "g"}, {1, 2, 3, 4}, cannot + "1: its name \"\" is empty.\n"},
       {{"g", "x\r"}, {1, 2, 3, 4}, cannot + "2: its name \"x\\r\" holds a line end.\n"},
+      {{"g", "x\x1b]0;"},
+       {1, 2, 3, 4},
+       cannot + "2: its name \"x\\x1b]0;\" holds a control byte, which the reader refuses.\n"},
       {{"g", "#x"},
        {1, 2, 3, 4},
        cannot + "2: its name \"#x\" starts with '#', which makes a comment.\n"},

@@ -96,19 +96,31 @@ struct Target {
   bool refuses_nul = true;
   // Network readers may follow their error line with indented details.
   bool network = false;
+  // The file a data reader was told it reads, which every refusal must name last.
+  std::string file{};
 };
 
-Target data_reader(const std::string& name, Kind kind, std::string options,
-                   VLK_Data* (*reader)(FILE*, const VLK_KeyValues*)) {
+using DataReader = std::function<VLK_Data*(FILE*, const VLK_KeyValues*)>;
+
+Target data_reader(const std::string& name, Kind kind, std::string options, DataReader reader,
+                   std::string file = "") {
   const bool nan_ok = options.find("allow_nan=on") != std::string::npos;
-  return {name + " {" + options + "}", [=](FILE* fp) {
+  return {name + " {" + options + "}" + (file.empty() ? "" : " as " + file),
+          [=](FILE* fp) {
             VLK_KeyValues* list = VLK_KeyValues_parse(options.c_str());
             VLK_Data* d = reader(fp, list);
             if (d != nullptr) check_data(d, kind, nan_ok);
             require(d != nullptr || kind == Kind::table);
             VLK_Data_delete(d);
             VLK_KeyValues_delete(list);
-          }};
+          },
+          true, false, file};
+}
+
+// A data reader given the stream together with the name of its file.
+DataReader reading(VLK_Data* (*reader)(FILE*, const VLK_KeyValues*, const char*),
+                   const char* file) {
+  return [=](FILE* fp, const VLK_KeyValues* list) { return reader(fp, list, file); };
 }
 
 Target values_reader(int header_rows, int label_columns) {
@@ -421,13 +433,17 @@ std::vector<std::string_view> lines_of(const std::string& err) {
   return lines;
 }
 
-// The line a fatal path ends with: one of the readers' error lines.
-bool ends_with_reader_error(const std::string& err) {
-  const std::vector<std::string_view> lines = lines_of(err);
+// The line a fatal path ends with: one of the readers' error lines, then the file's line when
+// the reader was given its name.
+bool ends_with_reader_error(const std::string& err, const std::string& file) {
+  std::vector<std::string_view> lines = lines_of(err);
+  if (!file.empty()) {
+    if (lines.empty() || lines.back() != "  file: " + file) return false;
+    lines.pop_back();
+  }
   if (lines.empty()) return false;
   std::string_view last = lines.back();
   if (last.starts_with("              attr=") && lines.size() >= 2) last = lines[lines.size() - 2];
-  if (last.starts_with("NAN value found at line ")) return true;
   if (last.starts_with("FATAL ERROR: VLK_CSML_get_CSML_type(): Unknown type: ")) return true;
   if (last.starts_with("ContPrior: ERROR: ")) return true;
   return last.starts_with("ERROR: ");
@@ -602,9 +618,10 @@ void fuzz(const std::vector<std::string>& seeds, const std::vector<Target>& targ
   for (size_t start = 0; start < mutants.size();) {
     const ChildEnd end = run_from(start, mutants, readers);
     const bool clean = end.exited && end.status == 0;
-    const bool stopped = end.exited && end.status == 1 &&
-                         (readers[end.last]->network ? ends_with_network_error(end.err)
-                                                     : ends_with_reader_error(end.err));
+    const bool stopped =
+        end.exited && end.status == 1 &&
+        (readers[end.last]->network ? ends_with_network_error(end.err)
+                                    : ends_with_reader_error(end.err, readers[end.last]->file));
     // The line that stopped the reader also reaches standard error; nothing else may.
     const bool quiet = end.report.empty() || (stopped && end.err.ends_with(end.report));
     ASSERT_TRUE((clean || stopped) && quiet)
@@ -637,6 +654,7 @@ TEST(ReadersFuzz, DataMatrixRows) {
       data_reader("matrix", Kind::matrix, "l=3,delim=;", VLK_DataMatrix_read_fp),
       data_reader("matrix", Kind::matrix, "alias_table=" + table.path() + ",l=1",
                   VLK_DataMatrix_read_fp),
+      data_reader("matrix", Kind::matrix, "", reading(vlk::read_data_matrix, "in.txt"), "in.txt"),
   };
   const std::vector<std::string> seeds = {
       "g1\ta1\t1\t2\t3\ng2\ta2\t4\t5\t6\ng3\ta3\t7\t8\t9\n",
@@ -655,6 +673,8 @@ TEST(ReadersFuzz, DataMatrixWholeTable) {
       data_reader("table", Kind::table, "trans", VLK_DataMatrix_read_fp),
       data_reader("table", Kind::table, "trans,h=1,l=1", VLK_DataMatrix_read_fp),
       data_reader("table", Kind::table, "trans,cat,l=0", VLK_DataMatrix_read_fp),
+      data_reader("table", Kind::table, "trans,h=1", reading(vlk::read_data_matrix, "t.txt"),
+                  "t.txt"),
   };
   const std::vector<std::string> seeds = {
       "n1\tn2\tn3\na1\ta2\ta3\n1\t2\t3\n4\t5\t6\n",
@@ -678,6 +698,7 @@ TEST(ReadersFuzz, EDF) {
       data_reader("edf", Kind::edf, "allow_nan=on", VLK_EDF_read_fp),
       data_reader("edf", Kind::edf, "log=on,v,allow_nan=on", VLK_EDF_read_fp),
       data_reader("edf", Kind::edf, "d=comma,allow_nan=on", VLK_EDF_read_fp),
+      data_reader("edf", Kind::edf, "v", reading(vlk::read_edf, "in.edf"), "in.edf"),
   };
   const std::vector<std::string> seeds = {
       "$Version\t1.0\n# c\n$PrimaryKeyGroupID\ttime\n@TypeID\texp\t\tlabel\tExpression\n"
@@ -772,7 +793,7 @@ TEST(ReadersFuzz, CSML) {
       "<csml:property key=\"k\" value=\"1\" type=\"integer\"/></csml:entity>"
       "<csml:entity id=\"b\"/><csml:fact type=\"cso30:f:DirectedRelation\">"
       "<csml:participant refID=\"a\" type=\"from\"/><csml:participant refID=\"b\" "
-      "type=\"to\"/><fig:edge lineColor=\"9 9 9 9\"/><csml:property key=\"s\" value=\"x\" "
+      "type=\"to\"/><fig:edge lineColor=\"9 9 9 9\"/><csml:property key=\"s\" value=\"-.5\" "
       "type=\"real\"/></csml:fact><csml:process><csml:connector refID=\"b\"></csml:connector>"
       "<csml:connector refID=\"a\"/><csml:comment/></csml:process></csml:project>\n");
   fuzz(seeds, {xml_parser(), csml_reader()}, 600, 55);
@@ -789,6 +810,9 @@ TEST(ReadersFuzz, VLK3) {
       "X:n:int\t4\nNode Attr\tkind:str\tsize:integer\n[Nodes]\na\tA\t0\tleaf\t3\nb\tB\t1\n"
       "c\tC\t2\t\t5\n[Edges]\n0\t1\t0.5\tfirst\n1\t2\n2\t0\t\tx\n-\nafter\n",
       "Velk VLK3 FORMAT\n[Information]\n[Nodes]\nx\tX\t0\ny\tY\t1\n[Edges]\n1\t0\n0\t1",
+      // Numbers that are not finite, which CSML cannot carry.
+      "Velk VLK3 FORMAT\n[Information]\nEdge Attr\tw:double\nNode Attr\tz:double\n[Nodes]\n"
+      "a\tA\t0\t1.5\nb\tB\t1\tinf\n[Edges]\n0\t1\tnan\n1\t0\t2\n",
   };
   fuzz(seeds, targets, 800, 55);
 }

@@ -54,12 +54,13 @@ VLK_Data* read_input(Args* a) {
   if (fp == nullptr) vlk::fatal("ERROR: cannot open file: %s\n", a->input_file);
   input_check_file(a, fp);
   VLK_Data* d = nullptr;
-  // A reader that refuses the file ends every process through the library's fatal path.
+  // A reader that refuses the file ends every process through the library's fatal path, naming
+  // the file.
   if (strcasecmp(a->input_type, "edf") == 0) {
-    d = VLK_EDF_read_fp(fp, a->input_args);
+    d = vlk::read_edf(fp, a->input_args, a->input_file);
     if (d != nullptr) collect_replicates(a, d);
   } else {
-    d = VLK_DataMatrix_read_fp(fp, a->input_args);
+    d = vlk::read_data_matrix(fp, a->input_args, a->input_file);
   }
   std::fclose(fp);
   if (d != nullptr) std::fprintf(VELK_ERR, "  nodes = %d, samples = %d\n", d->p, d->n);

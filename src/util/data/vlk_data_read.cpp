@@ -1,6 +1,8 @@
 #include "vlk_data_read.h"
 
 #include <cmath>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -55,16 +57,40 @@ double* take_block(VLK_DoubleArray* a) {
   return block;
 }
 
-double finite_value(std::string_view field, int line, size_t column) {
+void DataSource::refuse(const char* fmt, ...) const {
+  va_list ap;
+  va_start(ap, fmt);
+  va_list again;
+  va_copy(again, ap);
+  const int size = std::vsnprintf(nullptr, 0, fmt, ap);
+  va_end(ap);
+  std::string line(size > 0 ? static_cast<size_t>(size) : 0, '\0');
+  std::vsnprintf(line.data(), line.size() + 1, fmt, again);
+  va_end(again);
+  if (file_ == nullptr) fatal("%s", line.c_str());
+  fatal("%s  file: %s\n", line.c_str(), printable(file_).c_str());
+}
+
+double DataSource::finite_value(std::string_view field, int line, size_t column) const {
   const Number<double> x = parse_number<double>(field, Blanks::allowed);
   if (x.ok()) return x.value;
   if (x.status == NumberStatus::not_a_number)
-    fatal("ERROR: not a number at line %d, column %zu: \"%s\"\n", line, column,
-          printable(field).c_str());
-  fatal("ERROR: not a finite value at line %d, column %zu: %.*s\n", line, column,
-        static_cast<int>(field.size()), field.data());
+    refuse("ERROR: not a number at line %d, column %zu: \"%s\"\n", line, column,
+           printable(field).c_str());
+  refuse("ERROR: not a finite value at line %d, column %zu: %.*s\n", line, column,
+         static_cast<int>(field.size()), field.data());
 }
 
-void refuse_nul_line(size_t line) { fatal("ERROR: a NUL byte in line %zu\n", line); }
+void DataSource::refuse_nul_line(size_t line) const {
+  refuse("ERROR: a NUL byte in line %zu\n", line);
+}
+
+bool has_control_byte(std::string_view text) {
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7f) return true;
+  }
+  return false;
+}
 
 }  // namespace vlk

@@ -50,17 +50,46 @@ void print_requires(size_t cells);
 // The values of a as one exactly sized block (null for none); a is left empty.
 double* take_block(VLK_DoubleArray* a);
 
-// The number a value field holds, blanks around it and a final CR aside. A field that is not
-// wholly a number (empty, "NA", "12abc") is refused, and so are infinities, NaNs and numbers too
-// large for a double, which would flow into every score: each with the line and column (from
-// 1) and the field's text.
-double finite_value(std::string_view field, int line, size_t column);
+// Where a data reader reads: the path of its file when the caller gave one, so that every
+// refusal of the file's content can name it. A reader given a stream alone names no file.
+class DataSource {
+ public:
+  explicit DataSource(const char* file = nullptr) : file_(file) {}
+  const char* file() const { return file_; }
 
-// A line holding a NUL byte would be cut short, or read with the next one glued on: refused
-// with its number (from 1) in the file.
-[[noreturn]] void refuse_nul_line(size_t line);
-inline void check_no_nul(const LineBuffer& buf, size_t line) {
-  if (buf.holds_nul()) refuse_nul_line(line);
+  // Ends the process with the line that fmt makes (it ends in a newline) and, when the file is
+  // known, the detail line "  file: <path>".
+  [[noreturn]] void refuse(const char* fmt, ...) const __attribute__((format(printf, 2, 3)));
+
+  // The number a value field holds, blanks around it and a final CR aside. A field that is not
+  // wholly a number (empty, "NA", "12abc") is refused, and so are infinities, NaNs and numbers
+  // too large for a double, which would flow into every score: each with the line and column
+  // (from 1) and the field's text.
+  double finite_value(std::string_view field, int line, size_t column) const;
+
+  // A line holding a NUL byte would be cut short, or read with the next one glued on: refused
+  // with its number (from 1) in the file.
+  [[noreturn]] void refuse_nul_line(size_t line) const;
+  void check_no_nul(const LineBuffer& buf, size_t line) const {
+    if (buf.holds_nul()) refuse_nul_line(line);
+  }
+
+ private:
+  const char* file_;
+};
+
+// The same for a reader that knows no file.
+inline double finite_value(std::string_view field, int line, size_t column) {
+  return DataSource().finite_value(field, line, column);
 }
+[[noreturn]] inline void refuse_nul_line(size_t line) { DataSource().refuse_nul_line(line); }
+inline void check_no_nul(const LineBuffer& buf, size_t line) {
+  DataSource().check_no_nul(buf, line);
+}
+
+// Whether text holds a control byte (below 0x20, or DEL): a node name or alias that holds one
+// would reach every result file and every terminal that shows it as it is, where ESC starts an
+// escape sequence. TAB and the line ends included, for a delimiter that leaves them in a field.
+bool has_control_byte(std::string_view text);
 
 }  // namespace vlk
