@@ -1,11 +1,64 @@
 #include "evaluation/reference.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
 
 #include "VLK_IO.h"
 #include "VLK_Network.h"
+#include "VLK_Str.h"
 #include "velkcom.h"
+#include "vlk_data_read.h"
 #include "vlk_fatal.h"
+#include "vlk_net_text.h"
+
+namespace {
+
+// A node index field of an edge line, as the reader takes it.
+bool index_field(const char* field, int* out) {
+  return vlk::io::parse_index(field, vlk::io::kMaxIndexedNodes, out) == vlk::io::Index::ok;
+}
+
+}  // namespace
+
+std::string vlk::eval::reference_edge_problem(const char* path) {
+  const vlk::FilePtr fp(std::fopen(path, "r"));
+  if (fp == nullptr) return {};
+  vlk::LineBuffer buf;
+  if (!buf.read_lf(fp.get())) return {};
+  // The sections as the reader moves through them; only the edge lines are looked at.
+  const char* const headers[] = {"[Information]", "[Nodes]", "[Edges]"};
+  size_t section = 0;
+  std::unordered_map<std::uint64_t, size_t> first_line;
+  std::vector<char*> fields;
+  for (size_t line_no = 2; buf.read_lf(fp.get()); ++line_no) {
+    char* line = VLK_Str_trim(buf.data);
+    if (*line == '\0') continue;
+    if (std::strcmp(line, "-") == 0) break;
+    if (section < 3) {
+      if (std::strcmp(line, headers[section]) == 0) ++section;
+      continue;
+    }
+    vlk::io::cut_fields(line, fields);
+    int pa = -1, ch = -1;
+    if (fields.size() < 2 || !index_field(fields[0], &pa) || !index_field(fields[1], &ch)) continue;
+    char text[256];
+    if (pa == ch) {
+      std::snprintf(text, sizeof text, "line %zu holds the self-loop %d -> %d", line_no, pa, ch);
+    } else {
+      const auto key = static_cast<std::uint64_t>(pa) << 32 | static_cast<std::uint32_t>(ch);
+      const auto [at, fresh] = first_line.emplace(key, line_no);
+      if (fresh) continue;
+      std::snprintf(text, sizeof text, "line %zu repeats the edge %d -> %d of line %zu", line_no,
+                    pa, ch, at->second);
+    }
+    return "ERROR: the compare file " + std::string(path) + ": " + text +
+           "; the evaluation counts each edge between two genes once\n";
+  }
+  return {};
+}
 
 void read_reference(Args* a) {
   if (a->reference_file == nullptr) return;
@@ -19,4 +72,6 @@ void read_reference(Args* a) {
         "ERROR: the compare file %s has %zu nodes and the input data %d genes; its nodes are "
         "taken as the genes in their order\n",
         a->reference_file, nodes, a->nodes);
+  const std::string problem = vlk::eval::reference_edge_problem(a->reference_file);
+  if (!problem.empty()) vlk::fatal("%s", problem.c_str());
 }
