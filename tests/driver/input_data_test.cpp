@@ -20,7 +20,8 @@
 namespace {
 
 struct Sizes {
-  int nodes = 20, samples = 8, processes = 4, module = 10, dynamic = 0, blocks = -1, points = 0;
+  int nodes = 20, samples = 8, processes = 4, module = 10, dynamic = 0, blocks = -1, points = 0,
+      parents = 1;
 };
 
 void check(const Sizes& s) {
@@ -31,6 +32,7 @@ void check(const Sizes& s) {
   a->algo_args->dynamic = s.dynamic;
   a->bootstrap_blocks = s.blocks;
   a->time_points = s.points;
+  a->algo_args->max_parents = s.parents;
   input_check_sizes(a);
   Args_delete(a);
 }
@@ -67,7 +69,29 @@ TEST(InputCheckSizes, RefusesWhatNoRunCanWorkOn) {
       {"dynamic, one time point",
        {.dynamic = 1, .blocks = 3, .points = 1},
        "ERROR: input_data(): dynamic data need at least two time points: 1 found\n"},
-      {"dynamic, two time points", {.dynamic = 1, .blocks = 3, .points = 2}, nullptr},
+      {"dynamic, two time points", {.dynamic = 1, .blocks = 5, .points = 2}, nullptr},
+      // A fit on q parents takes 2(q + 1) samples; the score needs one more to weigh it.
+      {"one sample",
+       {.samples = 1},
+       "ERROR: input_data(): too few samples for the score: samples = 1, and -M 1 needs at least "
+       "5\n"},
+      {"four samples",
+       {.samples = 4},
+       "ERROR: input_data(): too few samples for the score: samples = 4, and -M 1 needs at least "
+       "5\n"},
+      {"five samples", {.samples = 5}, nullptr},
+      {"three parents, eight samples",
+       {.samples = 8, .parents = 3},
+       "ERROR: input_data(): too few samples for the score: samples = 8, and -M 3 needs at least "
+       "9\n"},
+      {"three parents, nine samples", {.samples = 9, .parents = 3}, nullptr},
+      {"dynamic, too few bootstrap samples",
+       {.samples = 40, .dynamic = 1, .blocks = 2, .points = 3},
+       "ERROR: input_data(): too few samples for the score: (3 time points - 1) x --Bnum 2 = 4, "
+       "and -M 1 needs at least 5\n"},
+      {"dynamic, enough bootstrap samples",
+       {.samples = 2, .dynamic = 1, .blocks = 5, .points = 2},
+       nullptr},
       // Dynamic data without --Bnum never get here: parse_args refuses them on every process.
   };
   for (const Row& row : rows) {
