@@ -611,6 +611,12 @@ TEST(ParseArgs, RejectedCommandLines) {
       {{"x.edf", "-m"}, "ERROR: option -m needs a value\n"},
       {{"-T", "-t", "5"}, "ERROR: option -T needs a value\n"},
       {{"--on", "maybe"}, "ERROR: invalid value for option --on\n"},
+      // A text option without its value would take the text "on".
+      {{"x.edf", "-o"}, "ERROR: option -o needs a value\n"},
+      {{"--compare", "-m", "5", "x.edf"}, "ERROR: option --compare needs a value\n"},
+      {{"x.edf", "-O", "--skel", "s.txt"}, "ERROR: option -O needs a value\n"},
+      {{"x.edf", "--compare-module"}, "ERROR: option --compare-module needs a value\n"},
+      {{"--skel-type", "-"}, "ERROR: option --skel-type needs a value\n"},
       {{"a.edf", "-m", "10", "b.edf"}, "ERROR: more than one input file given: a.edf and b.edf\n"},
       {{"--share-names=1"}, "ERROR: unknown argument specified: --share-names=1\n"},
       {{"--H", "3"}, "ERROR: Obsolete argument specified: --H\n"},
@@ -763,6 +769,8 @@ TEST(ParseArgs, AcceptedNextToTheRefusals) {
       {"-a", "0", "-M", "3", "-m", "1"},
       {"-A", "t=2,max_loops=1,rev=off"},
       {"-S", "hb=300,hn=3,hi=100"},
+      {"--dynamic-points", "--Bnum", "2"},  // a list of its own default
+      {"--input-type", "on", "--algo", "hc"},
   };
   for (const std::vector<std::string>& words : cases) {
     std::string line;

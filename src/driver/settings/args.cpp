@@ -24,6 +24,7 @@
 #include "vlk_algo_options.h"
 #include "vlk_fatal.h"
 #include "vlk_number.h"
+#include "vlk_owned.h"
 
 const char* const Args_usage_text =
     "Usage:\n"
@@ -321,6 +322,21 @@ void validate_settings(const Args* a) {
   vlk::fatal("ERROR: invalid value for option %s\n", word);
 }
 
+// A text option given without its value receives the binder's "on", which a file name or a
+// format name would then be: "-o" as the last word would write on.vlk3. The option lists
+// (-A, -S, ...) have a meaning for a bare key, and --dynamic-points a default of its own.
+void refuse_bare_texts(int argc, char** argv, const VLK_ArgDef* table) {
+  const vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete> list(
+      VLK_KeyValues_parse_args(argc, argv, table));
+  for (size_t i = 0; list != nullptr && i < VLK_KeyValues_size(list.get()); ++i) {
+    if (VLK_KeyValues_get_value(list.get(), i) != VLK_KeyValues_DEFAULT_VALUE) continue;
+    const char* key = VLK_KeyValues_get_key(list.get(), i);
+    for (const VLK_ArgDef* row = table; row->name != nullptr; ++row)
+      if (row->kind == VLK_TYPE_STRING && std::strcmp(row->name, key) == 0)
+        vlk::fatal("ERROR: option %s needs a value\n", key);
+  }
+}
+
 // The log of this process under --log; null for the standard error stream.
 std::string log_name(const Args* a) {
   switch (a->log_mode) {
@@ -451,6 +467,7 @@ void parse_args(Args* a, int argc, char** argv) {
 
   const int r = VLK_KeyValues_set_args(argc, argv, table.data());
   if (r != 0) refuse_argument(table.data(), argv[std::abs(r)], r < 0);
+  refuse_bare_texts(argc, argv, table.data());
 
   if (w.total_mem != 0) a->memory = mib_bytes(w.total_mem, "--total-mem");
   if (w.interval_base != -1) a->interval_base = w.interval_base;
