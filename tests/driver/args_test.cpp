@@ -683,7 +683,15 @@ TEST(ParseArgs, RefusedSettings) {
       {{"x.edf", "--init", "--lv", "3"},
        "ERROR: --init is not supported: the whole-data score cannot serve the nucleus "
        "searches\n"},
-      {{"-y", "x.edf"}, "ERROR: Normal dynamic model not supported.\n"},
+      {{"-y", "x.edf"},
+       "ERROR: Normal dynamic model not supported. -y needs --Bnum (or --blocks), the number of "
+       "bootstrap blocks of a nucleus\n"},
+      {{"x.edf", "--dynamic-points"},
+       "ERROR: Normal dynamic model not supported. --dynamic-points needs --Bnum (or --blocks), "
+       "the number of bootstrap blocks of a nucleus\n"},
+      {{"--dynamic-points", "1,2", "-y"},
+       "ERROR: Normal dynamic model not supported. -y needs --Bnum (or --blocks), the number of "
+       "bootstrap blocks of a nucleus\n"},
       {{"-a", "3"}, "ERROR: Unknown algorithm type (-a option) specified: 3\n"},
       {{"-a", "-1"}, "ERROR: Unknown algorithm type (-a option) specified: -1\n"},
       {{"--algo", "foo"}, "ERROR: Unknown Algorithm specified: foo\n"},
@@ -729,7 +737,8 @@ TEST(ParseArgs, RefusedSettings) {
       {{"--algo", "tshc", "-A", "first=F,t=0"},
        "ERROR: Greedy: the number of trials (t, trials) must be at least 1: 0\n"},
       {{"--dynamic-points", "0,1,2", "--Bnum", "-1"},
-       "ERROR: Normal dynamic model not supported.\n"},
+       "ERROR: Normal dynamic model not supported. --dynamic-points needs --Bnum (or --blocks), "
+       "the number of bootstrap blocks of a nucleus\n"},
   };
   for (const Case& c : cases) {
     std::string line;

@@ -254,7 +254,7 @@ void check_search_options(const Args* a) {
 // Settings that would stall or break the run are refused before any work: a chunk of zero
 // or fewer nuclei never ends, a check interval of 0 divides by zero, and a step that does
 // not advance never ends the cutoff or DAG schedule.
-void validate_settings(const Args* a) {
+void validate_settings(const Args* a, const char* dynamic_option) {
   if (a->iterations < 0) vlk::fatal("ERROR: -t must not be negative: %d\n", a->iterations);
   if (a->method < 0 || a->method > 2)
     vlk::fatal("ERROR: Unknown algorithm type (-a option) specified: %d\n", a->method);
@@ -298,7 +298,10 @@ void validate_settings(const Args* a) {
   // Every nucleus of dynamic data is a pseudo bootstrap of --Bnum series: without them the first
   // real job would stop its own process alone and leave the others waiting in an exchange.
   if (a->algo_args->dynamic && a->bootstrap_blocks == -1)
-    vlk::fatal("ERROR: Normal dynamic model not supported.\n");
+    vlk::fatal(
+        "ERROR: Normal dynamic model not supported. %s needs --Bnum (or --blocks), the number "
+        "of bootstrap blocks of a nucleus\n",
+        dynamic_option);
   // The whole-data score state is built over all genes, while a search scores the positions
   // of its nucleus; nothing maps one onto the other.
   if (a->init_score)
@@ -472,13 +475,15 @@ void parse_args(Args* a, int argc, char** argv) {
   if (w.total_mem != 0) a->memory = mib_bytes(w.total_mem, "--total-mem");
   if (w.interval_base != -1) a->interval_base = w.interval_base;
 
+  // -y wins over a list of --dynamic-points.
+  const char* dynamic_option = w.dynamic ? "-y" : "--dynamic-points";
   derive_dynamic(a, &w);
   if (a->rw_interval == -1) a->rw_interval = a->interval_base / a->processes;
   if (a->exchange_interval == -1) a->exchange_interval = a->interval_base / a->processes;
 
   append_default_options(a);
   // Refused settings are reported on the terminal, before a log file is made.
-  validate_settings(a);
+  validate_settings(a, dynamic_option);
   open_log(a);
 
   // Two-step hill climbing's "cache=on" picks the cache of its second step by this type.
