@@ -185,6 +185,39 @@ TEST(ReferenceFile, EdgesTheEvaluationCannotCountAreRefused) {
   }
 }
 
+// Nothing in a run compares modules: the file of --compare-module must be there, and process
+// 0 says once that it goes unused.
+TEST(ReferenceFile, TheModuleFileIsCheckedAndSaidToGoUnused) {
+  const vlk_test::TempFile modules("g1\tg2\n");
+  const std::string warning = "WARNING: --compare-module " + modules.path() +
+                              ": no step of the run compares modules; the file is not used\n";
+  for (int rank : {0, 1}) {
+    SCOPED_TRACE(rank);
+    Args* a = Args_new_rank(rank, 2);
+    a->module_file = strdup(modules.path().c_str());
+    CaptureErr err;
+    read_reference(a);
+    EXPECT_EQ(err.text(), rank == 0 ? warning : "");
+    Args_delete(a);
+  }
+  const std::pair<const char*, const char*> refused[] = {
+      {"/nonexistent-dir/modules.txt",
+       "ERROR: --compare-module: cannot open /nonexistent-dir/modules.txt: No such file or "
+       "directory\n"},
+      {"/tmp", "ERROR: --compare-module: /tmp is a directory, not a file\n"},
+  };
+  for (const auto& [file, line] : refused) {
+    SCOPED_TRACE(file);
+    EXPECT_FATAL_EXIT(
+        {
+          Args* a = Args_new_rank(1, 2);
+          a->module_file = strdup(file);
+          read_reference(a);
+        },
+        line);
+  }
+}
+
 TEST(CompareReports, DistributedReportLines) {
   const CutoffsPtr cutoffs = cutoff_list({0.2, 0.5, 0.8});
   const Confusion sums[3] = {

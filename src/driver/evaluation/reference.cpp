@@ -1,5 +1,8 @@
 #include "evaluation/reference.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +22,17 @@ namespace {
 // A node index field of an edge line, as the reader takes it.
 bool index_field(const char* field, int* out) {
   return vlk::io::parse_index(field, vlk::io::kMaxIndexedNodes, out) == vlk::io::Index::ok;
+}
+
+void check_module_file(const Args* a) {
+  errno = 0;
+  const vlk::FilePtr fp(std::fopen(a->module_file, "r"));
+  if (fp == nullptr)
+    vlk::fatal("ERROR: --compare-module: cannot open %s: %s\n", a->module_file,
+               std::strerror(errno));
+  struct stat st {};
+  if (fstat(fileno(fp.get()), &st) == 0 && S_ISDIR(st.st_mode))
+    vlk::fatal("ERROR: --compare-module: %s is a directory, not a file\n", a->module_file);
 }
 
 }  // namespace
@@ -61,6 +75,12 @@ std::string vlk::eval::reference_edge_problem(const char* path) {
 }
 
 void read_reference(Args* a) {
+  if (a->module_file != nullptr) check_module_file(a);
+  if (a->module_file != nullptr && a->rank == 0)
+    std::fprintf(VELK_ERR,
+                 "WARNING: --compare-module %s: no step of the run compares modules; the file "
+                 "is not used\n",
+                 a->module_file);
   if (a->reference_file == nullptr) return;
   std::fprintf(VELK_ERR, "Reading the compare file: %s\n", a->reference_file);
   a->reference = IO_read_file(a->reference_file, "VLK3", nullptr);

@@ -7,7 +7,9 @@
 
 // Every process reads the --compare file (VLK3); its node i is gene i, so a node count other
 // than the data's ends the run, as does an edge the evaluation cannot count (see
-// vlk::eval::reference_edge_problem).
+// vlk::eval::reference_edge_problem). Before it, the module list of --compare-module: a file
+// that cannot be opened, or a directory, ends the run; since no step of a run compares modules
+// (compare_module is not called), process 0 also warns, once, that the file goes unused.
 void read_reference(Args* args);
 
 namespace vlk::eval {
