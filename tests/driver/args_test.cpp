@@ -9,12 +9,14 @@
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <type_traits>
 #include <vector>
 
 #include "VLK_Help.h"
+#include "output/prefix_lock.h"
 #include "velkcom.h"
 #include "vlk_test.h"
 
@@ -946,6 +948,51 @@ TEST_F(LogFiles, ModeTwoAndOtherModes) {
   }
   EXPECT_FALSE(exists(".log"));
   EXPECT_FALSE(exists(".log.00000"));
+}
+
+// Another running job on the prefix (holding its lock): the run is refused naming the prefix,
+// before its log is emptied, in every log mode; without it the run takes the prefix, gives it
+// up at the end (Args_delete here), and clears the hidden temporary files that a job killed
+// while writing its final network left.
+TEST_F(LogFiles, APrefixAnotherJobHoldsIsRefused) {
+  std::ofstream(prefix_ + ".log") << "the other job's log\n";
+  {
+    PrefixLock other;
+    std::string why;
+    ASSERT_EQ(other.take(prefix_, &why), PrefixLock::Taken::yes);
+    for (const char* mode : {"0", "1", "2"}) {
+      SCOPED_TRACE(mode);
+      const ParseRun run = run_parse({"-o", prefix_, "--log", mode, "x.edf"}, 0, 3);
+      EXPECT_TRUE(run.end.exit1());
+      EXPECT_EQ(run.end.err, "ERROR: the output prefix " + prefix_ +
+                                 " is in use by another running job (it holds the lock of " +
+                                 prefix_ + ".log)\n");
+      EXPECT_EQ(vlk_test::read_file(prefix_ + ".log"), "the other job's log\n");
+      EXPECT_FALSE(exists(".log.00000"));
+    }
+  }
+  const std::string stale[] = {dir_ + "/.out.vlk3.Ab12Cd", dir_ + "/.out.csml.000000"};
+  for (const std::string& f : stale) std::ofstream(f) << "half a network";
+  const std::string other = dir_ + "/.other.vlk3.Ab12Cd";
+  std::ofstream(other) << "another prefix's";
+  {
+    Parsed p({"-o", prefix_, "x.edf"}, 0, 3);
+    std::fflush(p.err());
+  }
+  const std::string log = vlk_test::read_file(prefix_ + ".log");
+  for (const std::string& f : stale) {
+    EXPECT_NE(access(f.c_str(), F_OK), 0) << f;
+    EXPECT_NE(log.find("Removed " + f + ", a temporary file of an interrupted run\n"),
+              std::string::npos)
+        << log;
+  }
+  EXPECT_EQ(access(other.c_str(), F_OK), 0);
+  unlink(other.c_str());
+  // Under --log 1 the lock's file goes when the prefix is given up.
+  unlink((prefix_ + ".log").c_str());
+  { Parsed p({"-o", prefix_, "--log", "1", "x.edf"}, 0, 3); }
+  EXPECT_FALSE(exists(".log"));
+  EXPECT_TRUE(exists(".log.00000"));
 }
 
 TEST_F(LogFiles, NoPrefixKeepsTheStream) {

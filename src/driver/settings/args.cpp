@@ -14,16 +14,19 @@
 #include "VLK_ArgDef.h"
 #include "VLK_BNRC.h"
 #include "VLK_Help.h"
+#include "VLK_IO.h"
 #include "VLK_Str.h"
 #include "VLK_Util.h"
 #include "evaluation/cutoffs.h"
 #include "method/method.h"
 #include "output/output_network.h"
+#include "output/prefix_lock.h"
 #include "search/skeleton.h"
 #include "velkcom.h"
 #include "vlk_algo_options.h"
 #include "vlk_fatal.h"
 #include "vlk_number.h"
+#include "vlk_output_file.h"
 #include "vlk_owned.h"
 
 const char* const Args_usage_text =
@@ -368,10 +371,51 @@ void open_own_log(const Args* a) {
   VELK_ERR = log;
 }
 
+// Whether the run writes files of its prefix: the final network, or log files.
+bool writes_prefix_files(const Args* a) {
+  return a->write_output || a->log_mode == 0 || a->log_mode == 1;
+}
+
+// Process 0 takes the prefix before any file of it changes (before a log is emptied), then
+// opens its log (under --log 0 the locked file itself) and clears what an interrupted run
+// left of its final network.
+void take_prefix_and_open_log(const Args* a) {
+  PrefixLock* lock = a->prefix_lock;
+  std::string why;
+  switch (lock->take(a->output_prefix, &why)) {
+    case PrefixLock::Taken::yes:
+      break;
+    case PrefixLock::Taken::held:
+      vlk::fatal(
+          "ERROR: the output prefix %s is in use by another running job (it holds the lock of "
+          "%s)\n",
+          a->output_prefix, lock->path().c_str());
+    case PrefixLock::Taken::failed:
+      if (a->log_mode == 0) vlk::fatal("ERROR: cannot open log file: %s\n", lock->path().c_str());
+      vlk::fatal("ERROR: cannot lock the output prefix %s: %s: %s\n", a->output_prefix,
+                 lock->path().c_str(), why.c_str());
+  }
+  if (a->log_mode == 0) {
+    FILE* log = lock->log_stream();
+    if (log == nullptr) vlk::fatal("ERROR: cannot open log file: %s\n", lock->path().c_str());
+    VELK_ERR = log;
+  } else {
+    open_own_log(a);
+  }
+  for (const VLK_IOFormat* row = IO_list; row->name != nullptr; ++row) {
+    if (row->write_fp == nullptr) continue;
+    for (const std::string& name :
+         vlk::remove_stale_temporaries(final_network_path(a->output_prefix, row->name)))
+      std::fprintf(VELK_ERR, "Removed %s, a temporary file of an interrupted run\n", name.c_str());
+  }
+}
+
 // Process 0's log is its own file; the others' are null streams or files of their own.
-void open_log(const Args* a) {
+void open_log(Args* a) {
   if (a->output_prefix == nullptr) return;
-  Args_check_on_root(a, open_own_log);
+  const bool lock = writes_prefix_files(a);
+  if (lock && a->rank == 0) a->prefix_lock = new PrefixLock;
+  Args_check_on_root(a, lock ? take_prefix_and_open_log : open_own_log);
   if (a->rank != 0) open_own_log(a);
 }
 
@@ -459,6 +503,7 @@ void Args_delete(Args* a) {
   free_unless(a->skeleton_type, parents_text);
   VLK_KeyValues_delete(a->skeleton_args);
   VLK_MultiTimer_delete(a->timer);
+  delete a->prefix_lock;
   std::free(a);
 }
 
