@@ -22,6 +22,7 @@ namespace {
 struct Sizes {
   int nodes = 20, samples = 8, processes = 4, module = 10, dynamic = 0, blocks = -1, points = 0,
       parents = 1;
+  const char* two_step = nullptr;  // -A of --algo tshc
 };
 
 void check(const Sizes& s) {
@@ -33,6 +34,10 @@ void check(const Sizes& s) {
   a->bootstrap_blocks = s.blocks;
   a->time_points = s.points;
   a->algo_args->max_parents = s.parents;
+  if (s.two_step != nullptr) {
+    a->algo_name = strdup("tshc");
+    a->algo_options = VLK_KeyValues_parse(s.two_step);
+  }
   input_check_sizes(a);
   Args_delete(a);
 }
@@ -85,6 +90,16 @@ TEST(InputCheckSizes, RefusesWhatNoRunCanWorkOn) {
        "ERROR: input_data(): too few samples for the score: samples = 8, and -M 3 needs at least "
        "9\n"},
       {"three parents, nine samples", {.samples = 9, .parents = 3}, nullptr},
+      // Two-step hill climbing's second step has a limit of its own, when it scores with BNRC.
+      {"second step of four parents",
+       {.samples = 9, .parents = 1, .two_step = "first=F,m=4"},
+       "ERROR: input_data(): too few samples for the score: samples = 9, and m= of -A 4 needs at "
+       "least 11\n"},
+      {"second step of fewer parents",
+       {.samples = 9, .parents = 3, .two_step = "first=F,m=2,s=BNRC"},
+       nullptr},
+      {"second step scored otherwise", {.samples = 9, .two_step = "first=F,m=4,s=BDE"}, nullptr},
+      {"no second step", {.samples = 9, .two_step = "first=F,m=4,firstonly"}, nullptr},
       {"dynamic, too few bootstrap samples",
        {.samples = 40, .dynamic = 1, .blocks = 2, .points = 3},
        "ERROR: input_data(): too few samples for the score: (3 time points - 1) x --Bnum 2 = 4, "
