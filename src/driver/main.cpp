@@ -95,6 +95,7 @@ int main(int argc, char** argv) {
     debug_settings(a);
     read_reference(a);
     check_skeleton_files(a->whole_data, a->skeleton_file, a->skeleton_type, a->skeleton_args);
+    check_first_set_file(a->whole_data, a->algo_name, a->algo_options);
     parametric_cutoffs(a);
   }
 

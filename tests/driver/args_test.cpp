@@ -9,12 +9,14 @@
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <type_traits>
 #include <vector>
 
 #include "VLK_Help.h"
+#include "output/prefix_lock.h"
 #include "velkcom.h"
 #include "vlk_test.h"
 
@@ -611,6 +613,12 @@ TEST(ParseArgs, RejectedCommandLines) {
       {{"x.edf", "-m"}, "ERROR: option -m needs a value\n"},
       {{"-T", "-t", "5"}, "ERROR: option -T needs a value\n"},
       {{"--on", "maybe"}, "ERROR: invalid value for option --on\n"},
+      // A text option without its value would take the text "on".
+      {{"x.edf", "-o"}, "ERROR: option -o needs a value\n"},
+      {{"--compare", "-m", "5", "x.edf"}, "ERROR: option --compare needs a value\n"},
+      {{"x.edf", "-O", "--skel", "s.txt"}, "ERROR: option -O needs a value\n"},
+      {{"x.edf", "--compare-module"}, "ERROR: option --compare-module needs a value\n"},
+      {{"--skel-type", "-"}, "ERROR: option --skel-type needs a value\n"},
       {{"a.edf", "-m", "10", "b.edf"}, "ERROR: more than one input file given: a.edf and b.edf\n"},
       {{"--share-names=1"}, "ERROR: unknown argument specified: --share-names=1\n"},
       {{"--H", "3"}, "ERROR: Obsolete argument specified: --H\n"},
@@ -677,7 +685,15 @@ TEST(ParseArgs, RefusedSettings) {
       {{"x.edf", "--init", "--lv", "3"},
        "ERROR: --init is not supported: the whole-data score cannot serve the nucleus "
        "searches\n"},
-      {{"-y", "x.edf"}, "ERROR: Normal dynamic model not supported.\n"},
+      {{"-y", "x.edf"},
+       "ERROR: Normal dynamic model not supported. -y needs --Bnum (or --blocks), the number of "
+       "bootstrap blocks of a nucleus\n"},
+      {{"x.edf", "--dynamic-points"},
+       "ERROR: Normal dynamic model not supported. --dynamic-points needs --Bnum (or --blocks), "
+       "the number of bootstrap blocks of a nucleus\n"},
+      {{"--dynamic-points", "1,2", "-y"},
+       "ERROR: Normal dynamic model not supported. -y needs --Bnum (or --blocks), the number of "
+       "bootstrap blocks of a nucleus\n"},
       {{"-a", "3"}, "ERROR: Unknown algorithm type (-a option) specified: 3\n"},
       {{"-a", "-1"}, "ERROR: Unknown algorithm type (-a option) specified: -1\n"},
       {{"--algo", "foo"}, "ERROR: Unknown Algorithm specified: foo\n"},
@@ -723,7 +739,8 @@ TEST(ParseArgs, RefusedSettings) {
       {{"--algo", "tshc", "-A", "first=F,t=0"},
        "ERROR: Greedy: the number of trials (t, trials) must be at least 1: 0\n"},
       {{"--dynamic-points", "0,1,2", "--Bnum", "-1"},
-       "ERROR: Normal dynamic model not supported.\n"},
+       "ERROR: Normal dynamic model not supported. --dynamic-points needs --Bnum (or --blocks), "
+       "the number of bootstrap blocks of a nucleus\n"},
   };
   for (const Case& c : cases) {
     std::string line;
@@ -763,6 +780,8 @@ TEST(ParseArgs, AcceptedNextToTheRefusals) {
       {"-a", "0", "-M", "3", "-m", "1"},
       {"-A", "t=2,max_loops=1,rev=off"},
       {"-S", "hb=300,hn=3,hi=100"},
+      {"--dynamic-points", "--Bnum", "2"},  // a list of its own default
+      {"--input-type", "on", "--algo", "hc"},
   };
   for (const std::vector<std::string>& words : cases) {
     std::string line;
@@ -929,6 +948,51 @@ TEST_F(LogFiles, ModeTwoAndOtherModes) {
   }
   EXPECT_FALSE(exists(".log"));
   EXPECT_FALSE(exists(".log.00000"));
+}
+
+// Another running job on the prefix (holding its lock): the run is refused naming the prefix,
+// before its log is emptied, in every log mode; without it the run takes the prefix, gives it
+// up at the end (Args_delete here), and clears the hidden temporary files that a job killed
+// while writing its final network left.
+TEST_F(LogFiles, APrefixAnotherJobHoldsIsRefused) {
+  std::ofstream(prefix_ + ".log") << "the other job's log\n";
+  {
+    PrefixLock other;
+    std::string why;
+    ASSERT_EQ(other.take(prefix_, &why), PrefixLock::Taken::yes);
+    for (const char* mode : {"0", "1", "2"}) {
+      SCOPED_TRACE(mode);
+      const ParseRun run = run_parse({"-o", prefix_, "--log", mode, "x.edf"}, 0, 3);
+      EXPECT_TRUE(run.end.exit1());
+      EXPECT_EQ(run.end.err, "ERROR: the output prefix " + prefix_ +
+                                 " is in use by another running job (it holds the lock of " +
+                                 prefix_ + ".log)\n");
+      EXPECT_EQ(vlk_test::read_file(prefix_ + ".log"), "the other job's log\n");
+      EXPECT_FALSE(exists(".log.00000"));
+    }
+  }
+  const std::string stale[] = {dir_ + "/.out.vlk3.Ab12Cd", dir_ + "/.out.csml.000000"};
+  for (const std::string& f : stale) std::ofstream(f) << "half a network";
+  const std::string other = dir_ + "/.other.vlk3.Ab12Cd";
+  std::ofstream(other) << "another prefix's";
+  {
+    Parsed p({"-o", prefix_, "x.edf"}, 0, 3);
+    std::fflush(p.err());
+  }
+  const std::string log = vlk_test::read_file(prefix_ + ".log");
+  for (const std::string& f : stale) {
+    EXPECT_NE(access(f.c_str(), F_OK), 0) << f;
+    EXPECT_NE(log.find("Removed " + f + ", a temporary file of an interrupted run\n"),
+              std::string::npos)
+        << log;
+  }
+  EXPECT_EQ(access(other.c_str(), F_OK), 0);
+  unlink(other.c_str());
+  // Under --log 1 the lock's file goes when the prefix is given up.
+  unlink((prefix_ + ".log").c_str());
+  { Parsed p({"-o", prefix_, "--log", "1", "x.edf"}, 0, 3); }
+  EXPECT_FALSE(exists(".log"));
+  EXPECT_TRUE(exists(".log.00000"));
 }
 
 TEST_F(LogFiles, NoPrefixKeepsTheStream) {

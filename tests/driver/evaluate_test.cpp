@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -11,9 +12,11 @@
 #include "VLK_DoubleArray.h"
 #include "VLK_Network.h"
 #include "VLK_PCGraph.h"
+#include "evaluation/reference.h"
 #include "exchange/network_forms.h"
 #include "exchange_testing.h"
 #include "graph_testing.h"
+#include "velkcom.h"
 #include "vlk_owned.h"
 #include "vlk_test.h"
 
@@ -138,6 +141,80 @@ TEST(TwoWayReferencePair, OneVerdictPerReferenceEdge) {
     const Gathered net(t, 0.5f);
     EXPECT_EQ(vlk::eval::count_graph(net.graph.get(), net.values.a, ref.get(), 0.5f), k.want);
     t->reference = nullptr;
+  }
+}
+
+// A reference whose edge the two roads would count differently is refused when it is read,
+// naming the line of the file: a self-loop (the distributed count never sees it, the gathered
+// network's count misses it) and an edge given twice (read as one, hiding a slip in the file).
+TEST(ReferenceFile, EdgesTheEvaluationCannotCountAreRefused) {
+  const std::string head =
+      "Velk VLK3 FORMAT\n[Information]\nEdge Attr\tw:double\n\n[Nodes]\nA\tA\t0\nB\tB\t1\n"
+      "C\tC\t2\n\n[Edges]\n0\t1\t0.5\n";  // the edge 0 -> 1 at line 11
+  struct Case {
+    const char* name;
+    std::string edges;  // lines from line 12 on
+    std::string problem;
+  };
+  const Case cases[] = {
+      {"clean, both ways", "1\t0\n1\t2\n", ""},
+      {"self-loop", "\n  2\t2 \n", "line 13 holds the self-loop 2 -> 2"},
+      {"repeated", "1\t2\n0\t1\t0.7\n", "line 13 repeats the edge 0 -> 1 of line 11"},
+      {"repeated with blanks", "1\t2\n 0 \t 1\n", "line 13 repeats the edge 0 -> 1 of line 11"},
+      {"after the end mark", "-\n0\t1\n2\t2\n", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const vlk_test::TempFile file(head + c.edges, ".vlk3");
+    const std::string want = c.problem.empty()
+                                 ? ""
+                                 : "ERROR: the compare file " + file.path() + ": " + c.problem +
+                                       "; the evaluation counts each edge between two genes once\n";
+    EXPECT_EQ(vlk::eval::reference_edge_problem(file.path().c_str()), want);
+    // The run reads it and ends with that line, or goes on.
+    const vlk_test::Ending end = vlk_test::run_fatal([&] {
+      Args* a = Args_new_rank(0, 1);
+      a->nodes = 3;
+      a->reference_file = strdup(file.path().c_str());
+      read_reference(a);
+      VLK_Network_delete(a->reference);
+      Args_delete(a);
+    });
+    EXPECT_TRUE(end.exited && end.status == (want.empty() ? 0 : 1)) << end.status;
+    EXPECT_NE(end.err.find(want), std::string::npos) << end.err;
+  }
+}
+
+// Nothing in a run compares modules: the file of --compare-module must be there, and process
+// 0 says once that it goes unused.
+TEST(ReferenceFile, TheModuleFileIsCheckedAndSaidToGoUnused) {
+  const vlk_test::TempFile modules("g1\tg2\n");
+  const std::string warning = "WARNING: --compare-module " + modules.path() +
+                              ": no step of the run compares modules; the file is not used\n";
+  for (int rank : {0, 1}) {
+    SCOPED_TRACE(rank);
+    Args* a = Args_new_rank(rank, 2);
+    a->module_file = strdup(modules.path().c_str());
+    CaptureErr err;
+    read_reference(a);
+    EXPECT_EQ(err.text(), rank == 0 ? warning : "");
+    Args_delete(a);
+  }
+  const std::pair<const char*, const char*> refused[] = {
+      {"/nonexistent-dir/modules.txt",
+       "ERROR: --compare-module: cannot open /nonexistent-dir/modules.txt: No such file or "
+       "directory\n"},
+      {"/tmp", "ERROR: --compare-module: /tmp is a directory, not a file\n"},
+  };
+  for (const auto& [file, line] : refused) {
+    SCOPED_TRACE(file);
+    EXPECT_FATAL_EXIT(
+        {
+          Args* a = Args_new_rank(1, 2);
+          a->module_file = strdup(file);
+          read_reference(a);
+        },
+        line);
   }
 }
 

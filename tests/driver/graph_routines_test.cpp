@@ -354,6 +354,47 @@ TEST(Skeleton, FilesAreCheckedAgainstTheWholeData) {
                         good.path() + " against\n");
 }
 
+// Two-step hill climbing's first set is checked as a node-set skeleton is, under its own
+// option's name; other searches, and a first set not given (refused by parse_args), have none.
+TEST(Skeleton, TheFirstSetFileIsChecked) {
+  const DataPtr data = named_data({"A", "B", "C"});
+  vlk_test::TempFile good("B\nnobody\n");
+  vlk_test::TempFile empty("");
+  vlk_test::TempFile strangers("nobody\n");
+  const auto run = [&](const char* algo, const std::string& options) {
+    KeyValuesPtr opts(options.empty() ? nullptr : VLK_KeyValues_parse(options.c_str()));
+    check_first_set_file(data.get(), algo, opts.get());
+  };
+  const auto checking = [](const std::string& file) {
+    return "Checking the first set file: " + file + "\n";
+  };
+  {
+    vlk_test::CaptureErr err;
+    run("TSHC", "first=" + good.path() + ",cache=off");
+    EXPECT_EQ(err.text(), checking(good.path()) + "WARNING: first= of -A: " + good.path() +
+                              " line 2: not a gene of the data set: nobody\n" +
+                              "  first= of -A: 1 genes of the data set in " + good.path() + ".\n");
+  }
+  {
+    vlk_test::CaptureErr err;
+    run("hc2", "first=" + empty.path());
+    run("tshc", "cache=off");
+    EXPECT_EQ(err.text(), "");
+  }
+  EXPECT_FATAL_EXIT(run("tshc", "first=" + empty.path()),
+                    checking(empty.path()) + "ERROR: first= of -A: " + empty.path() +
+                        " is empty: no name in it\n");
+  EXPECT_FATAL_EXIT(run("tshc", "first=" + strangers.path()),
+                    checking(strangers.path()) + "WARNING: first= of -A: " + strangers.path() +
+                        " line 1: not a gene of the data set: nobody\n" +
+                        "ERROR: first= of -A: no name in " + strangers.path() +
+                        " is a gene of the data set (1 read)\n");
+  EXPECT_FATAL_EXIT(run("tshc", "first=/nonexistent/first.txt"),
+                    checking("/nonexistent/first.txt") +
+                        "ERROR: first= of -A: cannot open /nonexistent/first.txt: No such file or "
+                        "directory\n");
+}
+
 // parse_args runs on every process: a bad skeleton setting ends each of them at start-up,
 // whether or not it would ever run a real job. Without a skeleton file the type is not read.
 TEST(Skeleton, SettingsAreCheckedAtStartUp) {

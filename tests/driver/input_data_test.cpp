@@ -20,7 +20,9 @@
 namespace {
 
 struct Sizes {
-  int nodes = 20, samples = 8, processes = 4, module = 10, dynamic = 0, blocks = -1, points = 0;
+  int nodes = 20, samples = 8, processes = 4, module = 10, dynamic = 0, blocks = -1, points = 0,
+      parents = 1;
+  const char* two_step = nullptr;  // -A of --algo tshc
 };
 
 void check(const Sizes& s) {
@@ -31,6 +33,11 @@ void check(const Sizes& s) {
   a->algo_args->dynamic = s.dynamic;
   a->bootstrap_blocks = s.blocks;
   a->time_points = s.points;
+  a->algo_args->max_parents = s.parents;
+  if (s.two_step != nullptr) {
+    a->algo_name = strdup("tshc");
+    a->algo_options = VLK_KeyValues_parse(s.two_step);
+  }
   input_check_sizes(a);
   Args_delete(a);
 }
@@ -67,7 +74,39 @@ TEST(InputCheckSizes, RefusesWhatNoRunCanWorkOn) {
       {"dynamic, one time point",
        {.dynamic = 1, .blocks = 3, .points = 1},
        "ERROR: input_data(): dynamic data need at least two time points: 1 found\n"},
-      {"dynamic, two time points", {.dynamic = 1, .blocks = 3, .points = 2}, nullptr},
+      {"dynamic, two time points", {.dynamic = 1, .blocks = 5, .points = 2}, nullptr},
+      // A fit on q parents takes 2(q + 1) samples; the score needs one more to weigh it.
+      {"one sample",
+       {.samples = 1},
+       "ERROR: input_data(): too few samples for the score: samples = 1, and -M 1 needs at least "
+       "5\n"},
+      {"four samples",
+       {.samples = 4},
+       "ERROR: input_data(): too few samples for the score: samples = 4, and -M 1 needs at least "
+       "5\n"},
+      {"five samples", {.samples = 5}, nullptr},
+      {"three parents, eight samples",
+       {.samples = 8, .parents = 3},
+       "ERROR: input_data(): too few samples for the score: samples = 8, and -M 3 needs at least "
+       "9\n"},
+      {"three parents, nine samples", {.samples = 9, .parents = 3}, nullptr},
+      // Two-step hill climbing's second step has a limit of its own, when it scores with BNRC.
+      {"second step of four parents",
+       {.samples = 9, .parents = 1, .two_step = "first=F,m=4"},
+       "ERROR: input_data(): too few samples for the score: samples = 9, and m= of -A 4 needs at "
+       "least 11\n"},
+      {"second step of fewer parents",
+       {.samples = 9, .parents = 3, .two_step = "first=F,m=2,s=BNRC"},
+       nullptr},
+      {"second step scored otherwise", {.samples = 9, .two_step = "first=F,m=4,s=BDE"}, nullptr},
+      {"no second step", {.samples = 9, .two_step = "first=F,m=4,firstonly"}, nullptr},
+      {"dynamic, too few bootstrap samples",
+       {.samples = 40, .dynamic = 1, .blocks = 2, .points = 3},
+       "ERROR: input_data(): too few samples for the score: (3 time points - 1) x --Bnum 2 = 4, "
+       "and -M 1 needs at least 5\n"},
+      {"dynamic, enough bootstrap samples",
+       {.samples = 2, .dynamic = 1, .blocks = 5, .points = 2},
+       nullptr},
       // Dynamic data without --Bnum never get here: parse_args refuses them on every process.
   };
   for (const Row& row : rows) {

@@ -58,7 +58,7 @@ struct InputRun {
     a->input_args = in.options ? VLK_KeyValues_parse(in.options) : nullptr;
     a->share_names = in.share_names ? 1 : 0;
     a->algo_args->dynamic = in.dynamic ? 1 : 0;
-    a->bootstrap_blocks = in.dynamic ? 2 : -1;
+    a->bootstrap_blocks = in.dynamic ? 3 : -1;  // (3 time points - 1) x 3: enough samples
     a->module_size = 2;
   }
   ~InputRun() {

@@ -333,6 +333,7 @@ TEST(FinalNetwork, AnOutputTheRunCannotWriteIsRefusedAtStartUp) {
     const auto end = vlk_test::run_fatal([&] {
       Args* a = Args_new_rank(row.rank, 2);
       parse_args(a, static_cast<int>(argv.size()), const_cast<char**>(argv.data()));
+      Args_delete(a);  // as a run's end, gives the output prefix up
     });
     if (!row.error.empty()) {
       EXPECT_TRUE(end.exit1());

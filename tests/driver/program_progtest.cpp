@@ -1,6 +1,7 @@
 // The program as a user starts it: velknnsr under mpirun on small simulated data with planted
 // chains (examples/simulate_chains.awk), read back from its log files and its network file.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -370,6 +371,23 @@ const Refusal kRefusals[] = {
     {"output_is_a_folder",
      {"--log", "3", "-o", "{}taken"},
      "ERROR: cannot write the final network to {}taken.vlk3: it is a directory"},
+    {"output_without_value", {"{data}", "-o"}, "ERROR: option -o needs a value"},
+    {"one_sample",
+     {"--input-type", "matrix", "-I", "header_rows=1,label_columns=26", "{txt}"},
+     "ERROR: input_data(): too few samples for the score: samples = 1, and -M 1 needs at least 5"},
+    {"module_list_missing",
+     {"--compare-module", "{}missing.txt"},
+     "ERROR: --compare-module: cannot open {}missing.txt: No such file or directory"},
+    {"two_step_first_empty",
+     {"--algo", "tshc", "-A", "first={}empty.txt"},
+     "ERROR: first= of -A: {}empty.txt is empty: no name in it"},
+    {"two_step_first_without_genes",
+     {"--algo", "tshc", "-A", "first={}strangers.txt"},
+     "ERROR: first= of -A: no name in {}strangers.txt is a gene of the data set (1 read)"},
+    {"dynamic_without_blocks",
+     {"-y"},
+     "ERROR: Normal dynamic model not supported. -y needs --Bnum (or --blocks), the number of "
+     "bootstrap blocks of a nucleus"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Program, Refused, ::testing::ValuesIn(kRefusals),
@@ -386,6 +404,132 @@ TEST(Program, AFullDeviceIsReported) {
             std::string::npos)
       << run.out;
   EXPECT_TRUE(fs::is_symlink(folder.dir / "full.vlk3"));
+}
+
+// A writer that refuses its options only when it writes (CSML's edge mode) ends the run at its
+// end: the previous result stays, and no hidden temporary file is left beside it.
+TEST(Program, AWriterRefusalAtTheEndLeavesNoTemporaryFile) {
+  RefusalFolder folder;
+  std::ofstream(folder.prefix + ".csml") << "the previous result\n";
+  const Ended run =
+      velknnsr(3, {"-a", "0", "-t", "3", "-m", "20", "--seed", "1", "-O", "CSML", "--output-args",
+                   "edge=foo", "-o", folder.prefix, folder.place("{data}")});
+  EXPECT_NE(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("ERROR: CSML: Unknown edge mode: foo\n"), std::string::npos) << run.out;
+  EXPECT_EQ(vlk_test::read_file(folder.prefix + ".csml"), "the previous result\n");
+  std::set<std::string> want = RefusalFolder::fixtures();
+  want.insert("res.csml");
+  EXPECT_EQ(folder.left(), want);
+}
+
+// A reference the two evaluation roads would count differently is refused at start-up with the
+// line of the file that holds the offending edge: a self-loop, or an edge given twice.
+TEST(Program, AReferenceWithASelfLoopOrARepeatedEdgeIsRefused) {
+  Scratch dir;
+  simulate(dir, 12, 10, 3, 1);
+  const std::string truth = vlk_test::read_file(dir / "truth.vlk3");
+  const auto lines = lines_of(truth);
+  const size_t first_edge =
+      std::find(lines.begin(), lines.end(), "[Edges]") - lines.begin() + 2;  // counted from 1
+  ASSERT_LE(first_edge, lines.size());
+  const std::string repeated = lines[first_edge - 1];
+  const size_t tab = repeated.find('\t');
+  const std::string pa = repeated.substr(0, tab), ch = repeated.substr(tab + 1);
+  const std::string added = std::to_string(lines.size() + 1);
+  const std::pair<std::string, std::string> cases[] = {
+      {"5\t5\n", "line " + added + " holds the self-loop 5 -> 5"},
+      {repeated + "\n", "line " + added + " repeats the edge " + pa + " -> " + ch + " of line " +
+                            std::to_string(first_edge)},
+  };
+  for (const auto& [line, problem] : cases) {
+    SCOPED_TRACE(problem);
+    std::ofstream(dir / "ref.vlk3") << truth << line;
+    const Ended run = velknnsr(3,
+                               {"-m", "4", "--compare", dir / "ref.vlk3", "--cutoffs", "0.5", "-o",
+                                dir / "res", dir / "data.edf"},
+                               60);
+    EXPECT_EQ(run.status, 1) << run.out;
+    const std::string message = "ERROR: the compare file " + dir / "ref.vlk3" + ": " + problem +
+                                "; the evaluation counts each edge between two genes once\n";
+    const size_t at = run.out.find(message);
+    EXPECT_NE(at, std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find(message, at + 1), std::string::npos) << "printed twice:\n" << run.out;
+    EXPECT_LT(run.seconds, 20.0);
+    EXPECT_FALSE(fs::exists(dir / "res.vlk3"));
+  }
+}
+
+// Two jobs on one output prefix: while one runs, the second is refused naming the prefix and
+// leaves the first one's log as it was; a job killed while it held the prefix keeps nobody
+// out, and the next job on the prefix clears the hidden temporary file that a kill during the
+// final write leaves. A finished job leaves nothing but its result (and its log under --log 0).
+TEST(Program, OneRunningJobPerOutputPrefix) {
+  Scratch dir;
+  simulate(dir, 30, 20, 3, 2);
+  const std::string prefix = dir / "res";
+  const std::string data = dir / "data.edf";
+  // A job of many minutes, in the background.
+  const Ended started =
+      shell("(" + std::string(VLK_MPIEXEC) + " --oversubscribe -x OMP_NUM_THREADS=1 -np 2 " +
+            VLK_PROGRAM + " -m 10 -T 100000000 --seed 1 -o " + quoted(prefix) + " " + quoted(data) +
+            " > " + quoted(dir / "first.out") + " 2>&1 & echo $!)");
+  ASSERT_EQ(started.status, 0);
+  const pid_t first = static_cast<pid_t>(std::stol(started.out));
+  const auto running = [&] { return kill(first, 0) == 0; };
+  const auto has_begun = [&] {
+    return vlk_test::read_file(prefix + ".log").find("Random Seed:") != std::string::npos;
+  };
+  for (int i = 0; i < 200 && !has_begun(); ++i) usleep(100000);
+  ASSERT_TRUE(has_begun()) << vlk_test::read_file(dir / "first.out");
+  const std::string first_log = vlk_test::read_file(prefix + ".log");
+
+  for (const char* log : {"0", "2"}) {
+    SCOPED_TRACE(log);
+    const Ended second =
+        velknnsr(3, {"-a", "0", "-t", "3", "-m", "10", "--log", log, "-o", prefix, data}, 60);
+    EXPECT_EQ(second.status, 1) << second.out;
+    EXPECT_NE(second.out.find("ERROR: the output prefix " + prefix +
+                              " is in use by another running job (it holds the lock of " + prefix +
+                              ".log)\n"),
+              std::string::npos)
+        << second.out;
+    EXPECT_LT(second.seconds, 20.0);
+    EXPECT_TRUE(vlk_test::read_file(prefix + ".log").starts_with(first_log));
+  }
+  EXPECT_TRUE(running());
+
+  kill(first, SIGKILL);
+  for (int i = 0; i < 200 && running(); ++i) usleep(100000);
+  ASSERT_FALSE(running());
+  usleep(500000);  // the killed job's processes let go of the lock as they end
+  const std::string stale = dir / ".res.vlk3.Ab12Cd";
+  std::ofstream(stale) << "half a network";
+  for (const char* log : {"0", "2"}) {
+    SCOPED_TRACE(log);
+    const bool own_log = std::string(log) == "0";
+    // Under --log 2 the prefix's lock needs a file of its own, which the run removes again.
+    if (!own_log) fs::remove(prefix + ".log");
+    Ended next;
+    for (int i = 0; i < 20; ++i) {  // until every process of the killed job has ended
+      next = velknnsr(
+          3, {"-a", "0", "-t", "3", "-m", "10", "--seed", "1", "--log", log, "-o", prefix, data});
+      if (next.out.find("is in use by another running job") == std::string::npos) break;
+      usleep(500000);
+    }
+    ASSERT_EQ(next.status, 0) << next.out;
+    EXPECT_FALSE(fs::exists(stale));
+    if (own_log) {
+      EXPECT_NE(vlk_test::read_file(prefix + ".log")
+                    .find("Removed " + stale + ", a temporary file of an interrupted run\n"),
+                std::string::npos);
+    }
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir / ""))
+      left.insert(entry.path().filename().string());
+    std::set<std::string> want = {"data.edf", "truth.vlk3", "first.out", "res.vlk3"};
+    if (own_log) want.insert("res.log");
+    EXPECT_EQ(left, want);
+  }
 }
 
 // The real search on chains of 4 genes: every planted pair is found, and the planted pairs are

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cinttypes>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -14,8 +16,58 @@
 #include "VLK_KeyValues.h"
 #include "VLK_Str.h"
 #include "selection/select_nodes.h"
+#include "vlk_algo_options.h"
 #include "vlk_fatal.h"
 #include "vlk_number.h"
+
+namespace {
+
+// The most parents a BNRC score of the run weighs, and the option that sets it: -M, or for
+// two-step hill climbing the m= of its second step when that step scores with BNRC too.
+struct ParentLimit {
+  int parents;
+  const char* option;
+};
+
+ParentLimit parent_limit(const Args* a) {
+  ParentLimit limit{a->algo_args->max_parents, "-M"};
+  const VLK_KeyValues* options = a->algo_options;
+  if (strcasecmp(a->algo_name, "tshc") != 0 || options == nullptr ||
+      VLK_KeyValues_find_key(options, "firstonly") >= 0)
+    return limit;
+  const char* score = VLK_KeyValues_get_string(options, "s");
+  if (score != nullptr && strcasecmp(score, "BNRC") != 0) return limit;
+  const int second = vlk::algo::int_option(options, "m", limit.parents);
+  if (second > limit.parents) limit = {second, "m= of -A"};
+  return limit;
+}
+
+// The score fits a child on q parents at the cost of 2(q + 1) of its n samples: its criterion
+// weighs the log residual variance by n - 2(q + 1). With no more samples than that, a closer
+// fit scores no better or worse, and the parents found are noise; a single sample leaves every
+// gene constant, so that nothing is found at all. So a limit of q parents needs at least
+// 2(q + 1) + 1 samples in each nucleus.
+void check_score_samples(const Args* a) {
+  const ParentLimit limit = parent_limit(a);
+  const std::int64_t need = 2 * (static_cast<std::int64_t>(limit.parents) + 1) + 1;
+  if (!a->algo_args->dynamic) {
+    if (a->samples < need)
+      vlk::fatal(
+          "ERROR: input_data(): too few samples for the score: samples = %d, and %s %d needs at "
+          "least %" PRId64 "\n",
+          a->samples, limit.option, limit.parents, need);
+    return;
+  }
+  // A nucleus of dynamic data pairs each time point with the next, in --Bnum bootstrap blocks.
+  const std::int64_t pairs = static_cast<std::int64_t>(a->time_points - 1) * a->bootstrap_blocks;
+  if (pairs < need)
+    vlk::fatal(
+        "ERROR: input_data(): too few samples for the score: (%d time points - 1) x --Bnum %d = "
+        "%" PRId64 ", and %s %d needs at least %" PRId64 "\n",
+        a->time_points, a->bootstrap_blocks, pairs, limit.option, limit.parents, need);
+}
+
+}  // namespace
 
 void input_check_sizes(const Args* a) {
   if (a->nodes < 0) vlk::fatal("ERROR: input_data(): no data set was read from the input file\n");
@@ -31,6 +83,7 @@ void input_check_sizes(const Args* a) {
   if (a->algo_args->dynamic && a->time_points < 2)
     vlk::fatal("ERROR: input_data(): dynamic data need at least two time points: %d found\n",
                a->time_points);
+  check_score_samples(a);
 }
 
 namespace {

@@ -18,7 +18,9 @@ void input_data(Args* args);
 // Refuses, with an "ERROR: " line and exit status 1, data no run can work on: none read (nodes
 // < 0), no gene or no sample, more genes than 16-bit ids address, a module size above the gene
 // count, fewer genes than processes, dynamic data without --Bnum or with fewer than two time
-// points. input_data calls it on every process as soon as the sizes have arrived.
+// points, and fewer samples in a nucleus than the score needs to weigh its parent limit q
+// (2 x (q + 1) + 1; q is -M, or the larger m= of two-step hill climbing's second step).
+// input_data calls it on every process as soon as the sizes have arrived.
 void input_check_sizes(const Args* args);
 
 // Process 0's look at the open input file (at its start, and left there) before a reader gets

@@ -5,10 +5,13 @@
 
 #include "exchange/network_gathering.h"
 #include "output/output_network.h"
+#include "output/prefix_lock.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
 
-int final_output(Args* a) {
+namespace {
+
+int write_final_network(Args* a) {
   if (!a->write_output) return 0;
   std::fprintf(VELK_ERR, "Outputting the final network.\n");
   std::fflush(VELK_ERR);
@@ -34,4 +37,13 @@ int final_output(Args* a) {
   VLK_MultiTimer_stop(a->timer);
   a->single_time += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return failed != 0 ? 1 : 0;
+}
+
+}  // namespace
+
+int final_output(Args* a) {
+  const int status = write_final_network(a);
+  // The result is in place: another run may take the prefix (under --log 0 once the log closes).
+  if (a->prefix_lock != nullptr) a->prefix_lock->release();
+  return status;
 }

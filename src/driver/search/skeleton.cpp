@@ -44,6 +44,7 @@ const char* target_file(const VLK_KeyValues* options) {
 // The options that name the two files, for the messages about them.
 constexpr const char* kSkeletonOption = "--skeleton";
 constexpr const char* kTargetOption = "target= of --skeleton-args";
+constexpr const char* kFirstOption = "first= of -A";
 
 [[noreturn]] void unknown_type(const char* type) {
   vlk::fatal("ERROR: Unknown skeleton file type: %s\n", type != nullptr ? type : "(null)");
@@ -260,6 +261,20 @@ void check_skeleton_files(const VLK_Data* data, const char* file, const char* ty
   check_file(genes, kSkeletonOption, file, kind == Skeleton::chlist);
   if (kind == Skeleton::parents_targets)
     check_file(genes, kTargetOption, target_file(options), false);
+}
+
+void check_first_set_file(const VLK_Data* data, const char* algo_name,
+                          const VLK_KeyValues* algo_options) {
+  if (algo_name == nullptr || strcasecmp(algo_name, "tshc") != 0) return;
+  // Without one parse_args has refused the run.
+  const char* file =
+      algo_options != nullptr ? VLK_KeyValues_get_string(algo_options, "first") : nullptr;
+  if (file == nullptr) return;
+  std::fprintf(VELK_ERR, "Checking the first set file: %s\n", vlk::printable(file).c_str());
+  if (!carries_names(data))
+    vlk::fatal("ERROR: %s: the data set carries no gene names to match %s against\n", kFirstOption,
+               vlk::printable(file).c_str());
+  check_file(gene_index(data), kFirstOption, file, false);
 }
 
 GraphI* vlk::chlist_skeleton(const VLK_Data* data, const VLK_Network* lists,

@@ -32,6 +32,13 @@ void check_skeleton_args(const char* type, const VLK_KeyValues* options);
 void check_skeleton_files(const VLK_Data* data, const char* file, const char* type,
                           const VLK_KeyValues* options);
 
+// The start-up check of two-step hill climbing's first set (the file of "first" in the -A
+// options of --algo tshc) against the whole data set, as check_skeleton_files checks a node-set
+// file: one that cannot be read, is a directory, is empty or names no gene ends the run, naming
+// the option and the file. Nothing for the other searches.
+void check_first_set_file(const VLK_Data* data, const char* algo_name,
+                          const VLK_KeyValues* algo_options);
+
 namespace vlk {
 // The CHLIST skeleton over data's nodes from the children lists already read as a network and
 // the data nodes that head a list.

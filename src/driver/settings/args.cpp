@@ -14,16 +14,20 @@
 #include "VLK_ArgDef.h"
 #include "VLK_BNRC.h"
 #include "VLK_Help.h"
+#include "VLK_IO.h"
 #include "VLK_Str.h"
 #include "VLK_Util.h"
 #include "evaluation/cutoffs.h"
 #include "method/method.h"
 #include "output/output_network.h"
+#include "output/prefix_lock.h"
 #include "search/skeleton.h"
 #include "velkcom.h"
 #include "vlk_algo_options.h"
 #include "vlk_fatal.h"
 #include "vlk_number.h"
+#include "vlk_output_file.h"
+#include "vlk_owned.h"
 
 const char* const Args_usage_text =
     "Usage:\n"
@@ -253,7 +257,7 @@ void check_search_options(const Args* a) {
 // Settings that would stall or break the run are refused before any work: a chunk of zero
 // or fewer nuclei never ends, a check interval of 0 divides by zero, and a step that does
 // not advance never ends the cutoff or DAG schedule.
-void validate_settings(const Args* a) {
+void validate_settings(const Args* a, const char* dynamic_option) {
   if (a->iterations < 0) vlk::fatal("ERROR: -t must not be negative: %d\n", a->iterations);
   if (a->method < 0 || a->method > 2)
     vlk::fatal("ERROR: Unknown algorithm type (-a option) specified: %d\n", a->method);
@@ -297,7 +301,10 @@ void validate_settings(const Args* a) {
   // Every nucleus of dynamic data is a pseudo bootstrap of --Bnum series: without them the first
   // real job would stop its own process alone and leave the others waiting in an exchange.
   if (a->algo_args->dynamic && a->bootstrap_blocks == -1)
-    vlk::fatal("ERROR: Normal dynamic model not supported.\n");
+    vlk::fatal(
+        "ERROR: Normal dynamic model not supported. %s needs --Bnum (or --blocks), the number "
+        "of bootstrap blocks of a nucleus\n",
+        dynamic_option);
   // The whole-data score state is built over all genes, while a search scores the positions
   // of its nucleus; nothing maps one onto the other.
   if (a->init_score)
@@ -319,6 +326,21 @@ void validate_settings(const Args* a) {
   if (!known) vlk::fatal("ERROR: unknown argument specified: %s\n", word);
   if (no_value) vlk::fatal("ERROR: option %s needs a value\n", word);
   vlk::fatal("ERROR: invalid value for option %s\n", word);
+}
+
+// A text option given without its value receives the binder's "on", which a file name or a
+// format name would then be: "-o" as the last word would write on.vlk3. The option lists
+// (-A, -S, ...) have a meaning for a bare key, and --dynamic-points a default of its own.
+void refuse_bare_texts(int argc, char** argv, const VLK_ArgDef* table) {
+  const vlk::Owned<VLK_KeyValues, VLK_KeyValues_delete> list(
+      VLK_KeyValues_parse_args(argc, argv, table));
+  for (size_t i = 0; list != nullptr && i < VLK_KeyValues_size(list.get()); ++i) {
+    if (VLK_KeyValues_get_value(list.get(), i) != VLK_KeyValues_DEFAULT_VALUE) continue;
+    const char* key = VLK_KeyValues_get_key(list.get(), i);
+    for (const VLK_ArgDef* row = table; row->name != nullptr; ++row)
+      if (row->kind == VLK_TYPE_STRING && std::strcmp(row->name, key) == 0)
+        vlk::fatal("ERROR: option %s needs a value\n", key);
+  }
 }
 
 // The log of this process under --log; null for the standard error stream.
@@ -349,10 +371,51 @@ void open_own_log(const Args* a) {
   VELK_ERR = log;
 }
 
+// Whether the run writes files of its prefix: the final network, or log files.
+bool writes_prefix_files(const Args* a) {
+  return a->write_output || a->log_mode == 0 || a->log_mode == 1;
+}
+
+// Process 0 takes the prefix before any file of it changes (before a log is emptied), then
+// opens its log (under --log 0 the locked file itself) and clears what an interrupted run
+// left of its final network.
+void take_prefix_and_open_log(const Args* a) {
+  PrefixLock* lock = a->prefix_lock;
+  std::string why;
+  switch (lock->take(a->output_prefix, &why)) {
+    case PrefixLock::Taken::yes:
+      break;
+    case PrefixLock::Taken::held:
+      vlk::fatal(
+          "ERROR: the output prefix %s is in use by another running job (it holds the lock of "
+          "%s)\n",
+          a->output_prefix, lock->path().c_str());
+    case PrefixLock::Taken::failed:
+      if (a->log_mode == 0) vlk::fatal("ERROR: cannot open log file: %s\n", lock->path().c_str());
+      vlk::fatal("ERROR: cannot lock the output prefix %s: %s: %s\n", a->output_prefix,
+                 lock->path().c_str(), why.c_str());
+  }
+  if (a->log_mode == 0) {
+    FILE* log = lock->log_stream();
+    if (log == nullptr) vlk::fatal("ERROR: cannot open log file: %s\n", lock->path().c_str());
+    VELK_ERR = log;
+  } else {
+    open_own_log(a);
+  }
+  for (const VLK_IOFormat* row = IO_list; row->name != nullptr; ++row) {
+    if (row->write_fp == nullptr) continue;
+    for (const std::string& name :
+         vlk::remove_stale_temporaries(final_network_path(a->output_prefix, row->name)))
+      std::fprintf(VELK_ERR, "Removed %s, a temporary file of an interrupted run\n", name.c_str());
+  }
+}
+
 // Process 0's log is its own file; the others' are null streams or files of their own.
-void open_log(const Args* a) {
+void open_log(Args* a) {
   if (a->output_prefix == nullptr) return;
-  Args_check_on_root(a, open_own_log);
+  const bool lock = writes_prefix_files(a);
+  if (lock && a->rank == 0) a->prefix_lock = new PrefixLock;
+  Args_check_on_root(a, lock ? take_prefix_and_open_log : open_own_log);
   if (a->rank != 0) open_own_log(a);
 }
 
@@ -440,6 +503,7 @@ void Args_delete(Args* a) {
   free_unless(a->skeleton_type, parents_text);
   VLK_KeyValues_delete(a->skeleton_args);
   VLK_MultiTimer_delete(a->timer);
+  delete a->prefix_lock;
   std::free(a);
 }
 
@@ -451,17 +515,20 @@ void parse_args(Args* a, int argc, char** argv) {
 
   const int r = VLK_KeyValues_set_args(argc, argv, table.data());
   if (r != 0) refuse_argument(table.data(), argv[std::abs(r)], r < 0);
+  refuse_bare_texts(argc, argv, table.data());
 
   if (w.total_mem != 0) a->memory = mib_bytes(w.total_mem, "--total-mem");
   if (w.interval_base != -1) a->interval_base = w.interval_base;
 
+  // -y wins over a list of --dynamic-points.
+  const char* dynamic_option = w.dynamic ? "-y" : "--dynamic-points";
   derive_dynamic(a, &w);
   if (a->rw_interval == -1) a->rw_interval = a->interval_base / a->processes;
   if (a->exchange_interval == -1) a->exchange_interval = a->interval_base / a->processes;
 
   append_default_options(a);
   // Refused settings are reported on the terminal, before a log file is made.
-  validate_settings(a);
+  validate_settings(a, dynamic_option);
   open_log(a);
 
   // Two-step hill climbing's "cache=on" picks the cache of its second step by this type.

@@ -20,6 +20,7 @@ struct VLK_Network;
 struct VLK_PCGraph;
 struct VLK_ScoreStore;
 struct ExchangeWork;
+class PrefixLock;
 
 // The 1-to-1 interval that parse_args gives static data for --oto 0: the table is computed at
 // the first pass of every call of the job loop only.
@@ -147,6 +148,10 @@ struct Args {
   // bounded parent sets, shared by the processes of a node (method/score_store.h), made by the
   // start-up; the jobs and one_to_one fill it. Null without one.
   VLK_ScoreStore* score_store;
+  // derived: process 0 only, when the run writes files of its output prefix: the lock that
+  // keeps other jobs off the prefix (output/prefix_lock.h), taken by parse_args before any
+  // log is opened and given up by the final output. Null elsewhere.
+  PrefixLock* prefix_lock;
 };
 
 // Defaults of every field; rank and processes from the world communicator (after MPI_Init).

@@ -1,13 +1,16 @@
 #include "vlk_output_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace vlk {
 
@@ -34,12 +37,27 @@ mode_t mode_for(const struct stat* existing) {
   return 0666 & ~mask;
 }
 
+std::string leaf_of(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The temporary files of `target` are "." + its name + "." + six letters or digits.
+constexpr size_t kTempSuffix = 6;
+
+std::string temp_stem(const std::string& target) { return "." + leaf_of(target) + "."; }
+
+bool is_temp_of(std::string_view name, const std::string& stem) {
+  if (name.size() != stem.size() + kTempSuffix || !name.starts_with(stem)) return false;
+  const std::string_view suffix = name.substr(stem.size());
+  return std::all_of(suffix.begin(), suffix.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+  });
+}
+
 // A new temporary file beside `target`; -1 with errno set when the folder takes none.
 int make_temp(const std::string& target, std::string* temp) {
-  std::string name = folder_of(target) + "/.";
-  const size_t slash = target.rfind('/');
-  name += slash == std::string::npos ? target : target.substr(slash + 1);
-  name += ".XXXXXX";
+  std::string name = folder_of(target) + "/" + temp_stem(target) + std::string(kTempSuffix, 'X');
   const int fd = mkstemp(name.data());
   if (fd >= 0) *temp = name;
   return fd;
@@ -48,6 +66,12 @@ int make_temp(const std::string& target, std::string* temp) {
 }  // namespace
 
 OutputFile::~OutputFile() { abandon(); }
+
+// The process is ending before a commit: nothing of the content may stay behind.
+void OutputFile::remove_temp(void* self) {
+  const auto* out = static_cast<const OutputFile*>(self);
+  if (!out->temp_.empty()) unlink(out->temp_.c_str());
+}
 
 bool OutputFile::fail(const std::string& what, int err) {
   error_ = err != 0 ? what + ": " + std::strerror(err) : what;
@@ -69,6 +93,7 @@ bool OutputFile::open(const std::string& path) {
   }
   const int fd = make_temp(target_, &temp_);
   if (fd < 0) return fail("cannot create a file in " + folder_of(target_), errno);
+  undo_.emplace(&OutputFile::remove_temp, this);
   if (fchmod(fd, mode_for(exists ? &st : nullptr)) != 0 || (fp_ = fdopen(fd, "w")) == nullptr) {
     const int err = errno;
     close(fd);
@@ -94,6 +119,7 @@ bool OutputFile::commit() {
   if (!temp_.empty() && std::rename(temp_.c_str(), target_.c_str()) != 0)
     return fail("cannot put it in place", errno);
   temp_.clear();
+  undo_.reset();
   return true;
 }
 
@@ -102,6 +128,7 @@ void OutputFile::abandon() {
   fp_ = nullptr;
   if (!temp_.empty()) unlink(temp_.c_str());
   temp_.clear();
+  undo_.reset();
 }
 
 bool output_file_possible(const std::string& path, std::string* why) {
@@ -118,6 +145,26 @@ bool output_file_possible(const std::string& path, std::string* why) {
     return false;
   }
   return true;  // the probe's temporary file goes with it
+}
+
+std::vector<std::string> remove_stale_temporaries(const std::string& path) {
+  std::vector<std::string> targets = {path};
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) targets.push_back(resolved(path));
+  std::vector<std::string> removed;
+  for (const std::string& target : targets) {
+    const std::string folder = folder_of(target), stem = temp_stem(target);
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) continue;
+    while (const dirent* entry = readdir(dir)) {
+      if (!is_temp_of(entry->d_name, stem)) continue;
+      const std::string name = folder + "/" + entry->d_name;
+      if (lstat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && unlink(name.c_str()) == 0)
+        removed.push_back(name);
+    }
+    closedir(dir);
+  }
+  return removed;
 }
 
 }  // namespace vlk

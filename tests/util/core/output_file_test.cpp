@@ -2,10 +2,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
+#include "vlk_fatal.h"
 #include "vlk_output_file.h"
 #include "vlk_test.h"
 
@@ -89,6 +92,55 @@ TEST(OutputFile, RefusalsSayWhy) {
   ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
   EXPECT_TRUE(vlk::output_file_possible(dir / "pipe", &why)) << why;
   EXPECT_EQ(dir.entries(), 2u);  // sub and pipe: the probes leave nothing
+}
+
+// A process that ends through the fatal path while the content is half-written (a writer
+// refusing what it was given, say) leaves the previous target and no temporary file; a
+// committed file and one abandoned before are not touched by it.
+TEST(OutputFile, AFatalEndRemovesTheTemporaryFile) {
+  Folder dir;
+  const std::string file = dir / "result.txt";
+  put(file, "old\n");
+  const vlk_test::Ending end = vlk_test::run_fatal([&] {
+    std::string why;
+    if (!write_whole(dir / "other.txt", "kept\n", &why)) return;
+    vlk::OutputFile out;
+    if (!out.open(file)) return;
+    std::fputs("half\n", out.stream());
+    std::fflush(out.stream());
+    vlk::fatal("ERROR: the writer refused it\n");
+  });
+  EXPECT_TRUE(end.exit1()) << end.status;
+  EXPECT_EQ(end.err, "ERROR: the writer refused it\n");
+  EXPECT_EQ(vlk_test::read_file(file), "old\n");
+  EXPECT_EQ(vlk_test::read_file(dir / "other.txt"), "kept\n");
+  EXPECT_EQ(dir.entries(), 2u);
+}
+
+// What a killed process leaves beside a target, or beside the file a link points to, goes;
+// other hidden files and the temporaries of other targets stay.
+TEST(OutputFile, StaleTemporariesAreRemoved) {
+  Folder dir;
+  fs::create_directory(dir / "real");
+  put(dir / "real/result.txt", "old\n");
+  fs::create_symlink(dir / "real/result.txt", dir / "link.txt");
+  const std::vector<std::string> stale = {
+      dir / ".result.txt.a1B2c3", dir / "real/.result.txt.ZZ9zz9", dir / ".link.txt.000000"};
+  const std::vector<std::string> kept = {dir / ".result.txt.abc", dir / ".result.txt.abcdefg",
+                                         dir / ".other.txt.a1B2c3", dir / ".result.txt.a-b_c.",
+                                         dir / "result.txt.a1B2c3"};
+  for (const auto& f : stale) put(f, "x");
+  for (const auto& f : kept) put(f, "x");
+
+  std::vector<std::string> removed = vlk::remove_stale_temporaries(dir / "result.txt");
+  EXPECT_EQ(removed, std::vector<std::string>{dir / ".result.txt.a1B2c3"});
+  removed = vlk::remove_stale_temporaries(dir / "link.txt");
+  std::sort(removed.begin(), removed.end());
+  EXPECT_EQ(removed,
+            (std::vector<std::string>{dir / ".link.txt.000000", dir / "real/.result.txt.ZZ9zz9"}));
+  for (const auto& f : stale) EXPECT_FALSE(fs::exists(f)) << f;
+  for (const auto& f : kept) EXPECT_TRUE(fs::exists(f)) << f;
+  EXPECT_TRUE(vlk::remove_stale_temporaries(dir / "none/result.txt").empty());
 }
 
 }  // namespace
