@@ -173,6 +173,8 @@ header() {  # what the file holds
   echo "# date: $started"
   echo "# commit: $(git -C "$src" rev-parse --short HEAD)$(git -C "$src" diff --quiet HEAD -- src bench/accuracy.sh 2>/dev/null || echo ' (with local changes)')"
   echo "# load average (1, 5, 15 min) at start: $load; at end: $(cut -d" " -f1-3 /proc/loadavg)"
+  echo "# settings: SEEDS=\"$seeds\" SEEDS_200=\"$seeds_200\" SAMPLES=$samples NP=$np ONLY=\"$only\""
+  echo "# to repeat: SEEDS=\"$seeds\" SEEDS_200=\"$seeds_200\" SAMPLES=$samples NP=$np ONLY=\"$only\" bench/accuracy.sh BUILD"
   echo "# data: $data_command"
   echo "# run: $run_prefix OPTIONS $run_suffix"
   echo "# OPTIONS per setting are in the column options; SEED is the column seed, GENES the column genes"

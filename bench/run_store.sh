@@ -12,20 +12,22 @@
 #   3. a --ci 50 run of 200 nuclei: how many whole-data 1-to-1 tables it computes;
 #   4. peak resident memory per process (GNU time's %M) and their sum per node, at 3,000 and
 #      12,625 genes and PROCS processes. The shared table's pages count in every process that
-#      touched them, so for the store the node's sum is also given less the extra copies.
+#      touched them, so for the store the node's sum is also given less the extra copies;
+#   5. the README's Count rule at 3,000 genes, T = 100 n^2 / m^2 = 900 nuclei (-t 90), on one
+#      core: wall seconds of the whole run, with the store only (the build after).
 #
 # The scaling table with the store's hit share is bench/run_scaling.sh (GENES=3000 MODULE=1000
 # NUCLEI=256 CONFIGS="1x1 2x1 4x1 8x1"), run for each build.
 #
 #   bench/run_store.sh <build before> <build after>
 #
-# Environment: STEPS (default "1 2 3 4"), N (default 20), PROCS (default 8), MPIRUN.
+# Environment: STEPS (default "1 2 3 4 5"), N (default 20), PROCS (default 8), MPIRUN.
 set -eu
 
 src=$(cd "$(dirname "$0")/.." && pwd)
 before=$1
 after=$2
-steps=${STEPS:-"1 2 3 4"}
+steps=${STEPS:-"1 2 3 4 5"}
 n=${N:-20}
 procs=${PROCS:-8}
 mpirun=${MPIRUN:-mpirun}
@@ -101,6 +103,10 @@ for step in $steps; do
                 g, s, max, sum, sum - (p - 1) * t }'
       done
     done
+    ;;
+  5)
+    echo "5. the Count rule, 3,000 genes, -m 1000 -T 900 -t 90, one process: wall seconds"
+    printf "   after %8.2f\n" "$(run "$after" 1 "$work/count" -m 1000 -T 900 -t 90 "$work/d3000.edf")"
     ;;
   esac
 done
