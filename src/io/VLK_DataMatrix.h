@@ -57,3 +57,6 @@ double* VLK_DataMatrix_read_values_fp(FILE* fp, int header_rows, int label_colum
 // The same into the caller's buffer of capacity values; overflowing it is fatal. Returns 0.
 int VLK_DataMatrix_read_values_buff_fp(FILE* fp, int header_rows, int label_columns, double* buffer,
                                        int* rows, int* cols, size_t capacity);
+
+// The reader's options with their defaults (the help registry's "DataMatrix"); sub is not used.
+void VLK_DataMatrix_help(FILE* fp, const char* sub);

@@ -816,7 +816,9 @@ TEST(Help, UsageAndModuleHelpEndWithStatusZero) {
       {{"-h", "module,BNRC"}, bnrc_help, ""},
       {{"-h", "MOD,BNRC"}, bnrc_help, ""},
       // without a module name: the names of the help registry
-      {{"-h", "module"}, "TXT\nBNRC\n", ""},
+      {{"-h", "module"},
+       "EDF\nDataMatrix\nhc\nhc2\ntshc\nBNRC\nContPrior\nTXT\nCSML\nNODELIST\nGON\nPALIST\n",
+       ""},
       {{"--help", "foo"}, "", "Unknown command for --help (-h) option: foo\n"},
       {{"-h", "foo,bar"}, "", "Unknown command for --help (-h) option: foo\n"},
   };
