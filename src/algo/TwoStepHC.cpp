@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "ScoreCache2.h"
@@ -18,6 +19,7 @@
 #include "velkcom.h"
 #include "vlk_algo_options.h"
 #include "vlk_fatal.h"
+#include "vlk_option_help.h"
 #include "vlk_owned.h"
 
 namespace {
@@ -62,6 +64,10 @@ VLK_AdjGraph* new_adjgraph(int n) {
   return g;
 }
 
+// The format and the reader options of the "firstnet" file when neither is given.
+constexpr const char* kFirstNetType = "PALIST";
+constexpr const char* kFirstNetOptions = "ch=T";
+
 // The first-set nodes read from the "first" file, silently.
 VLK_IntArray* read_first_set(const VLK_Data* data, const char* path) {
   std::fprintf(VELK_ERR, "TwoStepHC:  first set file: %s\n", path);
@@ -84,8 +90,8 @@ GraphI* first_network_skeleton(const VLK_KeyValues* options, const VLK_Data* dat
   const char* type = VLK_KeyValues_get_string(options, "firstnettype");
   KeyValuesPtr reader_options(opted ? list_option(options, "firstnetopt") : nullptr);
   if (!typed && !opted) {
-    type = "PALIST";
-    reader_options.reset(VLK_KeyValues_parse("ch=T"));
+    type = kFirstNetType;
+    reader_options.reset(VLK_KeyValues_parse(kFirstNetOptions));
   }
   const int level = velk_warning_level;
   velk_warning_level = 0;
@@ -229,7 +235,7 @@ VLK_Graph* TwoStepHC_exec(VLK_AlgoArgs* a, VLK_ScoreArgs* sa) {
   const int p = int_option(opts, "p", a->candidates);
   const int m = int_option(opts, "m", a->max_parents);
   const char* s = VLK_KeyValues_get_string(opts, "s");
-  const vlk::MallocPtr<char> score_name(strdup(s != nullptr ? s : "BNRC"));
+  const vlk::MallocPtr<char> score_name(strdup(s != nullptr ? s : vlk::algo::kTwoStepScore));
   const KeyValuesPtr score_options(list_option(opts, "S"));
   const bool first_only = VLK_KeyValues_find_key(opts, "firstonly") >= 0;
   const bool cached = vlk::algo::two_step_cache_on(opts);
@@ -287,4 +293,50 @@ VLK_Graph* TwoStepHC_exec(VLK_AlgoArgs* a, VLK_ScoreArgs* sa) {
   }
   VLK_MultiTimer_stop(a->timer);
   return result.release();
+}
+
+void TwoStepHC_help(FILE* fp, const char* /*sub*/) {
+  // The keys it takes out of the list before the greedy search sees the rest.
+  std::vector<VLK_ArgDef> table;
+  for (const char* key : vlk::algo::kTwoStepKeys) table.push_back(vlk::arg_ignore(key));
+  table.push_back(vlk::arg_end());
+  std::string scores;
+  for (const VLK_Score* row = VLK_Score_list; row->name != nullptr; ++row)
+    scores += std::string(scores.empty()               ? ""
+                          : (row + 1)->name == nullptr ? " or "
+                                                       : ", ") +
+              row->name;
+  const vlk::OptionHelp help[] = {
+      {"first", "=file (string)",
+       "The node set file of the first set (required). The first step estimates edges "
+       "from the first set to the other nodes only; the second keeps them and estimates "
+       "the rest around them.",
+       ""},
+      {"p", "=n (integer)", "The candidates of the second step.", "the search's candidates"},
+      {"m", "=n (integer)", "The parent limit of the second step.", "the search's parent limit"},
+      {"s", "=name (string)", "The score module of the second step: " + scores + ".",
+       vlk::algo::kTwoStepScore},
+      {"S", "={key=value,...}", "The options of the second step's score module.", "none"},
+      {"firstonly", "[=value]", "Present, whatever its value: the second step is skipped.",
+       "absent"},
+      {"cache", "=text",
+       "The second step's score cache: on when absent, empty or \"on\" (any case); any "
+       "other text switches it off.",
+       "on"},
+      {"firstnet", "=file (string)",
+       "A network file whose edges form the first step's skeleton instead of the first set.",
+       "none"},
+      {"firstnettype", "=format (string)", "The format of the firstnet file.",
+       std::string(kFirstNetType) + " when firstnetopt is absent too"},
+      {"firstnetopt", "={key=value,...}", "The reader options of the firstnet file.",
+       std::string(kFirstNetOptions) + " when firstnettype is absent too"},
+      {"tshc_timer_label_init tshc_timer_label_other", "=n (integer)",
+       "The timer sections of an earlier call, which its caller passes on.", "-1"},
+  };
+  std::fprintf(fp, "\"tshc\" (two-step hill-climbing search):\n");
+  vlk::print_option_help(fp, table.data(), help);
+  std::fprintf(fp,
+               "Both steps search with \"hc2\", which takes the other options (parent and rev\n"
+               "are dropped before the second step):\n");
+  vlk::greedy::print_options2(fp);
 }

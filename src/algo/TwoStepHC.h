@@ -18,6 +18,8 @@
 //                 the timer sections of an earlier call (ints), charged again
 #pragma once
 
+#include <cstdio>
+
 #include "GraphI.h"
 #include "VLK_AlgoArgs.h"
 #include "VLK_Graph.h"
@@ -32,6 +34,10 @@
 // threads. A first call without a timer gives a the greedy timer with the sections
 // "TwoStep Other" and "TwoStep Init", whose ids it puts into `results`.
 VLK_Graph* TwoStepHC_exec(VLK_AlgoArgs* a, VLK_ScoreArgs* sa);
+
+// The help registry's "tshc": its options and those it passes on to the greedy search, with
+// their defaults; sub is not used.
+void TwoStepHC_help(FILE* fp, const char* sub);
 
 // The step-1 skeleton: an n-node adjacency graph holding p -> c for every first-set node p and
 // every node c outside the set that the outer skeleton (when not null) allows.

@@ -36,11 +36,7 @@ void VLK_AlgoArgs_delete(VLK_AlgoArgs* a) {
   std::free(a);
 }
 
-namespace {
-
-using GreedyTable = std::array<VLK_ArgDef, 12>;
-
-GreedyTable greedy_table(VLK_GreedyArgs* g) {
+VLK_GreedyTable VLK_GreedyArgs_table(VLK_GreedyArgs* g) {
   return {
       vlk::arg_int("trials", &g->trials),
       vlk::arg_int("t", &g->trials),
@@ -56,6 +52,10 @@ GreedyTable greedy_table(VLK_GreedyArgs* g) {
       vlk::arg_end(),
   };
 }
+
+namespace {
+
+using GreedyTable = VLK_GreedyTable;
 
 // A string row does not free what it overwrites, so a field named twice ("skeleton", then
 // "skel") would lose the first copy: release it before the entry that replaces it.
@@ -102,7 +102,7 @@ VLK_GreedyArgs* VLK_GreedyArgs_parse(const VLK_KeyValues* options) {
   g->dag_th = 0.3;
   g->v = -99;
   if (options == nullptr) return g;
-  const GreedyTable table = greedy_table(g);
+  const GreedyTable table = VLK_GreedyArgs_table(g);
   const int r = bind_entries(options, table);
   if (r != -1) {
     vlk::fatal("ERROR: Greedy: unknown argument specified: %s\n",

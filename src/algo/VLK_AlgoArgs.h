@@ -2,7 +2,10 @@
 // from its option list.
 #pragma once
 
+#include <array>
+
 #include "GraphI.h"
+#include "VLK_ArgDef.h"
 #include "VLK_Data.h"
 #include "VLK_Graph.h"
 #include "VLK_KeyValues.h"
@@ -65,6 +68,10 @@ void VLK_AlgoArgs_delete(VLK_AlgoArgs* a);
 VLK_GreedyArgs* VLK_GreedyArgs_parse(const VLK_KeyValues* options);
 // Releases the record and its strings.
 void VLK_GreedyArgs_delete(VLK_GreedyArgs* g);
+// The greedy option table over *g, as VLK_GreedyArgs_parse binds it (a record that parse made
+// without options holds the defaults).
+using VLK_GreedyTable = std::array<VLK_ArgDef, 12>;
+VLK_GreedyTable VLK_GreedyArgs_table(VLK_GreedyArgs* g);
 // VLK_GreedyArgs_parse of the search's option list.
 VLK_GreedyArgs* VLK_Greedy_init(const VLK_AlgoArgs* a);
 // Gives a search argument record without a timer the six-section greedy timer.

@@ -16,6 +16,7 @@
 #include "VLK_Util.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
+#include "vlk_option_help.h"
 
 namespace vlk::greedy {
 
@@ -570,4 +571,24 @@ VLK_Network* VLK_Greedy_gen_network(const VLK_Graph* g, const VLK_Data* d) {
     }
   }
   return net;
+}
+
+void VLK_Greedy_help(FILE* fp, const char* /*sub*/) {
+  const GreedyArgsPtr d(VLK_GreedyArgs_parse(nullptr));
+  if (d == nullptr) return;
+  const VLK_GreedyTable table = VLK_GreedyArgs_table(d.get());
+  const vlk::OptionHelp help[] = {
+      {"trials t", nullptr, "The number of climbs from the start graph; the best one is kept."},
+      {"max_loops", nullptr, "The limit of passes over the nodes in one climb."},
+      {"rev", nullptr, "Reversal moves; off leaves additions and removals only."},
+      {"parent", "=file (string)", "A node set file: only its nodes may be parents."},
+      {"v", nullptr,
+       "When not -99, the message level of the searches from then on: -1 quiet, "
+       "0 the usual messages, 1 more."},
+      {"fast", nullptr, "Announced (\"fast mode enabled\"), and of no other effect."},
+      {"skeleton skel dag dag_th", nullptr,
+       "Accepted, and of no effect here (options of the search over a parent-child graph).", ""},
+  };
+  std::fprintf(fp, "\"hc\" (greedy hill-climbing search, version 1):\n");
+  vlk::print_option_help(fp, table.data(), help);
 }

@@ -19,6 +19,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -118,9 +119,20 @@ int VLK_Greedy_one2(int n, int** cands, int candidates, int max_parents, int dyn
                     const GraphI* fixed, const GraphI* skeleton, VLK_Score* score,
                     double* node_scores, VLK_IntArray* tmp);
 
+// ---- Help --------------------------------------------------------------------------------
+
+// The help registry's "hc" and "hc2": the greedy options as each version takes them, with
+// their defaults; sub is not used.
+void VLK_Greedy_help(FILE* fp, const char* sub);
+void VLK_Greedy2_help(FILE* fp, const char* sub);
+
 // ---- Shared by both versions ------------------------------------------------------------
 
 namespace vlk::greedy {
+
+// The greedy options as version 2 takes them, without a heading: two-step hill climbing passes
+// them on to it.
+void print_options2(FILE* fp);
 
 // The team of every parallel region that scores: OpenMP's thread count, but never more than
 // the threads the score's state serves (VLK_Score_threads), whose buffers two threads must not

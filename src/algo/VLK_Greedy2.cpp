@@ -18,6 +18,7 @@
 #include "VLK_Util_jobs.h"
 #include "velkcom.h"
 #include "vlk_fatal.h"
+#include "vlk_option_help.h"
 
 using namespace vlk::greedy;
 
@@ -300,4 +301,22 @@ VLK_Graph* VLK_Greedy_exec2(VLK_AlgoArgs* a) {
   return search.trials(kVersion2, ga->trials, [&](VLK_Graph* g, double* ns) {
     return climb2(w, rules, g, ns, tmp.get(), ga->max_loops, a->timer, verbosity);
   });
+}
+
+void vlk::greedy::print_options2(FILE* fp) {
+  const GreedyArgsPtr d(VLK_GreedyArgs_parse(nullptr));
+  if (d == nullptr) return;
+  const VLK_GreedyTable table = VLK_GreedyArgs_table(d.get());
+  const vlk::OptionHelp help[] = {
+      {"trials t", nullptr, "The number of climbs from the start graph; the best one is kept."},
+      {"max_loops", nullptr, "The limit of passes over the nodes in one climb."},
+      {"fast skeleton skel dag dag_th parent rev v", nullptr,
+       "Accepted, and of no effect in version 2.", ""},
+  };
+  vlk::print_option_help(fp, table.data(), help);
+}
+
+void VLK_Greedy2_help(FILE* fp, const char* /*sub*/) {
+  std::fprintf(fp, "\"hc2\" (greedy hill-climbing search, version 2):\n");
+  vlk::greedy::print_options2(fp);
 }

@@ -69,7 +69,7 @@ void check_two_step_options(const VLK_KeyValues* options) {
     if (const int value = int_option(options, key, 1); value < 1)
       vlk::fatal("ERROR: TwoStepHC: option \"%s\" must be at least 1: %d\n", key, value);
   const char* s = VLK_KeyValues_get_string(options, "s");
-  const char* score = s != nullptr ? s : "BNRC";
+  const char* score = s != nullptr ? s : kTwoStepScore;
   const vlk::MallocPtr<VLK_Score> module(VLK_Score_get(score));
   if (module == nullptr) vlk::fatal("ERROR: TwoStepHC: unknown score module: %s\n", score);
   if (strcasecmp(score, "BNRC") == 0) {

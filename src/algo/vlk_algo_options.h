@@ -21,6 +21,9 @@ inline constexpr const char* kTwoStepKeys[] = {"first",
                                                "tshc_timer_label_init",
                                                "tshc_timer_label_other"};
 
+// The score module of the second step of two-step hill climbing when "s" names none.
+inline constexpr const char* kTwoStepScore = "BNRC";
+
 // Every entry of the key goes: a later duplicate would otherwise reach the greedy parser.
 void remove_all(VLK_KeyValues* list, const char* key);
 // An integer option given as text (wholly one decimal int) or as an int; def when absent. Any

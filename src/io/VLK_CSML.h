@@ -60,6 +60,8 @@ void VLK_CSML_end_cb(void* data, const char* name);
 // 0 when written, 1 when the stream could not take it all. An edge mode other than "fact" and
 // "process" ends the process before anything is written.
 int VLK_CSML_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* options);
+// The writer's options with their defaults (the help registry's "CSML"); sub is not used.
+void VLK_CSML_help(FILE* fp, const char* sub);
 
 namespace vlk::io {
 // The writer's refusal (see write_problem): a node whose probeID text (its name, or with

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "vlk_data_read.h"
 #include "vlk_fatal.h"
 #include "vlk_net_text.h"
+#include "vlk_option_help.h"
 #include "vlk_xml_text.h"
 
 namespace {
@@ -40,8 +42,9 @@ struct Options {
   int place_holder = 0;
 };
 
-void bind_options(const VLK_KeyValues* list, Options* o, bool warn = true) {
-  const VLK_ArgDef table[] = {
+// The writer's options over *o; the help prints the same rows.
+auto option_table(Options* o) {
+  return std::to_array<VLK_ArgDef>({
       vlk::arg_call3("probe", vlk::bind_last_string, &o->probe),
       vlk::arg_call3("alias", vlk::bind_last_string, &o->alias),
       vlk::arg_int("alias_keycol", &o->alias_keycol),
@@ -51,8 +54,12 @@ void bind_options(const VLK_KeyValues* list, Options* o, bool warn = true) {
       vlk::arg_onoff("show_property", &o->show_property),
       vlk::arg_onoff("place_holder", &o->place_holder),
       vlk::arg_end(),
-  };
-  const char* key = vlk::rejected_key(list, table);
+  });
+}
+
+void bind_options(const VLK_KeyValues* list, Options* o, bool warn = true) {
+  const auto table = option_table(o);
+  const char* key = vlk::rejected_key(list, table.data());
   if (key != nullptr && warn)
     std::fprintf(VELK_ERR, "WARNING: VLK_CSML: illegal  arguments failure: %s\n", key);
 }
@@ -511,4 +518,31 @@ std::string VLK_CSML_str_conv(const char* text, const VLK_StrMatrix* table, int 
     out = converted;
   }
   return out;
+}
+
+void VLK_CSML_help(FILE* fp, const char* /*sub*/) {
+  Options d;
+  const auto table = option_table(&d);
+  const vlk::OptionHelp help[] = {
+      {"probe", "=key (string)",
+       "The node property (a string) written as the entity's probeID, which a reader takes "
+       "for the node's name; nodes without it keep their name.",
+       d.probe.value_or("none")},
+      {"alias", "=file (string)",
+       "A TAB-delimited table that converts the node aliases written as entity names.",
+       d.alias.value_or("none")},
+      {"alias_keycol", nullptr, "The field of the alias table compared with the node alias."},
+      {"alias_newcol", nullptr, "The field of the alias table written as the entity name."},
+      {"edge", "=(fact|process)",
+       "How edges are written: \"fact\" (a directed relation) or \"process\" (with an input "
+       "and an output connector).",
+       d.edge.value_or("none")},
+      {"show_name", nullptr,
+       "Show the entity names; off adds a hidden name label to every entity."},
+      {"show_property", nullptr,
+       "Show the entity properties; off adds a hidden property label to every entity."},
+      {"place_holder", nullptr, "Add two place-holder facts around the drawing."},
+  };
+  std::fprintf(fp, "\"CSML\" (network input/output module; the options of the output):\n");
+  vlk::print_option_help(fp, table.data(), help);
 }

@@ -1,6 +1,7 @@
 #include "VLK_DataMatrix.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,7 @@
 #include "velkcom.h"
 #include "vlk_data_read.h"
 #include "vlk_fatal.h"
+#include "vlk_option_help.h"
 #include "vlk_read_files.h"
 
 namespace {
@@ -114,8 +116,9 @@ struct Options {
   int dup = 1;
 };
 
-void bind_options(const VLK_KeyValues* list, Options* o) {
-  const VLK_ArgDef table[] = {
+// The reader's options over *o; the help prints the same rows.
+auto option_table(Options* o) {
+  return std::to_array<VLK_ArgDef>({
       vlk::arg_int("header_rows", &o->header_rows),
       vlk::arg_int("h", &o->header_rows),
       vlk::arg_int("H", &o->header_rows),
@@ -139,8 +142,12 @@ void bind_options(const VLK_KeyValues* list, Options* o) {
       vlk::arg_flag_on("DUL", &o->dul),
       vlk::arg_onoff("dup", &o->dup),
       vlk::arg_end(),
-  };
-  if (const char* key = vlk::rejected_key(list, table))
+  });
+}
+
+void bind_options(const VLK_KeyValues* list, Options* o) {
+  const auto table = option_table(o);
+  if (const char* key = vlk::rejected_key(list, table.data()))
     vlk::fatal("ERROR: unknown input file argument specified: %s\n", key);
 }
 
@@ -571,4 +578,38 @@ int VLK_DataMatrix_read_values_buff_fp(FILE* fp, int header_rows, int label_colu
   *rows = nrows;
   *cols = nrows ? columns : 0;
   return 0;
+}
+
+void VLK_DataMatrix_help(FILE* fp, const char* /*sub*/) {
+  Options d;
+  const auto table = option_table(&d);
+  const vlk::OptionHelp help[] = {
+      {"header_rows h H", nullptr, "Header lines after the ignored lines, skipped."},
+      {"label_columns l L", nullptr,
+       "Label fields at the start of each row: 0 none (the nodes get the names "
+       "node_N), 1 the name, 2 the name and the alias."},
+      {"C c categorical cat", nullptr,
+       "The values are category texts, numbered per node in the order they first appear."},
+      {"alias_table", "=file (string)",
+       "A TAB-delimited table that gives each node its alias: the field alias_newcol of the "
+       "first line whose field alias_keycol equals the node's name.",
+       d.alias_table.value_or("none")},
+      {"alias_keycol", nullptr, "The field of the alias table compared with the node name."},
+      {"alias_newcol", nullptr, "The field of the alias table that gives the alias."},
+      {"delim", nullptr, "Its first character is the field delimiter.", d.delim.value_or("TAB")},
+      {"csv", nullptr, "The field delimiter is ',', whatever delim says."},
+      {"trans", nullptr, "Transposed layout: one line per sample, one field per node."},
+      {"discretize D", nullptr,
+       "When 2 or more, discretise the values into that many categories after reading."},
+      {"ignore I", nullptr, "Leading lines skipped before the header lines."},
+      {"DUL", nullptr,
+       "The first label field is alias__middle__name: the name is the last part, the alias "
+       "the first."},
+      {"dup", nullptr, "A node name given twice is refused; off keeps both nodes."},
+  };
+  std::fprintf(fp, "\"DataMatrix\" (expression data matrix input module):\n");
+  vlk::print_option_help(fp, table.data(), help);
+  std::fprintf(fp,
+               "With trans or categorical the file is read as a whole table, and ignore,\n"
+               "alias_table, DUL, dup and discretize have no effect.\n");
 }

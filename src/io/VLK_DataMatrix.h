@@ -61,6 +61,9 @@ double* VLK_DataMatrix_read_values_fp(FILE* fp, int header_rows, int label_colum
 int VLK_DataMatrix_read_values_buff_fp(FILE* fp, int header_rows, int label_columns, double* buffer,
                                        int* rows, int* cols, size_t capacity);
 
+// The reader's options with their defaults (the help registry's "DataMatrix"); sub is not used.
+void VLK_DataMatrix_help(FILE* fp, const char* sub);
+
 namespace vlk {
 
 // VLK_DataMatrix_read_fp for a stream that reads the file `file` (null: none known), which every

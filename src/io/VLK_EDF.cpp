@@ -3,6 +3,7 @@
 #include <stdio_ext.h>
 #include <strings.h>
 
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -25,6 +26,7 @@
 #include "vlk_data_read.h"
 #include "vlk_fatal.h"
 #include "vlk_number.h"
+#include "vlk_option_help.h"
 #include "vlk_read_files.h"
 
 namespace {
@@ -86,9 +88,9 @@ struct Options {
   std::optional<std::string> ext;
 };
 
-// A rejected entry is reported and the entries after it are still bound.
-void bind_options(const VLK_KeyValues* list, Options* o) {
-  const VLK_ArgDef table[] = {
+// The reader's options over *o; the help prints the same rows.
+auto option_table(Options* o) {
+  return std::to_array<VLK_ArgDef>({
       vlk::arg_call3("delim", vlk::bind_last_string, &o->delim),
       vlk::arg_call3("d", vlk::bind_last_string, &o->delim),
       vlk::arg_call3("D", vlk::bind_last_string, &o->delim),
@@ -100,8 +102,13 @@ void bind_options(const VLK_KeyValues* list, Options* o) {
       vlk::arg_onoff("log", &o->log),
       vlk::arg_call3("ext", vlk::bind_last_string, &o->ext),
       vlk::arg_end(),
-  };
-  vlk::io::bind_or_warn(list, table, "WARNING: VLK_EDF: illegal arguments failure: %s\n");
+  });
+}
+
+// A rejected entry is reported and the entries after it are still bound.
+void bind_options(const VLK_KeyValues* list, Options* o) {
+  const auto table = option_table(o);
+  vlk::io::bind_or_warn(list, table.data(), "WARNING: VLK_EDF: illegal arguments failure: %s\n");
 }
 
 char delimiter(const Options& o) {
@@ -479,4 +486,34 @@ void VLK_EDF_write_file(const char* path, const VLK_Data* d) {
   FilePtr fp(std::fopen(path, "w"));
   if (!fp) vlk::fatal("ERROR: Cannot open file: %s\n", path);
   write_rows(fp.get(), d);
+}
+
+void VLK_EDF_help(FILE* fp, const char* /*sub*/) {
+  Options d;
+  const auto table = option_table(&d);
+  const std::string none = "none";
+  const vlk::OptionHelp help[] = {
+      {"delim d D", "=(comma|tab)", "The field delimiter: \"comma\" or \"tab\" (any case).",
+       "TAB, or ',' when ext is csv"},
+      {"allow_nan", nullptr,
+       "A value equal to the missing-value keyword reads as NaN; off refuses it."},
+      {"nan", nullptr,
+       "The missing-value keyword, compared without regard to case; a meta line "
+       "\"$KeywordOfNA\" in the file overrides it.",
+       d.nan.value_or(none)},
+      {"v", nullptr, "Report the meta data, the attributes and the column IDs."},
+      {"primarykey", nullptr,
+       "The attribute row holding the primary column IDs (the time points of a time "
+       "series); a meta line \"$PrimaryKeyGroupID\" overrides it.",
+       d.primarykey.value_or(none)},
+      {"secondarykey", nullptr,
+       "The attribute row holding the secondary column IDs (the series); a meta line "
+       "\"$SecondaryKeyGroupID\" overrides it.",
+       d.secondarykey.value_or(none)},
+      {"log", nullptr, "Store the natural logarithm of each value (every value must be above 0)."},
+      {"ext", nullptr, "The file's extension: \"csv\" (any case) selects ',' when delim is absent.",
+       d.ext.value_or(none)},
+  };
+  std::fprintf(fp, "\"EDF\" (expression data input module):\n");
+  vlk::print_option_help(fp, table.data(), help);
 }

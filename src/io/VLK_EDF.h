@@ -47,6 +47,9 @@ void VLK_EDF_write_fp(FILE* fp, const VLK_Data* d);
 // path alone.
 void VLK_EDF_write_file(const char* path, const VLK_Data* d);
 
+// The reader's options with their defaults (the help registry's "EDF"); sub is not used.
+void VLK_EDF_help(FILE* fp, const char* sub);
+
 namespace vlk {
 
 // VLK_EDF_read_fp for a stream that reads the file `file` (null: none known), which every refusal

@@ -1,5 +1,6 @@
 #include "VLK_GON.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -12,6 +13,7 @@
 #include "velkcom.h"
 #include "vlk_bind_options.h"
 #include "vlk_data_read.h"
+#include "vlk_option_help.h"
 #include "vlk_xml_text.h"
 
 namespace {
@@ -27,15 +29,20 @@ struct GonOptions {
   int alias_newcol = 1;
 };
 
+// The writer's options over *o; the help prints the same rows.
+auto gon_table(GonOptions* o) {
+  return std::to_array<VLK_ArgDef>({
+      vlk::arg_call3("alias", vlk::bind_last_string, &o->alias),
+      vlk::arg_int("alias_keycol", &o->alias_keycol),
+      vlk::arg_int("alias_newcol", &o->alias_newcol),
+      vlk::arg_end(),
+  });
+}
+
 GonOptions gon_options(const VLK_KeyValues* list) {
   GonOptions o;
-  const VLK_ArgDef table[] = {
-      vlk::arg_call3("alias", vlk::bind_last_string, &o.alias),
-      vlk::arg_int("alias_keycol", &o.alias_keycol),
-      vlk::arg_int("alias_newcol", &o.alias_newcol),
-      vlk::arg_end(),
-  };
-  vlk::io::bind_or_warn(list, table, "WARNING: CSML: illegal  arguments failure: %s\n");
+  const auto table = gon_table(&o);
+  vlk::io::bind_or_warn(list, table.data(), "WARNING: CSML: illegal  arguments failure: %s\n");
   return o;
 }
 
@@ -193,4 +200,18 @@ int GON_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* options)
                "firingAccuracy=\"1.0E-10\"/>\n"
                "</csml:model>\n");
   return vlk::io::stream_result(fp);
+}
+
+void GON_help(FILE* fp, const char* /*sub*/) {
+  GonOptions d;
+  const auto table = gon_table(&d);
+  const vlk::OptionHelp help[] = {
+      {"alias", "=file (string)",
+       "A TAB-delimited table that converts the node aliases written as entity names.",
+       d.alias.value_or("none")},
+      {"alias_keycol", nullptr, "The field of the alias table compared with the node alias."},
+      {"alias_newcol", nullptr, "The field of the alias table written as the entity name."},
+  };
+  std::fprintf(fp, "\"GON\" (network output module):\n");
+  vlk::print_option_help(fp, table.data(), help);
 }

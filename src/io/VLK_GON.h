@@ -20,6 +20,8 @@
 // 0, or 1 when the stream could not take everything. Options it does not know and an alias
 // table that cannot be read are warned about; writing goes on.
 int GON_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* options);
+// The writer's options with their defaults (the help registry's "GON"); sub is not used.
+void GON_help(FILE* fp, const char* sub);
 
 // The new-column field of the last table line whose key-column field equals text, else text.
 // The scan stops at the first matching line too short to hold the new column.

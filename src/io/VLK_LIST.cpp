@@ -1,6 +1,7 @@
 #include "VLK_LIST.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@
 #include "velkcom.h"
 #include "vlk_data_read.h"
 #include "vlk_net_text.h"
+#include "vlk_option_help.h"
 
 namespace {
 
@@ -41,15 +43,20 @@ struct NodeListOptions {
   int closeness = 0;
 };
 
+// The writer's options over *o; the help prints the same rows.
+auto node_list_table(NodeListOptions* o) {
+  return std::to_array<VLK_ArgDef>({
+      vlk::arg_call3("filter_nodes", vlk::bind_last_string, &o->filter_nodes),
+      vlk::arg_flag_on("betweenness", &o->betweenness),
+      vlk::arg_flag_on("closeness", &o->closeness),
+      vlk::arg_end(),
+  });
+}
+
 NodeListOptions node_list_options(const VLK_KeyValues* list) {
   NodeListOptions o;
-  const VLK_ArgDef table[] = {
-      vlk::arg_call3("filter_nodes", vlk::bind_last_string, &o.filter_nodes),
-      vlk::arg_flag_on("betweenness", &o.betweenness),
-      vlk::arg_flag_on("closeness", &o.closeness),
-      vlk::arg_end(),
-  };
-  if (const char* key = vlk::rejected_key(list, table))
+  const auto table = node_list_table(&o);
+  if (const char* key = vlk::rejected_key(list, table.data()))
     vlk::fatal("ERROR: unknown argument: %s\n", key);
   return o;
 }
@@ -181,4 +188,19 @@ void NODELIST_dist(const VLK_Network_int_t* records, size_t n) {
                  sum > 0
                      ? static_cast<double>(count[static_cast<size_t>(d)]) / static_cast<double>(sum)
                      : 0.0);
+}
+
+void NODELIST_help(FILE* fp, const char* /*sub*/) {
+  NodeListOptions d;
+  const auto table = node_list_table(&d);
+  const vlk::OptionHelp help[] = {
+      {"filter_nodes", "=file (string)",
+       "A TAB-delimited file whose first fields name the nodes to write; a column then "
+       "gives each node's rank before the filtering.",
+       d.filter_nodes.value_or("none")},
+      {"betweenness", nullptr, "Add a column of each node's betweenness centrality."},
+      {"closeness", nullptr, "Add a column of each node's closeness centrality."},
+  };
+  std::fprintf(fp, "\"NODELIST\" (node table output module):\n");
+  vlk::print_option_help(fp, table.data(), help);
 }

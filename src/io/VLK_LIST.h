@@ -29,6 +29,8 @@ int LIST_write_file(const char* path, const VLK_Network* net, const VLK_KeyValue
 // process with status 1; a filter file that cannot be read is warned about and not applied.
 int NODELIST_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* options);
 int NODELIST_write_file(const char* path, const VLK_Network* net, const VLK_KeyValues* options);
+// The writer's options with their defaults (the help registry's "NODELIST"); sub is not used.
+void NODELIST_help(FILE* fp, const char* sub);
 
 // The distribution of total degrees (children + parents) over the records, on VELK_ERR: the
 // maximum, then per degree d from 0 the number of records of degree d divided by the sum of

@@ -49,6 +49,8 @@ int TXTS_count_edges(const VLK_StrArray* paths, double** counts, int n);
 VLK_Network* PALIST_read_fp(FILE* fp, const VLK_KeyValues* options);
 // A path that cannot be opened ends the process with status 1.
 VLK_Network* PALIST_read_file(const char* path, const VLK_KeyValues* options);
+// The reader's option with its default (the help registry's "PALIST"); sub is not used.
+void PALIST_help(FILE* fp, const char* sub);
 
 // The options are not used.
 VLK_Network* VLK_PARAOS_read_fp(FILE* fp, const VLK_KeyValues* options);

@@ -1,3 +1,4 @@
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -8,14 +9,29 @@
 #include "velkcom.h"
 #include "vlk_data_read.h"
 #include "vlk_net_text.h"
+#include "vlk_option_help.h"
+
+namespace {
+
+struct Options {
+  int ch = 0;  // the names after the first are children
+};
+
+// The reader's options over *o; the help prints the same rows.
+auto option_table(Options* o) {
+  return std::to_array<VLK_ArgDef>({vlk::arg_onoff("ch", &o->ch), vlk::arg_end()});
+}
+
+}  // namespace
 
 VLK_Network* PALIST_read_fp(FILE* fp, const VLK_KeyValues* options) {
-  int ch = 0;
-  const VLK_ArgDef table[] = {vlk::arg_onoff("ch", &ch), vlk::arg_end()};
-  if (const char* key = vlk::rejected_key(options, table)) {
+  Options o;
+  const auto table = option_table(&o);
+  if (const char* key = vlk::rejected_key(options, table.data())) {
     std::fprintf(VELK_ERR, "EROR: PALIST_read_fp(): unknown argumnet specified: %s\n", key);
     return nullptr;
   }
+  const int ch = o.ch;
   std::fprintf(VELK_ERR, "Reading a text network file (PALIST) ...\n");
   if (ch) std::fprintf(VELK_ERR, "  Child list mode specified.\n");
 
@@ -46,4 +62,15 @@ VLK_Network* PALIST_read_fp(FILE* fp, const VLK_KeyValues* options) {
 
 VLK_Network* PALIST_read_file(const char* path, const VLK_KeyValues* options) {
   return vlk::io::read_path(path, options, PALIST_read_fp, "ERROR: Cannot open file: %s\n", true);
+}
+
+void PALIST_help(FILE* fp, const char* /*sub*/) {
+  Options d;
+  const auto table = option_table(&d);
+  const vlk::OptionHelp help[] = {
+      {"ch", nullptr,
+       "The names after the first on a line are its children instead of its parents."},
+  };
+  std::fprintf(fp, "\"PALIST\" (network input module):\n");
+  vlk::print_option_help(fp, table.data(), help);
 }

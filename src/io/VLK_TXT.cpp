@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <array>
 #include <cstdio>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "velkcom.h"
 #include "vlk_data_read.h"
 #include "vlk_net_text.h"
+#include "vlk_option_help.h"
 
 namespace {
 
@@ -28,6 +30,30 @@ struct WriteOptions {
   int prop = 0;
   int alias = 0;
 };
+
+// The options of each direction over *o; the help prints the same rows.
+auto read_table(ReadOptions* o) {
+  return std::to_array<VLK_ArgDef>({
+      vlk::arg_onoff("ppi", &o->ppi),
+      vlk::arg_onoff("PPI", &o->ppi),
+      vlk::arg_onoff("selfloop", &o->selfloop),
+      vlk::arg_onoff("w", &o->w),
+      vlk::arg_onoff("ch", &o->ch),
+      vlk::arg_end(),
+  });
+}
+
+auto write_table(WriteOptions* o) {
+  return std::to_array<VLK_ArgDef>({
+      vlk::arg_onoff("header", &o->header),
+      vlk::arg_onoff("H", &o->header),
+      vlk::arg_onoff("prop", &o->prop),
+      vlk::arg_onoff("P", &o->prop),
+      vlk::arg_onoff("alias", &o->alias),
+      vlk::arg_onoff("A", &o->alias),
+      vlk::arg_end(),
+  });
+}
 
 // One line's parent and child, the two edges of a ppi line, and the checks between them.
 class Reader {
@@ -74,15 +100,8 @@ class Reader {
 
 VLK_Network* TXT_read_fp(FILE* fp, const VLK_KeyValues* options) {
   ReadOptions o;
-  const VLK_ArgDef table[] = {
-      vlk::arg_onoff("ppi", &o.ppi),
-      vlk::arg_onoff("PPI", &o.ppi),
-      vlk::arg_onoff("selfloop", &o.selfloop),
-      vlk::arg_onoff("w", &o.w),
-      vlk::arg_onoff("ch", &o.ch),
-      vlk::arg_end(),
-  };
-  if (const char* key = vlk::rejected_key(options, table)) {
+  const auto table = read_table(&o);
+  if (const char* key = vlk::rejected_key(options, table.data())) {
     std::fprintf(VELK_ERR, "EROR: TXT_read_fp(): unknown argumnet specified: %s\n", key);
     return nullptr;
   }
@@ -108,16 +127,8 @@ VLK_Network* TXT_read_fp(FILE* fp, const VLK_KeyValues* options) {
 
 int TXT_write_fp(FILE* fp, const VLK_Network* net, const VLK_KeyValues* options) {
   WriteOptions o;
-  const VLK_ArgDef table[] = {
-      vlk::arg_onoff("header", &o.header),
-      vlk::arg_onoff("H", &o.header),
-      vlk::arg_onoff("prop", &o.prop),
-      vlk::arg_onoff("P", &o.prop),
-      vlk::arg_onoff("alias", &o.alias),
-      vlk::arg_onoff("A", &o.alias),
-      vlk::arg_end(),
-  };
-  if (const char* key = vlk::rejected_key(options, table)) {
+  const auto table = write_table(&o);
+  if (const char* key = vlk::rejected_key(options, table.data())) {
     std::fprintf(VELK_ERR, "EROR: TXT_write_fp(): unknown argumnet specified: %s\n", key);
     return 1;
   }
@@ -158,27 +169,29 @@ void TXT_help(FILE* fp, const char* sub) {
   const bool output = sub == nullptr || strcasecmp(sub, "output") == 0;
   const bool input = sub == nullptr || strcasecmp(sub, "input") == 0;
   std::fprintf(fp, "\"TXT\" (network input/output module):\n");
-  if (output)
-    std::fprintf(fp,
-                 "<\"output\" options>\n"
-                 "alias[=(on|off)]\n"
-                 "A[=(on|off)]\n"
-                 "        Output alias names. (default: off)\n"
-                 "header[=(on|off)]\n"
-                 "H[=(on|off)]\n"
-                 "        Output the header line. (default: off)\n"
-                 "prop[=(on|off)]\n"
-                 "P[=(on|off)]\n"
-                 "        Output edge properties. (default: off)\n");
+  if (output) {
+    WriteOptions d;
+    const auto table = write_table(&d);
+    const vlk::OptionHelp help[] = {
+        {"alias A", nullptr, "Output alias names."},
+        {"header H", nullptr, "Output the header line."},
+        {"prop P", nullptr, "Output edge properties."},
+    };
+    std::fprintf(fp, "<\"output\" options>\n");
+    vlk::print_option_help(fp, table.data(), help);
+  }
   if (input) {
     if (output) std::fputc('\n', fp);
-    std::fprintf(fp,
-                 "<\"input\" options>\n"
-                 "ppi[=(on|off)]\n"
-                 "PPI[=(on|off)]\n"
-                 "        Regard the network as an undirected graph. (default: off)\n"
-                 "selfloop[=(on|off)]\n"
-                 "        Allow self loops. (default: on)\n");
+    ReadOptions d;
+    const auto table = read_table(&d);
+    const vlk::OptionHelp help[] = {
+        {"ppi PPI", nullptr, "Regard the network as an undirected graph."},
+        {"selfloop", nullptr, "Allow self loops."},
+        {"w", nullptr, "Warn of the lines skipped."},
+        {"ch", nullptr, "The first field of a line is the child, the second the parent."},
+    };
+    std::fprintf(fp, "<\"input\" options>\n");
+    vlk::print_option_help(fp, table.data(), help);
   }
   if (!output && !input) std::fprintf(fp, "Unknown sub category specified: %s\n", sub);
   std::fprintf(fp, "(TXT module sub categories: \"input\" \"output\")\n");

@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,7 @@
 #include "velkcom.h"
 #include "vlk_data_read.h"
 #include "vlk_fatal.h"
+#include "vlk_option_help.h"
 
 namespace {
 
@@ -135,8 +137,9 @@ struct Options {
     VLK_StrArray_delete_all(lists.keys);
   }
 
-  void bind(const VLK_KeyValues* list) {
-    const VLK_ArgDef table[] = {
+  // The module's options over this record; the help prints the same rows.
+  auto table() {
+    return std::to_array<VLK_ArgDef>({
         vlk::arg_call3("score", vlk::bind_last_string, &score),
         vlk::arg_call3("s", vlk::bind_last_string, &score),
         // A repeated "S" adds its entries: a plain list row would drop the earlier copy unfreed.
@@ -153,8 +156,12 @@ struct Options {
         vlk::arg_call3("vlk3", ContPrior_set_file, &lists),
         vlk::arg_call3("csml", ContPrior_set_file, &lists),
         vlk::arg_end(),
-    };
-    const int bad = VLK_KeyValues_set_values_kv(list, table);
+    });
+  }
+
+  void bind(const VLK_KeyValues* list) {
+    const auto rows = table();
+    const int bad = VLK_KeyValues_set_values_kv(list, rows.data());
     if (bad >= 0)
       vlk::fatal("ERROR: unknown argument specified: %s\n",
                  VLK_KeyValues_get_key(list, static_cast<size_t>(bad)));
@@ -486,4 +493,36 @@ void ContPrior_finalize(ContPriorBuff* bf) {
   std::free(bf->weights);
   std::free(bf->abs_flags);
   std::free(bf);
+}
+
+void ContPrior_help(FILE* fp, const char* /*sub*/) {
+  Options d;
+  const auto table = d.table();
+  const std::string none = "none";
+  const vlk::OptionHelp help[] = {
+      {"score s", "=name (string)", "The inner score module, to whose score the prior is added.",
+       d.score.value_or(none)},
+      {"S", nullptr, "The options of the inner score module; a second S adds its entries.", none},
+      {"mat", "=file (string)",
+       "A prior file: a TAB-separated matrix, a header line of parent names, then one row "
+       "per child, its name and its values.",
+       ""},
+      {"vlk3", "=file (string)",
+       "A prior file: a VLK3 network, the value of each edge under its key.", ""},
+      {"csml", "=file (string)",
+       "A prior file: a CSML network, the value of each edge under its key.", ""},
+      {"key", nullptr,
+       "The edge property holding the values of the network file given last before it.",
+       kDefaultKey},
+      {"w weight", nullptr, "The weight of each prior file, in file order (one per file).", ""},
+      {"c center", nullptr, "The value subtracted from each file's values (one per file).", ""},
+      {"d undefined", nullptr, "The value of a pair that a file does not give (one per file).", ""},
+      {"abs", nullptr, "The prior files (numbered from 1) whose values count as absolute values.",
+       none},
+  };
+  std::fprintf(fp, "\"ContPrior\" (network score function with prior edge knowledge):\n");
+  vlk::print_option_help(fp, table.data(), help);
+  std::fprintf(fp,
+               "The prior probability of an edge is the logistic function of the sum over the\n"
+               "files of w (x - c), x the file's value of the edge (|x| for the abs files).\n");
 }

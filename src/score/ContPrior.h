@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 
 #include "VLK_IntArray.h"
 #include "VLK_Score.h"
@@ -55,6 +56,8 @@ enum : int { CONTPRIOR_MATRIX = 1, CONTPRIOR_VLK3 = 2, CONTPRIOR_CSML = 4 };
 // end the process with status 1. Lowers args->max_memory by the prior tables' bytes (never
 // below 0) and leaves it lowered; used_memory is the inner module's.
 ContPriorBuff* ContPrior_init(VLK_Data* data, VLK_ScoreArgs* args);
+// The module's options with their defaults (the help registry's "ContPrior"); sub is not used.
+void ContPrior_help(FILE* fp, const char* sub);
 // The score slot: inner score + base(child) + the delta of every parent.
 double ContPrior_score(ContPriorBuff* bf, int child, int* parents, int q);
 // "ContPrior.eta", "ContPrior.pi" and "ContPrior.z" (the raw values per file) of the edge

@@ -11,9 +11,11 @@
 // without locks. Only the upper triangle of each symmetric matrix is used.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdio>
 
+#include "VLK_ArgDef.h"
 #include "VLK_Score.h"
 
 struct VLK_Data;
@@ -144,7 +146,7 @@ VLK_KeyValues* VLK_BNRC_prop(VLK_BNRCBuff* bf, int child, int* parents, int q, i
 // each copy is released with VLK_BNRC_finalize before bf.
 VLK_BNRCBuff** VLK_BNRC_omp_init(VLK_ScoreArgs* args, VLK_BNRCBuff* bf, int T);
 
-// The module's help text (its options); sub is not used.
+// The module's help text: its options with the module's own defaults; sub is not used.
 void VLK_BNRC_help(FILE* fp, const char* sub);
 
 double* VLK_BNRC_get_B(VLK_BNRCBuff* bf, int v);
@@ -175,6 +177,9 @@ struct Options {
 // kind, a level without tables, an empty grid, a grid value that is no positive finite number.
 // Init reads its options through it; a program can refuse a bad option list before any work.
 void read_options(const VLK_KeyValues* options, Options* o);
+// The score's option table over *o, as read_options binds it.
+using OptionTable = std::array<VLK_ArgDef, 10>;
+OptionTable option_table(Options* o);
 
 // The tables of data row v with thread t's scratch: log-determinants into log_det[h] and, per
 // grid value h, the inverse into inv + h*M*M (when inv is not null) or the smoother into

@@ -333,15 +333,19 @@ void vlk::bnrc::node_tables(const VLK_BNRCBuff* bf, int v, int t, double* inv, d
   }
 }
 
-void vlk::bnrc::read_options(const VLK_KeyValues* options, Options* o) {
-  const VLK_ArgDef table[] = {
+vlk::bnrc::OptionTable vlk::bnrc::option_table(Options* o) {
+  return {
       vlk::arg_int("level", &o->level),   vlk::arg_int("hyper_num", &o->hyper_num),
       vlk::arg_int("hn", &o->hyper_num),  vlk::arg_double("hyper_inc", &o->hi),
       vlk::arg_double("hi", &o->hi),      vlk::arg_double("hyper_bg", &o->hb),
       vlk::arg_double("hb", &o->hb),      vlk::arg_flag_on("linear", &o->linear),
       vlk::arg_onoff("v", &o->verbosity), vlk::arg_end(),
   };
-  const int bad = VLK_KeyValues_set_values_kv(options, table);
+}
+
+void vlk::bnrc::read_options(const VLK_KeyValues* options, Options* o) {
+  const OptionTable table = option_table(o);
+  const int bad = VLK_KeyValues_set_values_kv(options, table.data());
   if (bad >= 0)
     vlk::fatal("ERROR: BNRC: Unknown argument specified: %s\n",
                VLK_KeyValues_get_key(options, static_cast<size_t>(bad)));

@@ -5,12 +5,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -816,28 +820,59 @@ const std::string kUsage = [] {
   return text;
 }();
 
+// A module's block as the registry prints it, with velknnsr's own lines before its end.
+std::string module_block(const char* name, const std::string& note, const char* sub = nullptr) {
+  std::string block = vlk_test::capture([&](FILE* fp) { VLK_Help_msg(fp, nullptr, name, sub); });
+  block.pop_back();
+  return block + note + "\n";
+}
+
 TEST(Help, UsageAndModuleHelpEndWithStatusZero) {
   const std::string bnrc_help =
-      vlk_test::capture([](FILE* fp) { VLK_Help_msg(fp, nullptr, "BNRC", nullptr); });
+      module_block("BNRC",
+                   "velknnsr passes these with -S (every run's score); -A S={...} with --algo "
+                   "tshc.\nWithout hyper_num, hn, hyper_inc, hi, hyper_bg, hb or linear in -S, "
+                   "velknnsr adds linear.\n");
+  const std::string searches =
+      "Its searches keep up to 10 parent candidates per node and take the parent limit of -M "
+      "(default 1).\n";
   struct Case {
     std::vector<std::string> words;
     std::string out;
-    std::string err;
   };
   const std::vector<Case> cases = {
-      {{"-h"}, kUsage, ""},
-      {{"--help"}, kUsage, ""},
-      {{"x.edf", "-m", "10", "-h"}, kUsage, ""},
+      {{"-h"}, kUsage},
+      {{"--help"}, kUsage},
+      {{"x.edf", "-m", "10", "-h"}, kUsage},
       // the callback runs at its position: what follows is never looked at
-      {{"-h", "--bogus"}, kUsage, ""},
+      {{"-h", "--bogus"}, kUsage},
       // the help ends the process before the settings are checked
-      {{"--ci", "0", "--init", "-h"}, kUsage, ""},
-      {{"-h", "module,BNRC"}, bnrc_help, ""},
-      {{"-h", "MOD,BNRC"}, bnrc_help, ""},
-      // without a module name: the names of the help registry
-      {{"-h", "module"}, "TXT\nBNRC\n", ""},
-      {{"--help", "foo"}, "", "Unknown command for --help (-h) option: foo\n"},
-      {{"-h", "foo,bar"}, "", "Unknown command for --help (-h) option: foo\n"},
+      {{"--ci", "0", "--init", "-h"}, kUsage},
+      // a value ending in ',' that no word continues arrives as no value (the command line's
+      // rule for every option)
+      {{"-h", "mod,"}, kUsage},
+      {{"-h", "module,BNRC"}, bnrc_help},
+      {{"-h", "MOD,bnrc,any"}, bnrc_help},
+      {{"-h", "mod,hc"},
+       module_block("hc",
+                    "velknnsr passes these with -A, with --algo hc (the default).\nWithout "
+                    "trials or t in -A, velknnsr adds t=1.\n" +
+                        searches)},
+      {{"-h", "mod,tshc"},
+       module_block("tshc",
+                    "velknnsr passes these with -A, with --algo tshc.\nWithout trials or t in "
+                    "-A, velknnsr adds t=1.\nWithout cache in -A, velknnsr adds cache=off.\n" +
+                        searches)},
+      {{"-h", "mod,EDF"},
+       module_block("EDF",
+                    "velknnsr passes these with -I, --input-args, with --input-type edf (the "
+                    "default).\n")},
+      // the sub category goes to the module
+      {{"-h", "mod,TXT,output"},
+       module_block("TXT",
+                    "velknnsr passes these with --output-args with -O TXT; -A "
+                    "firstnetopt={...} with --algo tshc.\n",
+                    "output")},
   };
   for (const Case& c : cases) {
     std::string line;
@@ -847,12 +882,127 @@ TEST(Help, UsageAndModuleHelpEndWithStatusZero) {
     EXPECT_TRUE(run.end.exited);
     EXPECT_EQ(run.end.status, 0);
     EXPECT_EQ(run.out, c.out);
-    EXPECT_EQ(run.end.err, c.err);
+    EXPECT_EQ(run.end.err, "");
   }
   // An option the table rejects before -h ends the run before the help.
   const ParseRun bad = run_parse({"--bogus", "-h"});
   EXPECT_TRUE(bad.end.exit1());
   EXPECT_EQ(bad.out, "");
+}
+
+// Without a module name: every module of the help registry, with the options of velknnsr that
+// pass it its own.
+TEST(Help, TheModulesAndTheirRoads) {
+  const ParseRun run = run_parse({"-h", "module"});
+  EXPECT_EQ(run.end.status, 0);
+  std::vector<std::string> lines;
+  for (size_t at = 0, end; (end = run.out.find('\n', at)) != std::string::npos; at = end + 1)
+    lines.push_back(run.out.substr(at, end - at));
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines.front(),
+            "Modules with options of their own, and how velknnsr passes them theirs:");
+  EXPECT_EQ(lines.back(), "-h module,NAME shows the options of one of them.");
+  std::vector<std::string> listed;
+  for (size_t k = 1; k + 1 < lines.size(); ++k) {
+    listed.push_back(lines[k].substr(2, lines[k].find(' ', 2) - 2));
+    EXPECT_EQ(lines[k].find("(not reached from velknnsr)"), std::string::npos) << lines[k];
+  }
+  std::vector<std::string> registry;
+  for (const VLK_HelpEntry* row = VLK_Help_lists; row->help != nullptr; ++row)
+    registry.emplace_back(row->name);
+  EXPECT_EQ(listed, registry);
+  EXPECT_NE(run.out.find("\n  EDF         -I, --input-args, with --input-type edf (the default)\n"),
+            std::string::npos);
+  EXPECT_NE(run.out.find("\n  hc2         -A, with --algo hc2\n"), std::string::npos);
+}
+
+// A request the help cannot serve names what there is and ends with status 1, nothing printed
+// on standard output.
+TEST(Help, RequestsItCannotServe) {
+  const std::string modules =
+      "EDF, DataMatrix, hc, hc2, tshc, BNRC, ContPrior, TXT, CSML, NODELIST, GON, PALIST";
+  struct Case {
+    std::vector<std::string> words;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {{"--help", "foo"}, "Unknown command for --help (-h) option: foo (known: module, mod)\n"},
+      {{"-h", "foo,bar"}, "Unknown command for --help (-h) option: foo (known: module, mod)\n"},
+      {{"-h", "module,nonsense"},
+       "ERROR: unknown module for --help (-h) option: nonsense (known: " + modules + ")\n"},
+      {{"-h", "mod,,BNRC"},
+       "ERROR: no module name for --help (-h) option: mod,,BNRC (known: " + modules + ")\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.words.back());
+    const ParseRun run = run_parse(c.words);
+    EXPECT_TRUE(run.end.exit1()) << run.end.status;
+    EXPECT_EQ(run.end.err, c.err);
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+// What the help says velknnsr adds to -S and -A is what parse_args adds: the entry follows a
+// list without the keys the help names, and no list that names one of them.
+TEST(Help, TheNotesSayWhatTheCommandLineGets) {
+  const std::map<std::string, std::string> values = {
+      {"hyper_num", "3"}, {"hn", "3"},      {"hyper_inc", "0.5"}, {"hi", "0.5"}, {"hyper_bg", "2"},
+      {"hb", "2"},        {"linear", "on"}, {"trials", "2"},      {"t", "2"},    {"cache", "off"}};
+  struct Case {
+    std::string module;
+    std::vector<std::string> words;  // what picks the module
+    std::string list;
+  };
+  const Case cases[] = {{"BNRC", {}, "-S"}, {"hc", {}, "-A"}, {"tshc", {"--algo", "tshc"}, "-A"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.module);
+    // The entries parse_args puts after those of a list holding `given`.
+    const auto added = [&](const std::string& given) {
+      std::vector<std::string> words = c.words;
+      std::string list = c.module == "tshc" ? "first=F" : "";  // tshc needs its first set
+      if (!given.empty()) list += (list.empty() ? "" : ",") + given;
+      if (!list.empty()) words.insert(words.end(), {c.list, list});
+      Parsed p(words, 0, 4);
+      const std::string bound = kv_text(c.list == "-S" ? p->score_args->options : p->algo_options);
+      EXPECT_EQ(bound.rfind(list, 0), 0u) << bound;
+      return bound.substr(list.size()) + ",";
+    };
+    const ParseRun run = run_parse({"-h", "mod," + c.module});
+    const std::regex note("\nWithout (.*) in " + c.list + ", velknnsr adds (.*)\\.(?=\n)");
+    int notes = 0;
+    for (std::sregex_iterator m(run.out.begin(), run.out.end(), note), end; m != end; ++m) {
+      ++notes;
+      std::string entry = (*m)[2];
+      if (entry.find('=') == std::string::npos) entry += "=on";  // a bare key prints so
+      SCOPED_TRACE(entry);
+      EXPECT_NE(("," + added("")).find("," + entry + ","), std::string::npos);
+      const std::string keys = std::regex_replace((*m)[1].str(), std::regex(",| or"), "");
+      std::istringstream in(keys);
+      for (std::string key; in >> key;) {
+        SCOPED_TRACE(key);
+        ASSERT_EQ(values.count(key), 1u);
+        EXPECT_EQ(("," + added(key + "=" + values.at(key))).find("," + entry + ","),
+                  std::string::npos);
+      }
+    }
+    EXPECT_EQ(notes, c.module == "tshc" ? 2 : 1) << run.out;
+  }
+}
+
+// The defaults the usage text names are the program's.
+TEST(Help, TheUsageNamesTheDefaults) {
+  const std::vector<ArgsOption> options = Args_options();
+  for (const char* option : {"-m", "-T", "-t"}) {
+    SCOPED_TRACE(option);
+    const size_t line = kUsage.find(std::string("\n ") + option + " n ");
+    ASSERT_NE(line, std::string::npos);
+    const size_t at = kUsage.find("(default: ", line) + 10;
+    const std::string shown = kUsage.substr(at, kUsage.find(')', at) - at);
+    const auto o = std::find_if(options.begin(), options.end(),
+                                [&](const ArgsOption& a) { return a.name == option; });
+    ASSERT_NE(o, options.end());
+    EXPECT_EQ(shown, o->default_text);
+  }
 }
 
 TEST(Help, ShowHelpPrintsTheUsage) {

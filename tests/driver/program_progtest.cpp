@@ -407,6 +407,38 @@ const Refusal kRefusals[] = {
 INSTANTIATE_TEST_SUITE_P(Program, Refused, ::testing::ValuesIn(kRefusals),
                          [](const auto& info) { return info.param.name; });
 
+// The help under several processes: process 0 alone answers and every process ends with status
+// 0; a request it cannot serve ends the run with status 1 and its line once, without an abort.
+TEST(Program, HelpAnswersOnce) {
+  const auto count = [](const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  };
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string line;
+  };
+  const Case cases[] = {
+      {{"-h"}, 0, "Usage:\n"},
+      {{"-h", "module"}, 0, "Modules with options of their own"},
+      {{"--help", "mod,BNRC"}, 0, "<BNRC module [score]>:\n"},
+      {{"-h", "mod,nonsense"},
+       1,
+       "ERROR: unknown module for --help (-h) option: nonsense (known: EDF, "},
+      {{"-h", "foo"}, 1, "Unknown command for --help (-h) option: foo (known: module, mod)\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    const Ended run = velknnsr(3, c.args, 60);
+    EXPECT_EQ(run.status, c.status) << run.out;
+    EXPECT_EQ(count(run.out, c.line), 1u) << run.out;
+    EXPECT_EQ(run.out.find("MPI_ABORT"), std::string::npos) << run.out;
+    EXPECT_LT(run.seconds, 20.0);
+  }
+}
+
 // The final network on a full device: an ERROR line, status 1, and the link left in place.
 TEST(Program, AFullDeviceIsReported) {
   RefusalFolder folder;

@@ -166,7 +166,10 @@ TEST(Txt, HelpText) {
   const std::string input =
       "<\"input\" options>\nppi[=(on|off)]\nPPI[=(on|off)]\n"
       "        Regard the network as an undirected graph. (default: off)\n"
-      "selfloop[=(on|off)]\n        Allow self loops. (default: on)\n";
+      "selfloop[=(on|off)]\n        Allow self loops. (default: on)\n"
+      "w[=(on|off)]\n        Warn of the lines skipped. (default: off)\n"
+      "ch[=(on|off)]\n        The first field of a line is the child, the second the parent.\n"
+      "        (default: off)\n";
   const std::string last = "(TXT module sub categories: \"input\" \"output\")\n";
   struct Case {
     const char* sub;
@@ -182,8 +185,8 @@ TEST(Txt, HelpText) {
     SCOPED_TRACE(k.sub ? k.sub : "(null)");
     EXPECT_EQ(vlk_test::capture([&](FILE* fp) { TXT_help(fp, k.sub); }), k.text);
   }
-  // The help registry's "io" row.
-  EXPECT_EQ(vlk_test::capture([](FILE* fp) { VLK_Help_msg(fp, "io", nullptr, "input"); }),
+  // The help registry's row.
+  EXPECT_EQ(vlk_test::capture([](FILE* fp) { VLK_Help_msg(fp, nullptr, "txt", "input"); }),
             "<TXT module [io]>:\n" + first + input + last + "\n");
 }
 

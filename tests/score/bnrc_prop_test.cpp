@@ -5,6 +5,8 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -239,30 +241,62 @@ TEST(BnrcProp, SmootherTraceEqualsTheDenseComputation) {
   }
 }
 
-TEST(BnrcHelp, TheOptionTextVerbatim) {
+TEST(BnrcHelp, TheOptionText) {
   const std::string text =
       "\"BNRC\" (network score function):\n"
+      "level=n (integer)\n"
+      "        The pre-calculation level, 1, 2 or 3: the higher, the more tables init\n"
+      "        keeps and the faster the score; init lowers it until its tables fit the\n"
+      "        memory budget. (default: 3)\n"
       "hyper_bg=x (double)\n"
       "hb=x (double)\n"
       "        The initial exponent number of the hyperparameter search range.  The\n"
       "        search range is from 10^x to 10^(x-iy) where x is the value of\n"
       "        \"hyper_bg\" (\"hb\"), y the value of \"hyper_inc\" (\"hi\"), and \n"
-      "        0 <= i < n where n is the value of \"hyper_num\" (\"hn\"). (default: x=2.0)\n"
-      "hyper_inc=x (double)\n"
+      "        0 <= i < n where n is the value of \"hyper_num\" (\"hn\"). (default: 2.0)\n"
+      "hyper_inc=y (double)\n"
       "hi=y (double)\n"
-      "        The step of the exponent number for the hyperparameter search range.\n"
-      "        (default: y=0.4)\n"
+      "        The step of the exponent number for the hyperparameter search\n"
+      "        range. (default: 0.4)\n"
       "hyper_num=n (integer)\n"
       "hn=n (integer)\n"
-      "        The number of hyper parameters to search. (default: n=21)\n"
+      "        The number of hyper parameters to search. (default: 21)\n"
       "linear\n"
       "        Linear mode. This does not take value.  This is an alias for\n"
-      "        \"hyper_bg=2.0,hyper_inc=1.0,hyper_num=2\"\n";
+      "        \"hyper_bg=2.0,hyper_inc=1.0,hyper_num=2\". (default: off)\n"
+      "v[=(on|off)]\n"
+      "        On: the score's detailed messages; off: its usual ones. (default: off)\n";
   for (const char* sub : {static_cast<const char*>(nullptr), "", "level"})
     EXPECT_EQ(vlk_test::capture([&](FILE* fp) { VLK_BNRC_help(fp, sub); }), text);
   // The registry lists it as the score module "BNRC".
   EXPECT_EQ(vlk_test::capture([](FILE* fp) { VLK_Help_msg(fp, nullptr, "bnrc", nullptr); }),
             "<BNRC module [score]>:\n" + text + "\n");
-  EXPECT_EQ(vlk_test::capture([](FILE* fp) { VLK_Help_msg(fp, "score", nullptr, nullptr); }),
-            "<BNRC module [score]>:\n" + text + "\n");
+}
+
+// The help's defaults are those init starts from: a state without options has the help's level
+// and grid, and one with "linear" the grid that the help says linear stands for.
+TEST(BnrcHelp, TheDefaultsAreTheStatesOwn) {
+  const std::string text = vlk_test::capture([](FILE* fp) { VLK_BNRC_help(fp, nullptr); });
+  const auto default_of = [&](const std::string& key_line) {
+    const size_t at = text.find("(default: ", text.find("\n" + key_line + "\n"));
+    return std::strtod(text.c_str() + at + 10, nullptr);
+  };
+  const DataPtr data = fixture_data();
+  const BnrcPtr bf = make_state(data.get());
+  EXPECT_EQ(bf->level, default_of("level=n (integer)"));
+  ASSERT_EQ(bf->hyper_num, default_of("hn=n (integer)"));
+  const double hb = default_of("hb=x (double)"), hi = default_of("hi=y (double)");
+  for (int h = 0; h < bf->hyper_num; ++h)
+    EXPECT_DOUBLE_EQ(bf->beta[h], std::pow(10.0, hb - h * hi)) << h;
+
+  double lhb = 0, lhi = 0;
+  int lhn = 0;
+  const size_t alias = text.find("\"hyper_bg=");
+  ASSERT_EQ(std::sscanf(text.c_str() + alias, "\"hyper_bg=%lf,hyper_inc=%lf,hyper_num=%d", &lhb,
+                        &lhi, &lhn),
+            3);
+  const BnrcPtr linear = make_state(data.get(), {.options = "linear"});
+  ASSERT_EQ(linear->hyper_num, lhn);
+  for (int h = 0; h < lhn; ++h)
+    EXPECT_DOUBLE_EQ(linear->beta[h], std::pow(10.0, lhb - h * lhi)) << h;
 }

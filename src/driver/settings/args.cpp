@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <array>
 #include <cinttypes>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "VLK_AlgoArgs.h"
 #include "VLK_ArgDef.h"
 #include "VLK_BNRC.h"
 #include "VLK_Help.h"
@@ -540,22 +542,194 @@ void parse_args(Args* a, int argc, char** argv) {
   }
 }
 
+namespace {
+
+// The words -h takes before a module name.
+constexpr const char* kHelpWords[] = {"module", "mod"};
+
+// The option lists of velknnsr to which it appends defaults of its own (append_default_options).
+enum class Appends { nothing, score, search };
+
+// How velknnsr passes a module of the help registry its options.
+struct ModuleRoad {
+  const char* name;
+  const char* road;
+  // The setting and the value that pick the module, when one does: the road is then marked
+  // "(the default)" when that is the setting's default.
+  const char* option;
+  const char* value;
+  Appends appends;
+};
+
+constexpr ModuleRoad kModuleRoads[] = {
+    {"EDF", "-I, --input-args, with --input-type edf", "--input-type", "edf", Appends::nothing},
+    {"DataMatrix", "-I, --input-args, with any other --input-type", nullptr, nullptr,
+     Appends::nothing},
+    {"hc", "-A, with --algo hc", "--algo", "hc", Appends::search},
+    {"hc2", "-A, with --algo hc2", "--algo", "hc2", Appends::search},
+    {"tshc", "-A, with --algo tshc", "--algo", "tshc", Appends::search},
+    {"BNRC", "-S (every run's score); -A S={...} with --algo tshc", nullptr, nullptr,
+     Appends::score},
+    {"ContPrior", "-A S={...} with --algo tshc and -A s=ContPrior", nullptr, nullptr,
+     Appends::nothing},
+    {"TXT", "--output-args with -O TXT; -A firstnetopt={...} with --algo tshc", nullptr, nullptr,
+     Appends::nothing},
+    {"CSML", "--output-args with -O CSML", nullptr, nullptr, Appends::nothing},
+    {"NODELIST", "--output-args with -O NODELIST", nullptr, nullptr, Appends::nothing},
+    {"GON", "--output-args with -O GON", nullptr, nullptr, Appends::nothing},
+    {"PALIST", "-A firstnetopt={...} with --algo tshc (its default firstnettype)", nullptr, nullptr,
+     Appends::nothing},
+};
+
+const ModuleRoad* road_of(const char* name) {
+  for (const ModuleRoad& road : kModuleRoads)
+    if (strcasecmp(road.name, name) == 0) return &road;
+  return nullptr;
+}
+
+// "a, b or c".
+std::string either(const std::vector<std::string>& words, const char* last = " or ") {
+  std::string text;
+  for (size_t k = 0; k < words.size(); ++k)
+    text += (k == 0 ? "" : k + 1 == words.size() ? last : ", ") + words[k];
+  return text;
+}
+
+std::string default_of(const char* option) {
+  for (const ArgsOption& o : Args_options())
+    if (o.name == option) return o.default_text;
+  return "";
+}
+
+// The road, and whether the setting that picks the module picks it by default.
+std::string road_text(const ModuleRoad& road) {
+  std::string text = road.road;
+  if (road.option != nullptr && strcasecmp(default_of(road.option).c_str(), road.value) == 0)
+    text += " (the default)";
+  return text;
+}
+
+VLK_KeyValues*& list_of(Args* a, Appends which) {
+  return which == Appends::score ? a->score_args->options : a->algo_options;
+}
+
+std::string entry_text(const VLK_KeyValues* list, size_t i) {
+  const std::string key = VLK_KeyValues_get_key(list, i);
+  const void* value = VLK_KeyValues_get_value(list, i);
+  if (value == VLK_KeyValues_DEFAULT_VALUE) return key;
+  if (VLK_KeyValues_get_type(list, i) != VLK_TYPE_STRING || value == nullptr) return key + "=...";
+  return key + "=" + static_cast<const char*>(value);
+}
+
+// The entries that parse_args appends to the list of a command line whose list names `key`
+// alone (none: an empty list), under --algo `algo`.
+std::vector<std::string> appended(Appends which, const char* algo, const char* key) {
+  Args* a = Args_new_rank(0, 1);
+  if (algo != nullptr) a->algo_name = strdup(algo);
+  VLK_KeyValues*& list = list_of(a, which);
+  list = VLK_KeyValues_new();
+  if (key != nullptr) VLK_KeyValues_add_string(list, key, "x");
+  const size_t given = VLK_KeyValues_size(list);
+  append_default_options(a);
+  const VLK_KeyValues* after = list_of(a, which);
+  std::vector<std::string> entries;
+  for (size_t i = given; i < VLK_KeyValues_size(after); ++i)
+    entries.push_back(entry_text(after, i));
+  Args_delete(a);
+  return entries;
+}
+
+// The keys the module's list may name: the probes that tell which keys keep an entry out.
+std::vector<std::string> keys_of(Appends which) {
+  std::vector<std::string> keys;
+  if (which == Appends::score) {
+    vlk::bnrc::Options o;
+    for (const VLK_ArgDef& row : vlk::bnrc::option_table(&o))
+      if (row.name != nullptr) keys.emplace_back(row.name);
+  } else {
+    const vlk::Owned<VLK_GreedyArgs, VLK_GreedyArgs_delete> g(VLK_GreedyArgs_parse(nullptr));
+    for (const VLK_ArgDef& row : VLK_GreedyArgs_table(g.get()))
+      if (row.name != nullptr) keys.emplace_back(row.name);
+    for (const char* key : vlk::algo::kTwoStepKeys) keys.emplace_back(key);
+  }
+  return keys;
+}
+
+// What velknnsr itself does to a module's options, after the module's own help.
+void program_note(FILE* fp, const VLK_HelpEntry& row) {
+  const ModuleRoad* road = road_of(row.name);
+  if (road == nullptr) return;
+  std::fprintf(fp, "velknnsr passes these with %s.\n", road_text(*road).c_str());
+  if (road->appends == Appends::nothing) return;
+  const char* algo = road->appends == Appends::search ? road->name : nullptr;
+  const char* list = road->appends == Appends::search ? "-A" : "-S";
+  for (const std::string& entry : appended(road->appends, algo, nullptr)) {
+    std::vector<std::string> keeping_out;
+    for (const std::string& key : keys_of(road->appends)) {
+      const std::vector<std::string> with = appended(road->appends, algo, key.c_str());
+      if (std::find(with.begin(), with.end(), entry) == with.end()) keeping_out.push_back(key);
+    }
+    std::fprintf(fp, "Without %s in %s, velknnsr adds %s.\n", either(keeping_out).c_str(), list,
+                 entry.c_str());
+  }
+  if (road->appends == Appends::search) {
+    Args* a = Args_new_rank(0, 1);
+    std::fprintf(fp,
+                 "Its searches keep up to %d parent candidates per node and take the parent limit "
+                 "of -M (default %s).\n",
+                 a->algo_args->candidates, default_of("-M").c_str());
+    Args_delete(a);
+  }
+}
+
+std::string module_names() {
+  std::vector<std::string> names;
+  for (const VLK_HelpEntry* row = VLK_Help_lists; row->help != nullptr; ++row)
+    names.emplace_back(row->name);
+  return either(names, ", ");
+}
+
+void print_modules(FILE* fp) {
+  std::fprintf(fp, "Modules with options of their own, and how velknnsr passes them theirs:\n");
+  for (const VLK_HelpEntry* row = VLK_Help_lists; row->help != nullptr; ++row) {
+    const ModuleRoad* road = road_of(row->name);
+    std::fprintf(fp, "  %-11s %s\n", row->name,
+                 road != nullptr ? road_text(*road).c_str() : "(not reached from velknnsr)");
+  }
+  std::fprintf(fp, "-h module,NAME shows the options of one of them.\n");
+}
+
+}  // namespace
+
 void show_help() { std::fputs(Args_usage_text, stdout); }
 
 void help(const char* /*key*/, const char* value) {
+  // Every process meets the same command line; process 0 alone answers.
+  const bool answers = vlk::mpi_place().rank == 0;
   if (value == nullptr || value == VLK_KeyValues_DEFAULT_VALUE) {
-    std::fputs(Args_usage_text, stdout);
+    if (answers) std::fputs(Args_usage_text, stdout);
   } else {
     const std::vector<std::string> tokens = split_commas(value);
     const std::string& command = tokens[0];
-    if (strcasecmp(command.c_str(), "module") == 0 || strcasecmp(command.c_str(), "mod") == 0) {
-      if (tokens.size() >= 2)
-        VLK_Help_msg(stdout, nullptr, tokens[1].c_str(),
-                     tokens.size() >= 3 ? tokens[2].c_str() : nullptr);
-      else
-        VLK_Help_print_list(stdout, nullptr);  // the usage text promises the list
+    const bool module_word =
+        std::any_of(std::begin(kHelpWords), std::end(kHelpWords),
+                    [&](const char* w) { return strcasecmp(command.c_str(), w) == 0; });
+    if (!module_word)
+      vlk::fatal("Unknown command for --help (-h) option: %s (known: %s)\n", command.c_str(),
+                 either({std::begin(kHelpWords), std::end(kHelpWords)}, ", ").c_str());
+    if (tokens.size() == 1) {
+      if (answers) print_modules(stdout);
     } else {
-      std::fprintf(VELK_ERR, "Unknown command for --help (-h) option: %s\n", command.c_str());
+      const std::string& name = tokens[1];
+      if (name.empty())
+        vlk::fatal("ERROR: no module name for --help (-h) option: %s (known: %s)\n", value,
+                   module_names().c_str());
+      if (vlk::help_find(VLK_Help_lists, name.c_str()) == nullptr)
+        vlk::fatal("ERROR: unknown module for --help (-h) option: %s (known: %s)\n", name.c_str(),
+                   module_names().c_str());
+      if (answers)
+        vlk::help_msg(VLK_Help_lists, stdout, nullptr, name.c_str(),
+                      tokens.size() >= 3 ? tokens[2].c_str() : nullptr, program_note);
     }
   }
   std::fflush(stdout);

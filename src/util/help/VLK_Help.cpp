@@ -2,15 +2,35 @@
 
 #include <strings.h>
 
+#include "ContPrior.h"
+#include "TwoStepHC.h"
 #include "VLK_BNRC.h"
+#include "VLK_CSML.h"
+#include "VLK_DataMatrix.h"
+#include "VLK_EDF.h"
+#include "VLK_GON.h"
+#include "VLK_Greedy.h"
+#include "VLK_LIST.h"
+#include "VLK_ListReaders.h"
 #include "VLK_TXT.h"
 
-// Every module with a help text adds its row here when it is built, keeping the order
-// TXT ("io"), BNRC ("score"). A central table rather than registration from static
+// Every module whose option list a user can give has a row here, added when the module is
+// built; grouped by category along the road of a run: the data readers, the searches, the
+// scores, the network formats. A central table rather than registration from static
 // constructors, whose order across files is unspecified.
 constexpr VLK_HelpEntry VLK_Help_lists[] = {
-    {TXT_help, "TXT", "io"},
+    {VLK_EDF_help, "EDF", "input"},
+    {VLK_DataMatrix_help, "DataMatrix", "input"},
+    {VLK_Greedy_help, "hc", "algo"},
+    {VLK_Greedy2_help, "hc2", "algo"},
+    {TwoStepHC_help, "tshc", "algo"},
     {VLK_BNRC_help, "BNRC", "score"},
+    {ContPrior_help, "ContPrior", "score"},
+    {TXT_help, "TXT", "io"},
+    {VLK_CSML_help, "CSML", "io"},
+    {NODELIST_help, "NODELIST", "io"},
+    {GON_help, "GON", "io"},
+    {PALIST_help, "PALIST", "io"},
     {nullptr, nullptr, nullptr},
 };
 
@@ -48,12 +68,19 @@ void help_print_list(const VLK_HelpEntry* table, FILE* fp, const char* category)
     if (listed(category, row)) std::fprintf(fp, "%s\n", row->name);
 }
 
+const VLK_HelpEntry* help_find(const VLK_HelpEntry* table, const char* name) {
+  for (const VLK_HelpEntry* row = table; row->help != nullptr; ++row)
+    if (same(name, row->name)) return row;
+  return nullptr;
+}
+
 void help_msg(const VLK_HelpEntry* table, FILE* fp, const char* category, const char* name,
-              const char* sub) {
+              const char* sub, HelpAfter after) {
   for (const VLK_HelpEntry* row = table; row->help != nullptr; ++row) {
     if (!same(name, row->name) && !same(category, row->category)) continue;
     std::fprintf(fp, "<%s module [%s]>:\n", row->name, row->category);
     row->help(fp, sub);
+    if (after != nullptr) after(fp, *row);
     std::fprintf(fp, "\n");
   }
 }

@@ -8,7 +8,7 @@
 struct VLK_HelpEntry {
   void (*help)(FILE* fp, const char* sub);  // prints the module's help; sub may be null
   const char* name;                         // module name
-  const char* category;                     // e.g. "io", "score"
+  const char* category;                     // "input", "algo", "score" or "io"
 };
 
 // Ended by a row whose help function is null.
@@ -21,10 +21,16 @@ void VLK_Help_print_list(FILE* fp, const char* category);
 
 namespace vlk {
 
-// The same two operations over any table ended by a null help function.
+// Printed after a row's help, before the empty line that closes its block: what a program
+// says of the module beside the module's own help.
+using HelpAfter = void (*)(FILE* fp, const VLK_HelpEntry& row);
+
+// The same operations over any table ended by a null help function.
 VLK_StrArray* help_list(const VLK_HelpEntry* table, const char* category);
 void help_msg(const VLK_HelpEntry* table, FILE* fp, const char* category, const char* name,
-              const char* sub);
+              const char* sub, HelpAfter after = nullptr);
 void help_print_list(const VLK_HelpEntry* table, FILE* fp, const char* category);
+// The first row of that name (without regard to case); null for none and for a null name.
+const VLK_HelpEntry* help_find(const VLK_HelpEntry* table, const char* name);
 
 }  // namespace vlk

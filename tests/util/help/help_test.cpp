@@ -84,7 +84,21 @@ TEST(Help, ListsModuleNamesByCategory) {
   VLK_StrArray_delete_all(a);
 }
 
-// The registry itself: terminated, every row complete, and the public calls read it.
+// What a program adds to a block comes after the module's help, before the empty line.
+TEST(Help, AProgramsNoteClosesTheBlock) {
+  const vlk::HelpAfter note = [](FILE* fp, const VLK_HelpEntry& row) {
+    std::fprintf(fp, "note on %s\n", row.name);
+  };
+  EXPECT_EQ(capture([&](FILE* fp) { vlk::help_msg(kTable, fp, "io", "BNRC", nullptr, note); }),
+            "<TXT module [io]>:\ntxt options\nnote on TXT\n\n"
+            "<BNRC module [score]>:\nbnrc optionsnote on BNRC\n\n");
+  EXPECT_EQ(vlk::help_find(kTable, "bnrc"), &kTable[1]);
+  EXPECT_EQ(vlk::help_find(kTable, "score"), nullptr);
+  EXPECT_EQ(vlk::help_find(kTable, nullptr), nullptr);
+}
+
+// The registry itself: terminated, every row complete, the public calls read it, and no help
+// text names a key its module's table lacks or leaves a key of the table out.
 TEST(Help, RegistryRowsAreComplete) {
   std::vector<std::string> rows;
   for (const VLK_HelpEntry* row = VLK_Help_lists; row->help != nullptr; ++row) {
@@ -94,10 +108,14 @@ TEST(Help, RegistryRowsAreComplete) {
   }
   EXPECT_EQ(names(VLK_Help_list(nullptr)), rows);
   for (const std::string& name : rows) {
+    SCOPED_TRACE(name);
     const std::string out =
         capture([&](FILE* fp) { VLK_Help_msg(fp, nullptr, name.c_str(), nullptr); });
     EXPECT_EQ(out.rfind("<" + name + " module [", 0), 0u) << out;
-    EXPECT_EQ(out.back(), '\n');
+    EXPECT_EQ(out.find("\n\"" + name + "\" ("), out.find('\n')) << out;
+    EXPECT_EQ(out.find("(not described)"), std::string::npos) << out;
+    EXPECT_EQ(out.find("(not an option)"), std::string::npos) << out;
+    EXPECT_TRUE(out.ends_with("\n\n")) << out;
   }
   EXPECT_EQ(capture([](FILE* fp) { VLK_Help_msg(fp, nullptr, "no such module", nullptr); }), "");
 }
