@@ -848,9 +848,6 @@ TEST(Help, UsageAndModuleHelpEndWithStatusZero) {
       {{"-h", "--bogus"}, kUsage},
       // the help ends the process before the settings are checked
       {{"--ci", "0", "--init", "-h"}, kUsage},
-      // a value ending in ',' that no word continues arrives as no value (the command line's
-      // rule for every option)
-      {{"-h", "mod,"}, kUsage},
       {{"-h", "module,BNRC"}, bnrc_help},
       {{"-h", "MOD,bnrc,any"}, bnrc_help},
       {{"-h", "mod,hc"},
@@ -932,9 +929,14 @@ TEST(Help, RequestsItCannotServe) {
        "ERROR: unknown module for --help (-h) option: nonsense (known: " + modules + ")\n"},
       {{"-h", "mod,,BNRC"},
        "ERROR: no module name for --help (-h) option: mod,,BNRC (known: " + modules + ")\n"},
+      // a value ending in ',' that no word continues is the request it was, not a bare -h
+      {{"-h", "mod,"},
+       "ERROR: no module name for --help (-h) option: mod, (known: " + modules + ")\n"},
+      {{"-h", "mod,", "-m", "3"},
+       "ERROR: no module name for --help (-h) option: mod, (known: " + modules + ")\n"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.words.back());
+    SCOPED_TRACE(c.words[1]);
     const ParseRun run = run_parse(c.words);
     EXPECT_TRUE(run.end.exit1()) << run.end.status;
     EXPECT_EQ(run.end.err, c.err);

@@ -428,6 +428,8 @@ TEST(Program, HelpAnswersOnce) {
        1,
        "ERROR: unknown module for --help (-h) option: nonsense (known: EDF, "},
       {{"-h", "foo"}, 1, "Unknown command for --help (-h) option: foo (known: module, mod)\n"},
+      // A last word ending in ',' that nothing continues is still the request it was.
+      {{"-h", "mod,"}, 1, "ERROR: no module name for --help (-h) option: mod, (known: EDF, "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);

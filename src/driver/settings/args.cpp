@@ -509,11 +509,28 @@ void Args_delete(Args* a) {
   std::free(a);
 }
 
+namespace {
+
+// A value ending in ',' waits for the next word; when no word continues it ("-h mod," last),
+// the binding drops it and the help would print the usage as for a bare -h. The help gets the
+// text it was given instead, and answers that it names no module.
+void unfinished_help(int argc, char** argv) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    const std::string_view key = argv[i], value = argv[i + 1];
+    const bool continued = i + 2 < argc && argv[i + 2][0] != '-';
+    if ((key == "-h" || key == "--help") && value.ends_with(',') && !continued)
+      help(argv[i], argv[i + 1]);
+  }
+}
+
+}  // namespace
+
 void parse_args(Args* a, int argc, char** argv) {
   // Every process reads the same command line: what one refuses, all do.
   vlk::EveryProcessAlike same_command_line;
   Working w;
   const auto table = option_table(a, &w);
+  unfinished_help(argc, argv);
 
   const int r = VLK_KeyValues_set_args(argc, argv, table.data());
   if (r != 0) refuse_argument(table.data(), argv[std::abs(r)], r < 0);
