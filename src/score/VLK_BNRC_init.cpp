@@ -400,12 +400,8 @@ size_t plan_level(VLK_BNRCBuff* bf, int p, int n, int M, int W, int T, size_t ma
   }
 }
 
-}  // namespace
-
-VLK_BNRCPlan VLK_BNRC_plan(const VLK_ScoreArgs* args, int p, int n) {
-  const vlk::MallocPtr<VLK_BNRCBuff> bf(VLK_BNRCBuff_new());  // a record without buffers
-  bf->max_parents = std::max(args->max_parents, 0);
-  const int T = std::max(args->threads, 1);
+// The options of args over bf's defaults: bf takes the level, grid size and verbosity they give.
+vlk::bnrc::Options state_options(VLK_BNRCBuff* bf, const VLK_ScoreArgs* args) {
   vlk::bnrc::Options o;
   o.level = bf->level;
   o.hyper_num = bf->hyper_num;
@@ -413,6 +409,17 @@ VLK_BNRCPlan VLK_BNRC_plan(const VLK_ScoreArgs* args, int p, int n) {
   vlk::bnrc::read_options(args->options, &o);
   bf->level = o.level;
   bf->hyper_num = o.hyper_num;
+  bf->verbosity = o.verbosity;
+  return o;
+}
+
+}  // namespace
+
+VLK_BNRCPlan VLK_BNRC_plan(const VLK_ScoreArgs* args, int p, int n) {
+  const vlk::MallocPtr<VLK_BNRCBuff> bf(VLK_BNRCBuff_new());  // a record without buffers
+  bf->max_parents = std::max(args->max_parents, 0);
+  const int T = std::max(args->threads, 1);
+  state_options(bf.get(), args);
   VLK_BNRCPlan plan;
   plan.asked_level = bf->level;
   plan.bytes = plan_level(bf.get(), p, n, bf->M, work_length(bf->M, n, bf->degree), T,
@@ -442,14 +449,7 @@ VLK_BNRCBuff* VLK_BNRC_init(VLK_Data* data, VLK_ScoreArgs* args) {
     std::fflush(out());
   }
 
-  vlk::bnrc::Options o;
-  o.level = bf->level;
-  o.hyper_num = bf->hyper_num;
-  o.verbosity = bf->verbosity;
-  vlk::bnrc::read_options(args->options, &o);
-  bf->level = o.level;
-  bf->hyper_num = o.hyper_num;
-  bf->verbosity = o.verbosity;
+  const vlk::bnrc::Options o = state_options(bf, args);
   const double hi = o.hi, hb = o.hb;
   vlk::bnrc::check_kernel_sizes(bf);
   if (o.linear) {

@@ -2,11 +2,9 @@
 // chains (examples/simulate_chains.awk), read back from its log files and its network file.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -38,33 +36,9 @@ const bool mpirun_environment = [] {
   return true;
 }();
 
-std::string quoted(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-struct Ended {
-  int status = -1;  // exit status of the shell command (mpirun's)
-  std::string out;  // its standard output and error
-  double seconds = 0;
-};
-
-// Runs a shell command, at most `limit` seconds.
-Ended shell(const std::string& command, int limit = 100) {
-  const std::string line =
-      "timeout " + std::to_string(limit) + " sh -c " + quoted(command) + " 2>&1";
-  const auto start = std::chrono::steady_clock::now();
-  Ended e;
-  FILE* p = popen(line.c_str(), "r");
-  if (p == nullptr) return e;
-  char buf[4096];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) e.out.append(buf, n);
-  const int w = pclose(p);
-  e.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
-  e.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  return e;
-}
+using vlk_test::quoted;
+using vlk_test::shell;
+using Ended = vlk_test::Shelled;
 
 // mpirun of the program with np processes of `threads` threads each.
 Ended velknnsr(int np, const std::vector<std::string>& args, int limit = 100, int threads = 1) {

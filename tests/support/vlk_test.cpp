@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -104,6 +105,27 @@ std::string read_file(const std::string& path) {
   std::ostringstream ss;
   ss << in.rdbuf();
   return ss.str();
+}
+
+std::string quoted(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+Shelled shell(const std::string& command, int limit) {
+  const std::string line =
+      "timeout " + std::to_string(limit) + " sh -c " + quoted(command) + " 2>&1";
+  const auto start = std::chrono::steady_clock::now();
+  Shelled e;
+  FILE* p = popen(line.c_str(), "r");
+  if (p == nullptr) return e;
+  char buf[4096];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) e.out.append(buf, n);
+  const int w = pclose(p);
+  e.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
+  e.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return e;
 }
 
 }  // namespace vlk_test

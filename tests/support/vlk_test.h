@@ -66,6 +66,18 @@ class TempFile {
 
 std::string read_file(const std::string& path);
 
+// A word for sh: in single quotes, quotes inside it escaped.
+std::string quoted(const std::string& s);
+
+// How a shell command ended.
+struct Shelled {
+  int status = -1;  // its exit status; -1 when it did not exit (killed)
+  std::string out;  // its standard output and error together
+  double seconds = 0;
+};
+// Runs a command under sh, at most `limit` seconds.
+Shelled shell(const std::string& command, int limit = 100);
+
 }  // namespace vlk_test
 
 // "this call prints exactly this text to VELK_ERR and exits with status 1"
