@@ -59,7 +59,9 @@ TEST(Endings, AnErrorOneProcessMeetsNamesItAndAbortsTheRun) {
   EXPECT_NE(e.status, 0);
   EXPECT_EQ(count(e.out, "process 1: ERROR: found by one process\n"), 1u) << e.out;
   EXPECT_EQ(count(e.out, "ERROR: found by one process\n"), 1u) << e.out;
-  EXPECT_NE(count(e.out, kAbortBanner), 0u) << e.out;
+  // The others, waiting in a barrier, are ended with it (OpenMPI's banner says so, when its own
+  // messaging keeps up under load: it is not asked for here).
+  EXPECT_LT(e.seconds, 30.0);
 }
 
 // The others never come: after its grace period the process ends the run as for an error of
@@ -68,7 +70,6 @@ TEST(Endings, AProcessLeftAloneWithAnErrorOfAllDoesNotWaitForever) {
   const vlk_test::Shelled e = endings("stray");
   EXPECT_NE(e.status, 0);
   EXPECT_EQ(count(e.out, "process 2: ERROR: met by one process only\n"), 1u) << e.out;
-  EXPECT_NE(count(e.out, kAbortBanner), 0u) << e.out;
   EXPECT_LT(e.seconds, 40.0);
 }
 
