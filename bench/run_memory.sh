@@ -7,10 +7,12 @@
 #   bench/run_memory.sh [build folder]        (default: build beside the sources)
 #
 # Environment: NUCLEI (default 64), PROCS (8), GENES (20000), OTO (default 0: --oto -1, no 1-to-1
-# table, about 15 s; 1: the default 1-to-1 table of the seed genes on the whole data, which at
-# 20,000 genes takes about 4 minutes). The two count tables are calloc'ed: their pages count
-# as resident once a nucleus has touched them, so the peak grows with NUCLEI toward the size the
-# budget charges.
+# table; 1: the default 1-to-1 table of the seed genes on the whole data, with the score's tables
+# of all genes on every process meanwhile; bench/results/memory.txt and memory_oto.txt say how
+# long each took). The two count tables are calloc'ed: their pages count as resident once a
+# nucleus has touched them, so the peak grows with NUCLEI toward the size the budget charges.
+# The score store's table is shared by the node's processes and counts in the peak of each that
+# touched it: the last line gives the node's sum with the table counted once.
 set -eu
 
 src=$(cd "$(dirname "$0")/.." && pwd)
@@ -33,11 +35,21 @@ extra="--oto -1"
 # shellcheck disable=SC2086
 OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 \
   mpirun --oversubscribe --bind-to none -x OMP_NUM_THREADS=1 -x OMP_WAIT_POLICY=passive \
-  -np "$procs" /usr/bin/time -f "peak resident %M kB" "$bin" -m 1000 -T "$nuclei" $extra \
-  --seed 1 --log 1 -o "$work/run" "$work/data.edf" >"$work/time.out" 2>&1
+  -np "$procs" sh -c 'exec /usr/bin/time -f "peak resident %M kB" -o "$0.$OMPI_COMM_WORLD_RANK" "$@"' \
+  "$work/peak" "$bin" -m 1000 -T "$nuclei" $extra --seed 1 --log 1 -o "$work/run" \
+  "$work/data.edf" >"$work/time.out" 2>&1
 
+# Each process's figure went to a file of its own: on one stream the lines of several processes
+# may run into each other.
 echo "Per process, peak resident memory (kB):"
-grep '^peak resident' "$work/time.out" | sort -k3 -n | awk '{ printf "  %s\n", $3 }'
+cat "$work"/peak.* | sort -k3 -n | awk '{ printf "  %s\n", $3 }'
+# The score store's table is shared by the processes of the node, and its pages count in the
+# peak of every process that touched them: the node holds it once.
+table=$(awk '/^Score store: table/ { gsub(",", "", $4); print int($4 / 1024) }' \
+  "$work/run.log.00000")
+cat "$work"/peak.* | awk -v t="${table:-0}" -v p="$procs" '{ sum += $3 }
+  END { printf "The node (kB): the sum %d; the score store table %d, held once: at most %d\n",
+        sum, t, sum - (p - 1) * t }'
 echo "Charged to the budget (process 0):"
 grep -h 'required for\|Total memory usage' "$work/run.log.00000" | sort | uniq -c |
   sed 's/^/  /'

@@ -91,13 +91,17 @@ for step in $steps; do
     for genes in 3000 12625; do
       for side in before after; do
         eval b=\$$side
+        # Each process's figure goes to a file of its own (peak.RANK): on one stream the lines
+        # of several processes may run into each other.
+        rm -f "$work"/peak.*
         "$mpirun" --oversubscribe --bind-to none -x OMP_NUM_THREADS=1 \
-          -x OMP_WAIT_POLICY=passive -np "$procs" /usr/bin/time -f "peak %M" \
+          -x OMP_WAIT_POLICY=passive -np "$procs" \
+          sh -c 'exec /usr/bin/time -f "peak %M" -o "$0.$OMPI_COMM_WORLD_RANK" "$@"' "$work/peak" \
           "$b/src/driver/velknnsr" -m 1000 -T "$procs" -a 0 -t "$procs" --seed 1 \
           -o "$work/mem" "$work/d$genes.edf" >"$work/mem.out" 2>&1
         table=$(awk '/^Score store: table/ { gsub(",", "", $4); print int($4 / 1024) }' \
           "$work/mem.log")
-        grep '^peak' "$work/mem.out" | awk -v g="$genes" -v s="$side" -v t="${table:-0}" \
+        cat "$work"/peak.* | awk -v g="$genes" -v s="$side" -v t="${table:-0}" \
           -v p="$procs" '{ sum += $2; if ($2 > max) max = $2 }
           END { printf "   %5d genes %-6s per process max %9d   node %10d   less copies %10d\n",
                 g, s, max, sum, sum - (p - 1) * t }'

@@ -234,8 +234,8 @@ TEST(StoreSharedMemory, TooLittleSharedMemoryCostsTheStoreNotTheRun) {
   }
 }
 
-// Two jobs on one node whose shared memory holds one store: the first to reserve it has it,
-// the other goes on without it; neither dies of a bus error, and both write the same network.
+// Two jobs on one node whose shared memory holds one store: one has it, the other goes on
+// without it; neither dies of a bus error, and both write the same network.
 TEST(StoreSharedMemory, TwoRunsOnOneNodeBothEndWell) {
   ASSERT_FALSE(StoreData::dir().empty());
   SmallTmpfs shm("5m");
@@ -252,7 +252,8 @@ TEST(StoreSharedMemory, TwoRunsOnOneNodeBothEndWell) {
   EXPECT_EQ(vlk_test::read_file(second + ".status"), "0\n") << b.out;
   ASSERT_FALSE(a.network.empty());
   EXPECT_TRUE(a.network == b.network);
-  EXPECT_LE(has(a.log, "found stored") + has(b.log, "found stored"), 1);
+  // Reserving at once, both may give their part back: the one that tries again first has it.
+  EXPECT_EQ(has(a.log, "found stored") + has(b.log, "found stored"), 1);
   for (const Ended* r : {&a, &b})
     EXPECT_NE(has(r->log, "found stored"), has(r->log, "running without the store.\n")) << r->log;
   EXPECT_TRUE(shm.empty());

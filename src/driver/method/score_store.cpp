@@ -122,6 +122,7 @@ Reserved reserve_file(const std::string& dir, std::uint64_t bytes) {
       err == 0 ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
   if (base == MAP_FAILED) {
     r.why = err != 0 ? errno_text("", err) : errno_text("cannot map it: ", errno);
+    r.short_of_space = err == ENOSPC;
     unlink(name.c_str());
     close(fd);
     return r;

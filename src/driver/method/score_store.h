@@ -67,6 +67,7 @@ struct Reserved {
   void* base = nullptr;
   std::string path;
   std::string why;
+  bool short_of_space = false;  // the file system had not room enough for it
 };
 Reserved reserve_file(const std::string& dir, std::uint64_t bytes);
 // The same file mapped by another process of the node.

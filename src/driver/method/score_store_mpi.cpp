@@ -5,11 +5,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
+#include <thread>
 
 #include "VLK_ScoreStore.h"
 #include "VLK_Util.h"
@@ -59,6 +62,20 @@ std::string shortage(std::uint64_t bytes, const std::string& where, const std::s
          " could not be had: " + why + " (" + bytes_text(free) + " free there)";
 }
 
+// A reservation of `bytes` in `dir`. Two jobs reserving at once can each take part of the
+// space and then both give it back: while the space is there after a failure, a few more tries
+// after a wait of its own for each job let one of them have it.
+Reserved reserve(const std::string& dir, std::uint64_t bytes) {
+  std::minstd_rand wait(static_cast<unsigned>(getpid()));
+  Reserved r = vlk::store::reserve_file(dir, bytes);
+  for (int attempt = 0; attempt < 3 && r.short_of_space; ++attempt) {
+    if (vlk::store::free_bytes(dir) < bytes) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20 + wait() % 200));
+    r = vlk::store::reserve_file(dir, bytes);
+  }
+  return r;
+}
+
 // Process 0 of the node: the block in the shared-memory directory, the parent sets sized down
 // to at most half of what the table leaves free there (other jobs of the node need some too),
 // and without them when even that fails.
@@ -68,10 +85,10 @@ Reserved reserve_block(int genes, std::uint64_t* slots, Made* m) {
   const std::uint64_t table = vlk::store::block_bytes(genes, 0);
   if (*slots != 0)
     *slots = vlk::store::set_slots_fitting(*slots, free > table ? (free - table) / 2 : 0);
-  Reserved r = vlk::store::reserve_file(dir, vlk::store::block_bytes(genes, *slots));
+  Reserved r = reserve(dir, vlk::store::block_bytes(genes, *slots));
   if (r.base == nullptr && *slots != 0) {
     *slots = 0;
-    r = vlk::store::reserve_file(dir, table);
+    r = reserve(dir, table);
   }
   m->ok = r.base != nullptr ? 1 : 0;
   m->slots = *slots;
