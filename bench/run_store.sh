@@ -103,8 +103,8 @@ for step in $steps; do
           "$work/mem.log")
         cat "$work"/peak.* | awk -v g="$genes" -v s="$side" -v t="${table:-0}" \
           -v p="$procs" '{ sum += $2; if ($2 > max) max = $2 }
-          END { printf "   %5d genes %-6s per process max %9d   node %10d   less copies %10d\n",
-                g, s, max, sum, sum - (p - 1) * t }'
+          END { printf "   %5d genes %-6s per process max %9d   node %10d   less copies %10d   table %9d\n",
+                g, s, max, sum, sum - (p - 1) * t, t }'
       done
     done
     ;;
