@@ -190,10 +190,10 @@ void score_store_alloc(Args* a) {
   Reserved mine;
   if (node.rank == 0) mine = reserve_block(genes, &slots, &made);
   MPI_Bcast(&made, sizeof made, MPI_BYTE, 0, node.comm);
-  if (a->rank == 0 && agreed[1] != 0 && made.ok != 0 && made.slots == 0)
-    std::fprintf(VELK_ERR,
-                 "Score store: WARNING: no room for the parent sets in the shared-memory "
-                 "directory; running without them.\n");
+  if (agreed[1] != 0 && made.ok != 0 && made.slots == 0)
+    warn(a,
+         "Score store: WARNING: no room for the parent sets in the shared-memory directory; "
+         "running without them.\n");
   slots = made.slots;
   const std::uint64_t bytes = vlk::store::block_bytes(genes, slots);
   if (node.rank != 0 && made.ok != 0) {
