@@ -24,11 +24,7 @@ vlk_test::Shelled endings(const std::string& args) {
       60);
 }
 
-size_t count(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
+using vlk_test::count;
 
 const char* const kAbortBanner = "MPI_ABORT was invoked";
 

@@ -36,6 +36,7 @@ const bool mpirun_environment = [] {
   return true;
 }();
 
+using vlk_test::count;
 using vlk_test::quoted;
 using vlk_test::shell;
 using Ended = vlk_test::Shelled;
@@ -273,10 +274,7 @@ TEST_P(Refused, TheLineReachesTheTerminalAndNothingIsLost) {
     EXPECT_EQ(run.status, 1) << run.out;
     // Every process finds a start-up refusal alike: one line, and no abort banner.
     const std::string line = folder.place(c.message) + "\n";
-    size_t lines = 0;
-    for (size_t at = run.out.find(line); at != std::string::npos; at = run.out.find(line, at + 1))
-      ++lines;
-    EXPECT_EQ(lines, 1u) << run.out;
+    EXPECT_EQ(count(run.out, line), 1u) << run.out;
     EXPECT_EQ(run.out.find("MPI_ABORT was invoked"), std::string::npos) << run.out;
     // Refused at start-up: the default run of the example would take many minutes.
     EXPECT_LT(run.seconds, 20.0);
@@ -384,11 +382,6 @@ INSTANTIATE_TEST_SUITE_P(Program, Refused, ::testing::ValuesIn(kRefusals),
 // The help under several processes: process 0 alone answers and every process ends with status
 // 0; a request it cannot serve ends the run with status 1 and its line once, without an abort.
 TEST(Program, HelpAnswersOnce) {
-  const auto count = [](const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-  };
   struct Case {
     std::vector<std::string> args;
     int status;

@@ -108,11 +108,7 @@ class StoreProgram : public ::testing::TestWithParam<Case> {
   void SetUp() override { ASSERT_FALSE(StoreData::dir().empty()); }
 };
 
-size_t count(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
+using vlk_test::count;
 
 bool has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;

@@ -66,6 +66,9 @@ class TempFile {
 
 std::string read_file(const std::string& path);
 
+// How many times `part` stands in `text` (overlapping ones counted).
+size_t count(const std::string& text, const std::string& part);
+
 // A word for sh: in single quotes, quotes inside it escaped.
 std::string quoted(const std::string& s);
 

@@ -15,7 +15,6 @@
 #include <thread>
 
 #include "VLK_ScoreStore.h"
-#include "VLK_Util.h"
 #include "method/score_store.h"
 #include "selection/one_to_one.h"
 #include "velkcom.h"
@@ -24,11 +23,6 @@
 namespace {
 
 using vlk::store::Reserved;
-
-// "<bytes> [bytes] (<MiB> [MiB])" as a text.
-std::string bytes_text(std::uint64_t bytes) {
-  return vlk::comma_text(bytes) + " [bytes] (" + vlk::comma_text(bytes >> 20) + " [MiB])";
-}
 
 struct Node {
   MPI_Comm comm = MPI_COMM_NULL;
@@ -58,8 +52,8 @@ void copy_text(char* to, std::size_t size, const std::string& text) {
 
 std::string shortage(std::uint64_t bytes, const std::string& where, const std::string& why,
                      std::uint64_t free) {
-  return bytes_text(bytes) + " of shared memory asked for in " + where +
-         " could not be had: " + why + " (" + bytes_text(free) + " free there)";
+  return Args_bytes_text(bytes) + " of shared memory asked for in " + where +
+         " could not be had: " + why + " (" + Args_bytes_text(free) + " free there)";
 }
 
 // A reservation of `bytes` in `dir`. Two jobs reserving at once can each take part of the
@@ -111,7 +105,7 @@ void clear_part(const Node& node, std::size_t units, Fill&& fill) {
 
 void line(const char* what, const vlk::store::Plan& p, int processes) {
   std::fprintf(VELK_ERR, "Score store: %s %s, shared by %d processes of this node; share %s.\n",
-               what, bytes_text(p.bytes).c_str(), processes, bytes_text(p.share).c_str());
+               what, Args_bytes_text(p.bytes).c_str(), processes, Args_bytes_text(p.share).c_str());
 }
 
 std::uint64_t mib_up(std::uint64_t bytes) { return (bytes + (1u << 20) - 1) >> 20; }
@@ -127,7 +121,7 @@ void over_budget(const Args* a, const char* what, std::uint64_t left, std::uint6
        "Score store: WARNING: the memory budget left after the score's tables (%s) holds no "
        "share of the %s (%s per process); running without the %s, so that every nucleus scores "
        "what it could have read (%llu MiB more in --total-mem would hold it).\n",
-       bytes_text(left).c_str(), what, bytes_text(share).c_str(), what,
+       Args_bytes_text(left).c_str(), what, Args_bytes_text(share).c_str(), what,
        static_cast<unsigned long long>(mib_up(share - std::min(share, left))));
 }
 

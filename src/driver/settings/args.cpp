@@ -779,12 +779,11 @@ void Args_charge_memory(Args* a, std::uint64_t bytes, const char* what) {
   a->memory -= bytes;
 }
 
-void Args_print_bytes(std::uint64_t bytes) {
-  VLK_Util_print_size_t_comma(VELK_ERR, bytes);
-  std::fprintf(VELK_ERR, " [bytes] (");
-  VLK_Util_print_size_t_comma(VELK_ERR, bytes >> 20);
-  std::fprintf(VELK_ERR, " [MiB])");
+std::string Args_bytes_text(std::uint64_t bytes) {
+  return vlk::comma_text(bytes) + " [bytes] (" + vlk::comma_text(bytes >> 20) + " [MiB])";
 }
+
+void Args_print_bytes(std::uint64_t bytes) { std::fputs(Args_bytes_text(bytes).c_str(), VELK_ERR); }
 
 #ifndef USE_MPI
 Args* Args_new() { return Args_new_rank(0, 1); }

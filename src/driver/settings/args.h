@@ -188,6 +188,8 @@ void Args_check_on_root(const Args* a, void (*check)(const Args*));
 void Args_charge_memory(Args* a, std::uint64_t bytes, const char* what);
 // "<bytes> [bytes] (<MiB> [MiB])" on VELK_ERR: how the start-up reports what it charges.
 void Args_print_bytes(std::uint64_t bytes);
+// The same as a text.
+std::string Args_bytes_text(std::uint64_t bytes);
 
 // An option of the command line and the value the program starts from, as the manual lists
 // it: a number, a text, "none", "on"/"off" for flags, "the clock" for the seed, "—" for the

@@ -82,7 +82,6 @@ class DataSource {
 inline double finite_value(std::string_view field, int line, size_t column) {
   return DataSource().finite_value(field, line, column);
 }
-[[noreturn]] inline void refuse_nul_line(size_t line) { DataSource().refuse_nul_line(line); }
 inline void check_no_nul(const LineBuffer& buf, size_t line) {
   DataSource().check_no_nul(buf, line);
 }
